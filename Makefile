@@ -1,0 +1,38 @@
+# Two entry points for a fresh Debian machine: `make run` and `make test`.
+JOBS ?= 2
+NATIVE := build/native
+ASAN := build/asan
+WIN := build/win
+
+.PHONY: deps native asan win test run bench format clean
+
+deps:
+	@scripts/deps.sh
+
+native: deps
+	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(NATIVE) -j$(JOBS)
+
+asan: deps
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DSKIMLET_SANITIZE=ON >/dev/null
+	cmake --build $(ASAN) -j$(JOBS)
+
+win: deps
+	cmake -S . -B $(WIN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(WIN) -j$(JOBS)
+
+test: native asan win
+	cd $(NATIVE) && ctest --output-on-failure -j$(JOBS)
+	cd $(ASAN) && ctest --output-on-failure -j$(JOBS) -LE wine
+
+run: native win
+	scripts/run.sh
+
+bench: native
+	scripts/bench.sh
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h' '*.c')
+
+clean:
+	rm -rf build
