@@ -1,0 +1,26 @@
+// The comma-separated export of the rows the list shows.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "index/file_entry.h"
+
+// Converts text to the export's code page (the ANSI code page on Windows).
+using CodePageConverter = std::function<std::string(std::u16string_view)>;
+
+// Writes the header line from `headers`, then one line per row in order, CRLF line ends and a
+// flush per line. The size column loses its commas; a field holding a comma, a double quote,
+// CR or LF is quoted. Returns false when a write fails.
+bool WriteExport(std::FILE* file, const std::vector<std::u16string>& headers,
+                 const std::vector<FileEntry>& rows, const CodePageConverter& convert);
+
+#ifndef _WIN32
+// Natively: iconv to the named code page; unrepresentable characters become '?'. Nothing when
+// iconv does not know the name.
+std::optional<CodePageConverter> IconvConverter(const std::string& codePage);
+#endif
