@@ -1,0 +1,39 @@
+// Search-side columns of the FileTable: every name and folder path folded once, laid end to end,
+// so a keystroke streams through contiguous memory instead of folding 80-byte entries.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "index/file_entry.h"
+
+struct FoldedTable {
+    // Folded names, each followed by a space. A term never holds a space, so a match found in
+    // this buffer always lies inside one name.
+    std::vector<char16_t> names;
+    std::vector<uint32_t> nameStart;  // one per entry, plus the end of the buffer
+    std::vector<int32_t> category;
+    std::vector<uint32_t> folderOf;  // folder index of each entry
+    // Folded folder paths, each once, in the same layout as the names.
+    std::vector<char16_t> folders;
+    std::vector<uint32_t> folderStart;
+
+    std::size_t EntryCount() const { return category.size(); }
+    std::size_t FolderCount() const { return folderStart.empty() ? 0 : folderStart.size() - 1; }
+    std::u16string_view Name(std::size_t entry) const {
+        return {names.data() + nameStart[entry], nameStart[entry + 1] - nameStart[entry] - 1};
+    }
+    std::u16string_view Folder(std::size_t folder) const {
+        return {folders.data() + folderStart[folder],
+                folderStart[folder + 1] - folderStart[folder] - 1};
+    }
+    // The entry whose name holds buffer position `position`, searching from entry `from` on.
+    std::size_t EntryAt(std::size_t position, std::size_t from) const;
+    std::size_t FolderAt(std::size_t position, std::size_t from) const;
+};
+
+// The columns of `table`, built the first time a table is seen. The table is only written when
+// the build publishes it, so its data pointer, size and a sample of its entries identify it.
+const FoldedTable& FoldedColumns(const std::vector<FileEntry>& table);

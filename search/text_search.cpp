@@ -1,0 +1,85 @@
+#include "search/text_search.h"
+
+#include <bit>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+bool SameUnits(const char16_t* a, const char16_t* b, std::size_t count) {
+    return std::memcmp(a, b, count * sizeof(char16_t)) == 0;
+}
+
+bool SameFolded(const char16_t* text, const char16_t* folded, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (FoldUnit(text[i]) != folded[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::size_t FindUnits(std::u16string_view text, std::u16string_view needle, std::size_t from) {
+    const std::size_t length = needle.size();
+    if (from > text.size() || length > text.size() - from) return std::u16string_view::npos;
+    if (length == 0) return from;
+    const char16_t* data = text.data();
+    const char16_t first = needle.front();
+    const char16_t last = needle.back();
+    const std::size_t lastStart = text.size() - length;
+    std::size_t i = from;
+#if defined(__SSE2__)
+    // Eight candidate starts at a time: a start survives when both its first and its last unit
+    // agree with the needle's, which rejects almost every position before any full compare.
+    const __m128i firstUnits = _mm_set1_epi16(static_cast<short>(first));
+    const __m128i lastUnits = _mm_set1_epi16(static_cast<short>(last));
+    for (; i + 7 <= lastStart; i += 8) {
+        __m128i atFirst = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        __m128i atLast = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + length - 1));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(
+            _mm_cmpeq_epi16(atFirst, firstUnits), _mm_cmpeq_epi16(atLast, lastUnits))));
+        while (mask != 0) {
+            const int bit = std::countr_zero(mask);
+            const std::size_t start = i + static_cast<std::size_t>(bit) / 2;
+            if (length <= 2 || SameUnits(data + start + 1, needle.data() + 1, length - 2)) {
+                return start;
+            }
+            mask &= ~(3u << bit);
+        }
+    }
+#endif
+    for (; i <= lastStart; ++i) {
+        if (data[i] == first && data[i + length - 1] == last &&
+            SameUnits(data + i, needle.data(), length)) {
+            return i;
+        }
+    }
+    return std::u16string_view::npos;
+}
+
+bool ContainsFolded(std::u16string_view text, std::u16string_view foldedNeedle) {
+    const std::size_t length = foldedNeedle.size();
+    if (length == 0) return true;
+    if (length > text.size()) return false;
+    for (std::size_t i = 0; i + length <= text.size(); ++i) {
+        if (FoldUnit(text[i]) == foldedNeedle[0] &&
+            SameFolded(text.data() + i, foldedNeedle.data(), length)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool StartsWithFolded(std::u16string_view text, std::u16string_view foldedPrefix) {
+    return foldedPrefix.size() <= text.size() &&
+           SameFolded(text.data(), foldedPrefix.data(), foldedPrefix.size());
+}
+
+bool EndsWithFolded(std::u16string_view text, std::u16string_view foldedSuffix) {
+    return foldedSuffix.size() <= text.size() &&
+           SameFolded(text.data() + text.size() - foldedSuffix.size(), foldedSuffix.data(),
+                      foldedSuffix.size());
+}
