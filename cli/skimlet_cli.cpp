@@ -1,1 +1,305 @@
-int main() { return 0; }
+// skimlet-cli: indexes NTFS images (or block devices) as the program indexes its drives, runs one
+// search with optional orderings and an export, and prints every field of the resulting rows.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "index/file_entry.h"
+#include "index/index_build.h"
+#include "index/platform.h"
+#include "index/raw_volume.h"
+#include "results/export.h"
+#include "results/ordering.h"
+#include "search/match.h"
+#include "search/search_driver.h"
+
+namespace {
+
+const char* const Usage =
+    "usage: skimlet-cli [--query TEXT] [--type 0-8] [--sort K] [--ascending] [--descending] "
+    "[--click K] [--export FILE] [--codepage NAME] [--count] IMAGE[=L] [IMAGE[=L] ...]";
+
+enum class OrderStep { Sort, Click, Ascending, Descending };
+
+struct Options {
+    std::string query;
+    int type = 0;
+    std::vector<std::pair<OrderStep, int>> orderSteps;
+    std::optional<std::string> exportPath;
+    std::string codePage = "UTF-8";
+    bool countOnly = false;
+    std::vector<std::pair<std::string, char>> images;  // path, drive letter
+};
+
+bool ParseNumber(const std::string& text, int low, int high, int& value) {
+    if (text.empty() || text.size() > 2) return false;
+    value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    return value >= low && value <= high;
+}
+
+std::optional<Options> ParseArguments(int argc, char** argv) {
+    Options options;
+    std::vector<std::pair<std::string, std::optional<char>>> images;
+    for (int i = 1; i < argc; ++i) {
+        std::string argument = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) return false;
+            out = argv[++i];
+            return true;
+        };
+        std::string text;
+        int number = 0;
+        if (argument == "--query") {
+            if (!value(options.query)) return std::nullopt;
+        } else if (argument == "--type") {
+            if (!value(text) || !ParseNumber(text, 0, 8, options.type)) return std::nullopt;
+        } else if (argument == "--sort" || argument == "--click") {
+            if (!value(text) || !ParseNumber(text, 0, ColumnCount - 1, number)) return std::nullopt;
+            options.orderSteps.push_back(
+                {argument == "--sort" ? OrderStep::Sort : OrderStep::Click, number});
+        } else if (argument == "--ascending") {
+            options.orderSteps.push_back({OrderStep::Ascending, 0});
+        } else if (argument == "--descending") {
+            options.orderSteps.push_back({OrderStep::Descending, 0});
+        } else if (argument == "--export") {
+            if (!value(text) || text.empty()) return std::nullopt;
+            options.exportPath = text;
+        } else if (argument == "--codepage") {
+            if (!value(options.codePage) || options.codePage.empty()) return std::nullopt;
+        } else if (argument == "--count") {
+            options.countOnly = true;
+        } else if (argument.size() > 1 && argument[0] == '-' && argument != "-") {
+            return std::nullopt;
+        } else {
+            // IMAGE=L: only a final "=" and one letter name the drive, so "=" may occur in paths.
+            std::size_t size = argument.size();
+            if (size > 2 && argument[size - 2] == '=') {
+                char letter = argument[size - 1];
+                if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+                if (letter < 'A' || letter > 'Z') return std::nullopt;
+                images.push_back({argument.substr(0, size - 2), letter});
+            } else {
+                images.push_back({argument, std::nullopt});
+            }
+        }
+    }
+    if (images.empty()) return std::nullopt;
+    bool used[26] = {};
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        if (images[i].first.empty()) return std::nullopt;
+        std::size_t position = i + 2;  // C, D, E, ... in argument order
+        if (!images[i].second && position >= 26) return std::nullopt;
+        char letter = images[i].second.value_or(static_cast<char>('A' + position));
+        if (used[letter - 'A']) return std::nullopt;
+        used[letter - 'A'] = true;
+        options.images.push_back({images[i].first, letter});
+    }
+    return options;
+}
+
+void WriteStandardError(std::string_view line) {
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+// Rows are written through one large buffer: a million rows are a few hundred megabytes.
+class RowWriter {
+  public:
+    ~RowWriter() { Flush(); }
+
+    void Number(uint64_t value) {
+        char digits[24];
+        int length = 0;
+        do {
+            digits[length++] = static_cast<char>('0' + value % 10);
+            value /= 10;
+        } while (value != 0);
+        while (length > 0) buffer_.push_back(digits[--length]);
+    }
+
+    void Number(int64_t value) {
+        if (value < 0) {
+            buffer_.push_back('-');
+            Number(0 - static_cast<uint64_t>(value));
+        } else {
+            Number(static_cast<uint64_t>(value));
+        }
+    }
+
+    // UTF-8; code units below U+0020 as \u00XX so that a row stays one line of TAB-separated
+    // fields, and an unpaired surrogate as U+FFFD.
+    void Text(std::u16string_view text) {
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            uint32_t c = text[i];
+            if (c < 0x20) {
+                static const char Hex[] = "0123456789ABCDEF";
+                buffer_ += "\\u00";
+                buffer_.push_back(Hex[c >> 4]);
+                buffer_.push_back(Hex[c & 15]);
+                continue;
+            }
+            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+                text[i + 1] <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+                ++i;
+            } else if (c >= 0xD800 && c <= 0xDFFF) {
+                c = 0xFFFD;
+            }
+            if (c < 0x80) {
+                buffer_.push_back(static_cast<char>(c));
+            } else if (c < 0x800) {
+                buffer_.push_back(static_cast<char>(0xC0 | (c >> 6)));
+                buffer_.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            } else if (c < 0x10000) {
+                buffer_.push_back(static_cast<char>(0xE0 | (c >> 12)));
+                buffer_.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+                buffer_.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            } else {
+                buffer_.push_back(static_cast<char>(0xF0 | (c >> 18)));
+                buffer_.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+                buffer_.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+                buffer_.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            }
+        }
+    }
+
+    void Tab() { buffer_.push_back('\t'); }
+
+    void EndRow() {
+        buffer_.push_back('\n');
+        if (buffer_.size() >= FlushSize) Flush();
+    }
+
+    void Row(const FileEntry& entry) {
+        Number(entry.RecordNumber);
+        Tab();
+        Number(entry.ParentRecordNumber);
+        Tab();
+        Text(entry.Name());
+        Tab();
+        Number(uint64_t{entry.IsFolder});
+        Tab();
+        Text(entry.SizeText());
+        Tab();
+        Number(entry.Created);
+        Tab();
+        Text(entry.CreatedText());
+        Tab();
+        Number(entry.Modified);
+        Tab();
+        Text(entry.ModifiedText());
+        Tab();
+        Text(entry.FullPath());
+        Tab();
+        Text(entry.FolderPath());
+        Tab();
+        Text(entry.Extension());
+        Tab();
+        Number(int64_t{entry.IconIndex});
+        Tab();
+        Number(int64_t{entry.Category});
+        EndRow();
+    }
+
+    void Flush() {
+        if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
+        buffer_.clear();
+        std::fflush(stdout);
+    }
+
+  private:
+    static constexpr std::size_t FlushSize = 16 << 20;
+    std::string buffer_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::optional<Options> parsed = ParseArguments(argc, argv);
+    std::optional<CodePageConverter> converter;
+    if (parsed && parsed->exportPath) {
+        converter = IconvConverter(parsed->codePage);
+        if (!converter) parsed.reset();
+    }
+    if (!parsed) {
+        std::fprintf(stderr, "%s\n", Usage);
+        return 2;
+    }
+    const Options& options = *parsed;
+    tzset();
+    ThePlatform().diagnostic = WriteStandardError;
+
+    std::map<std::u16string, std::string> imageOf;
+    VolumeList.clear();
+    for (const auto& [path, letter] : options.images) {
+        std::u16string devicePath = std::u16string(u"\\\\.\\") + char16_t(letter) + u':';
+        VolumeList.push_back(devicePath);
+        imageOf[devicePath] = path;
+    }
+    VolumeOpener open = [&imageOf](std::u16string_view devicePath) -> std::optional<VolumeSource> {
+        auto image = imageOf.find(std::u16string(devicePath));
+        std::optional<VolumeSource> source;
+        if (image != imageOf.end()) source = OpenVolumeImage(image->second);
+        if (!source) ThePlatform().diagnostic("error");
+        return source;
+    };
+
+    auto start = std::chrono::steady_clock::now();
+    BuildIndex(open);
+    std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+    WriteStandardError(ToUtf8(LoadSummary(ResultSet.size(), seconds.count())));
+
+    TypeFilter = options.type;
+    RunSearch(FromUtf8(options.query));
+    int markedColumn = -1;
+    char16_t marker = 0;
+    for (const auto& [step, column] : options.orderSteps) {
+        switch (step) {
+            case OrderStep::Sort:
+                marker = SortCommand(column);
+                markedColumn = column;
+                break;
+            case OrderStep::Click:
+                marker = HeaderClick(column);
+                markedColumn = column;
+                break;
+            case OrderStep::Ascending:
+                SortAscending = 1;
+                break;
+            case OrderStep::Descending:
+                SortAscending = 0;
+                break;
+        }
+    }
+
+    if (options.exportPath) {
+        std::vector<std::u16string> headers;
+        for (int column = 0; column < ColumnCount; ++column)
+            headers.push_back(column == markedColumn ? MarkedHeaderText(column, marker)
+                                                     : NeutralHeaderText(column));
+        std::FILE* file = std::fopen(options.exportPath->c_str(), "wb");
+        if (!file) {
+            WriteStandardError("无法打开文件");
+        } else {
+            WriteExport(file, headers, ResultSet, *converter);
+            std::fclose(file);
+        }
+    }
+
+    if (!options.countOnly) {
+        RowWriter rows;
+        for (const FileEntry& entry : ResultSet) rows.Row(entry);
+    }
+    WriteStandardError(ToUtf8(ShowResultCount(ResultSet.size())));
+    return 0;
+}

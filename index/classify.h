@@ -35,3 +35,26 @@ CategoryMap BuildCategoryMap();
 
 // Sets Category and IconIndex from the entry's Extension.
 void ClassifyEntry(FileEntry& entry, const IconMap& icons, const CategoryMap& categories);
+
+// ClassifyEntry for a whole volume: most entries repeat one of a few extensions, so the answers
+// for the last few are remembered instead of looked up again. The maps must outlive it.
+class EntryClassifier {
+  public:
+    EntryClassifier(const IconMap& icons, const CategoryMap& categories);
+    void Classify(FileEntry& entry);
+
+  private:
+    static constexpr int RecentCount = 8;
+    static constexpr std::size_t MaxRememberedLength = 8;
+    struct Remembered {
+        bool used = false;
+        uint8_t length = 0;
+        char16_t extension[MaxRememberedLength] = {};
+        int32_t category = 0;
+        int32_t iconIndex = 0;
+    };
+    const IconMap& icons_;
+    const CategoryMap& categories_;
+    Remembered recent_[RecentCount];
+    int next_ = 0;
+};

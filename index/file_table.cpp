@@ -1,0 +1,248 @@
+#include "index/file_table.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr uint64_t UnixEpochAsFiletime = 116444736000000000ull;
+constexpr uint64_t TicksPerSecond = 10000000;
+constexpr int64_t SecondsPerHour = 3600;
+constexpr int64_t SecondsPerDay = 86400;
+
+// Days since 1970-01-01 of a proleptic Gregorian date, and back.
+constexpr int64_t DaysFromCivil(int64_t year, int month, int day) {
+    year -= month <= 2;
+    int64_t era = (year >= 0 ? year : year - 399) / 400;
+    int64_t yearOfEra = year - era * 400;
+    int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+CivilTime CivilFromSeconds(int64_t seconds) {
+    int64_t days = seconds / SecondsPerDay;
+    int64_t secondOfDay = seconds % SecondsPerDay;
+    if (secondOfDay < 0) {
+        secondOfDay += SecondsPerDay;
+        --days;
+    }
+    days += 719468;
+    int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    int64_t dayOfEra = days - era * 146097;
+    int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    int64_t shiftedMonth = (5 * dayOfYear + 2) / 153;
+    CivilTime civil;
+    civil.day = static_cast<int>(dayOfYear - (153 * shiftedMonth + 2) / 5 + 1);
+    civil.month = static_cast<int>(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
+    civil.year = static_cast<int>(yearOfEra + era * 400 + (civil.month <= 2));
+    civil.hour = static_cast<int>(secondOfDay / 3600);
+    civil.minute = static_cast<int>(secondOfDay / 60 % 60);
+    civil.second = static_cast<int>(secondOfDay % 60);
+    return civil;
+}
+
+int64_t SecondsFromCivil(const CivilTime& civil) {
+    return DaysFromCivil(civil.year, civil.month, civil.day) * SecondsPerDay + civil.hour * 3600 +
+           civil.minute * 60 + civil.second;
+}
+
+constexpr int64_t LastConvertibleSecond = DaysFromCivil(3001, 1, 1) * SecondsPerDay - 1;
+
+void WriteDigits(char16_t* out, int value, int count) {
+    for (int i = count - 1; i >= 0; --i) {
+        out[i] = static_cast<char16_t>(u'0' + value % 10);
+        value /= 10;
+    }
+}
+
+}  // namespace
+
+int32_t TimeTextFormatter::OffsetOfHour(int64_t hour) {
+    if (hour == lastHour_) return lastOffset_;
+    auto known = hourOffsets_.find(hour);
+    int32_t offset;
+    if (known != hourOffsets_.end()) {
+        offset = known->second;
+    } else {
+        // The hour is linear when the offset at its first and its last second agree; a change
+        // of the zone's rules inside it (at :30 in some zones) is left to the C library.
+        int64_t first = hour * SecondsPerHour;
+        int64_t last = first + SecondsPerHour - 1;
+        CivilTime atFirst, atLast;
+        const auto& localTime = ThePlatform().localTime;
+        offset = NotLinear;
+        if (localTime(first, atFirst) && localTime(last, atLast)) {
+            int64_t firstOffset = SecondsFromCivil(atFirst) - first;
+            int64_t lastOffset = SecondsFromCivil(atLast) - last;
+            if (firstOffset == lastOffset && firstOffset > NotLinear && firstOffset < INT32_MAX)
+                offset = static_cast<int32_t>(firstOffset);
+        }
+        hourOffsets_.emplace(hour, offset);
+    }
+    lastHour_ = hour;
+    lastOffset_ = offset;
+    return offset;
+}
+
+const char16_t* TimeTextFormatter::Intern(const CivilTime& local) {
+    if (local.year < 0 || local.year > 9999) return nullptr;
+    int64_t minute =
+        (((int64_t{local.year} * 13 + local.month) * 32 + local.day) * 24 + local.hour) * 60 +
+        local.minute;
+    if (minute == lastMinute_) return lastText_;
+    auto [slot, isNew] = texts_.try_emplace(minute, nullptr);
+    if (isNew) {
+        char16_t text[FileEntry::TimeTextLength];
+        WriteDigits(text, local.year, 4);
+        text[4] = u'-';
+        WriteDigits(text + 5, local.month, 2);
+        text[7] = u'-';
+        WriteDigits(text + 8, local.day, 2);
+        text[10] = u' ';
+        WriteDigits(text + 11, local.hour, 2);
+        text[13] = u':';
+        WriteDigits(text + 14, local.minute, 2);
+        slot->second = arena_.Store(std::u16string_view(text, FileEntry::TimeTextLength));
+    }
+    lastMinute_ = minute;
+    lastText_ = slot->second;
+    return lastText_;
+}
+
+const char16_t* TimeTextFormatter::Text(uint64_t filetime) {
+    if (filetime < UnixEpochAsFiletime) return nullptr;
+    uint64_t unsignedSeconds = (filetime - UnixEpochAsFiletime) / TicksPerSecond;
+    if (unsignedSeconds > static_cast<uint64_t>(LastConvertibleSecond)) return nullptr;
+    int64_t seconds = static_cast<int64_t>(unsignedSeconds);
+    int32_t offset = OffsetOfHour(seconds / SecondsPerHour);
+    CivilTime local;
+    if (offset != NotLinear) {
+        local = CivilFromSeconds(seconds + offset);
+    } else if (!ThePlatform().localTime(seconds, local)) {
+        return nullptr;
+    }
+    return Intern(local);
+}
+
+std::u16string TimeTextFor(uint64_t filetime) {
+    TextArena arena;
+    TimeTextFormatter formatter(arena);
+    const char16_t* text = formatter.Text(filetime);
+    return text ? std::u16string(text, FileEntry::TimeTextLength) : std::u16string();
+}
+
+namespace {
+
+struct FolderText {
+    const char16_t* text = u"";
+    std::size_t length = 0;
+};
+
+// The folder path of every folder of a volume, made once and shared by all entries in it. Each
+// folder's text is its parent's text, a backslash and its name, so a folder costs one store.
+class FolderPaths {
+  public:
+    FolderPaths(const VolumeEntries& volume, std::u16string_view drive, TextArena& arena)
+        : arena_(arena) {
+        driveText_ = {arena.Store(drive), drive.size()};
+        std::size_t count = volume.FolderNames.size();
+        records_.reserve(count);
+        folders_.reserve(count);
+        for (const auto& [record, name] : volume.FolderNames) {
+            records_.push_back(record);
+            Folder folder;
+            folder.name = name;
+            folders_.push_back(folder);
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            auto parent = volume.FolderParents.find(records_[i]);
+            if (parent == volume.FolderParents.end()) continue;
+            folders_[i].hasParentLink = true;
+            folders_[i].parent = IndexOf(parent->second);
+        }
+    }
+
+    // The FolderPath of an entry whose parent is `record`.
+    FolderText ForParent(uint64_t record) {
+        if (record == lastParent_) return lastText_;
+        int64_t index = IndexOf(record);
+        lastParent_ = record;
+        lastText_ = index < 0 ? driveText_ : Resolve(static_cast<std::size_t>(index));
+        return lastText_;
+    }
+
+  private:
+    enum class State : uint8_t { Unvisited, OnChain, Done };
+    struct Folder {
+        std::u16string_view name;
+        bool hasParentLink = false;
+        int64_t parent = -1;  // index in folders_, -1 when the parent is not a folder read here
+        State state = State::Unvisited;
+        FolderText text;
+    };
+
+    int64_t IndexOf(uint64_t record) const {
+        auto found = std::lower_bound(records_.begin(), records_.end(), record);
+        if (found == records_.end() || *found != record) return -1;
+        return found - records_.begin();
+    }
+
+    // Walks up to the first folder already resolved or to the top of the chain, then makes the
+    // texts on the way back down. Every folder is visited once, so a cycle in a damaged volume
+    // ends the walk: the folder that closes it is treated as the top.
+    FolderText Resolve(std::size_t index) {
+        std::size_t current = index;
+        while (folders_[current].state == State::Unvisited) {
+            folders_[current].state = State::OnChain;
+            chain_.push_back(current);
+            const Folder& folder = folders_[current];
+            if (!folder.hasParentLink || folder.parent < 0) break;
+            current = static_cast<std::size_t>(folder.parent);
+        }
+        while (!chain_.empty()) {
+            Folder& folder = folders_[chain_.back()];
+            chain_.pop_back();
+            if (!folder.hasParentLink) {
+                // The walk stops at a folder without a parent link and leaves its name out.
+                folder.text = driveText_;
+            } else {
+                FolderText above = driveText_;
+                if (folder.parent >= 0 && folders_[folder.parent].state == State::Done)
+                    above = folders_[folder.parent].text;
+                std::u16string_view aboveText(above.text, above.length);
+                folder.text = {arena_.Store(aboveText, u"\\", folder.name),
+                               above.length + 1 + folder.name.size()};
+            }
+            folder.state = State::Done;
+        }
+        return folders_[index].text;
+    }
+
+    TextArena& arena_;
+    FolderText driveText_;
+    std::vector<uint64_t> records_;
+    std::vector<Folder> folders_;
+    std::vector<std::size_t> chain_;
+    uint64_t lastParent_ = UINT64_MAX;
+    FolderText lastText_;
+};
+
+}  // namespace
+
+void ResolvePaths(VolumeEntries& volume, std::u16string_view devicePath, const IconMap& icons,
+                  const CategoryMap& categories) {
+    if (!volume.texts) volume.texts = std::make_unique<TextArena>();
+    TextArena& arena = *volume.texts;
+    std::u16string_view drive =
+        devicePath.size() >= 2 ? devicePath.substr(devicePath.size() - 2) : devicePath;
+    FolderPaths folders(volume, drive, arena);
+    TimeTextFormatter times(arena);
+    EntryClassifier classifier(icons, categories);
+    for (FileEntry& entry : volume.entries) {
+        FolderText folder = folders.ForParent(entry.ParentRecordNumber);
+        entry.SetFolderPath(folder.text, folder.length);
+        entry.SetTimeTexts(times.Text(entry.Created), times.Text(entry.Modified));
+        classifier.Classify(entry);
+    }
+}
