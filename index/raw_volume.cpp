@@ -1,0 +1,491 @@
+#include "index/raw_volume.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "index/ntfs_layout.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
+namespace {
+
+// Raw volume handles on Windows only accept reads whose offset and length are multiples of the
+// sector size; 4096 covers every sector size NTFS allows.
+constexpr uint64_t ReadAlignment = 4096;
+constexpr uint64_t ChunkBytes = uint64_t{1} << 20;
+constexpr uint64_t MaxClusterNumber = uint64_t{1} << 62;
+constexpr uint64_t MaxAttributeListBytes = uint64_t{16} << 20;
+constexpr uint32_t MinRecordSize = 512;
+constexpr uint32_t MaxRecordSize = 65536;
+constexpr uint64_t MaxClusterSize = uint64_t{2} << 20;
+constexpr uint64_t NoChunk = UINT64_MAX;
+
+bool IsPowerOfTwo(uint64_t value) {
+    return value != 0 && (value & (value - 1)) == 0;
+}
+
+struct Geometry {
+    uint64_t clusterSize = 0;
+    uint32_t recordSize = 0;
+    uint64_t clusterCount = 0;
+    uint64_t mftLcn = 0;
+};
+
+bool ParseBootSector(std::span<const uint8_t> sector, Geometry& geometry) {
+    ntfs::BootSector boot;
+    if (!ntfs::Load(sector, 0, boot)) return false;
+    if (std::memcmp(boot.oemId, "NTFS    ", 8) != 0) return false;
+    if (ntfs::LoadOr0<uint16_t>(sector, ntfs::BootSignatureOffset) != 0xAA55) return false;
+    if (!IsPowerOfTwo(boot.bytesPerSector) || boot.bytesPerSector < 256 ||
+        boot.bytesPerSector > 4096)
+        return false;
+    // Values above 0x80 encode clusters of 2^(256 - value) sectors, for clusters above 64 KiB.
+    uint64_t sectorsPerCluster = boot.sectorsPerCluster <= 0x80
+                                     ? boot.sectorsPerCluster
+                                     : uint64_t{1} << std::min(256 - boot.sectorsPerCluster, 32);
+    if (!IsPowerOfTwo(sectorsPerCluster)) return false;
+    geometry.clusterSize = sectorsPerCluster * boot.bytesPerSector;
+    if (geometry.clusterSize > MaxClusterSize) return false;
+    // A negative count means the record is 2^-count bytes, smaller than a cluster.
+    uint64_t recordSize;
+    if (boot.clustersPerMftRecord > 0)
+        recordSize = uint64_t(boot.clustersPerMftRecord) * geometry.clusterSize;
+    else if (boot.clustersPerMftRecord < 0 && boot.clustersPerMftRecord >= -31)
+        recordSize = uint64_t{1} << -boot.clustersPerMftRecord;
+    else
+        return false;
+    if (!IsPowerOfTwo(recordSize) || recordSize < MinRecordSize || recordSize > MaxRecordSize)
+        return false;
+    geometry.recordSize = static_cast<uint32_t>(recordSize);
+    if (boot.totalSectors == 0 || boot.totalSectors > UINT64_MAX / boot.bytesPerSector)
+        return false;
+    uint64_t volumeBytes = boot.totalSectors * boot.bytesPerSector;
+    geometry.clusterCount = volumeBytes / geometry.clusterSize + 1;
+    if (geometry.clusterCount > MaxClusterNumber) return false;
+    if (boot.mftLcn >= geometry.clusterCount) return false;
+    geometry.mftLcn = boot.mftLcn;
+    return true;
+}
+
+// Little-endian integer of `width` bytes; signed ones are sign-extended from their top byte.
+uint64_t LoadVariable(const uint8_t* bytes, unsigned width, bool isSigned) {
+    uint64_t value = 0;
+    for (unsigned i = 0; i < width; ++i) value |= uint64_t(bytes[i]) << (8 * i);
+    if (isSigned && width > 0 && width < 8 && (bytes[width - 1] & 0x80))
+        value |= ~uint64_t{0} << (8 * width);
+    return value;
+}
+
+uint64_t RunsEnd(const std::vector<DataRun>& runs) {
+    return runs.empty() ? 0 : runs.back().vcn + runs.back().length;
+}
+
+// The run holding `vcn`, or nullptr when the runs do not reach it.
+const DataRun* FindRun(const std::vector<DataRun>& runs, uint64_t vcn) {
+    auto after = std::upper_bound(runs.begin(), runs.end(), vcn,
+                                  [](uint64_t v, const DataRun& run) { return v < run.vcn; });
+    if (after == runs.begin()) return nullptr;
+    const DataRun& run = *(after - 1);
+    return vcn - run.vcn < run.length ? &run : nullptr;
+}
+
+class RawVolume {
+  public:
+    RawVolume(ReadAt read, const Geometry& geometry) : read_(std::move(read)), geo_(geometry) {}
+
+    bool Open();
+    NtfsVolumeData VolumeData() const {
+        return {geo_.recordSize, static_cast<int64_t>(validLength_)};
+    }
+    bool RecordAtOrBelow(uint64_t n, uint64_t& number, std::span<uint8_t> record);
+
+  private:
+    bool ReadVolumeBytes(uint64_t offset, std::span<uint8_t> out);
+    bool ReadStream(const std::vector<DataRun>& runs, uint64_t offset, std::span<uint8_t> out);
+    bool ReadMftRecord(uint64_t number, std::vector<uint8_t>& record);
+    bool CheckRuns(const std::vector<DataRun>& runs) const;
+    bool ReadNonResidentValue(std::span<const uint8_t> attribute, uint64_t limit,
+                              std::vector<uint8_t>& value);
+    bool LoadBitmap(std::span<const uint8_t> attribute);
+    bool HighestInUseAtOrBelow(uint64_t n, uint64_t& found) const;
+    void LoadChunk(uint64_t chunk);
+
+    ReadAt read_;
+    Geometry geo_;
+    std::vector<DataRun> mftRuns_;
+    uint64_t validLength_ = 0;
+    uint64_t recordCount_ = 0;
+    std::vector<uint64_t> inUse_;
+    std::vector<uint8_t> scratch_;
+    uint64_t chunkIndex_ = NoChunk;
+    std::vector<uint8_t> chunk_;
+    std::vector<uint8_t> chunkRecordReadable_;
+};
+
+bool RawVolume::ReadVolumeBytes(uint64_t offset, std::span<uint8_t> out) {
+    if (out.empty()) return true;
+    if (offset > UINT64_MAX - out.size() - ReadAlignment) return false;
+    uint64_t start = offset & ~(ReadAlignment - 1);
+    uint64_t end = (offset + out.size() + ReadAlignment - 1) & ~(ReadAlignment - 1);
+    if (start == offset && end == offset + out.size()) return read_(offset, out);
+    scratch_.resize(end - start);
+    if (!read_(start, scratch_)) return false;
+    std::memcpy(out.data(), scratch_.data() + (offset - start), out.size());
+    return true;
+}
+
+bool RawVolume::ReadStream(const std::vector<DataRun>& runs, uint64_t offset,
+                           std::span<uint8_t> out) {
+    while (!out.empty()) {
+        const DataRun* run = FindRun(runs, offset / geo_.clusterSize);
+        if (!run) return false;
+        uint64_t runStart = run->vcn * geo_.clusterSize;
+        uint64_t within = offset - runStart;
+        uint64_t piece = std::min<uint64_t>(out.size(), run->length * geo_.clusterSize - within);
+        if (run->lcn == DataRun::Sparse) {
+            std::memset(out.data(), 0, piece);
+        } else if (!ReadVolumeBytes(uint64_t(run->lcn) * geo_.clusterSize + within,
+                                    out.first(piece))) {
+            return false;
+        }
+        offset += piece;
+        out = out.subspan(piece);
+    }
+    return true;
+}
+
+bool RawVolume::CheckRuns(const std::vector<DataRun>& runs) const {
+    for (const DataRun& run : runs)
+        if (run.lcn != DataRun::Sparse && uint64_t(run.lcn) + run.length > geo_.clusterCount)
+            return false;
+    return RunsEnd(runs) <= MaxClusterNumber / geo_.clusterSize;
+}
+
+bool RawVolume::ReadMftRecord(uint64_t number, std::vector<uint8_t>& record) {
+    record.assign(geo_.recordSize, 0);
+    if (number > UINT64_MAX / geo_.recordSize) return false;
+    if (!ReadStream(mftRuns_, number * geo_.recordSize, record)) return false;
+    return ntfs::LoadOr0<uint32_t>(record, 0) == ntfs::FileSignature && ApplyFixup(record);
+}
+
+bool RawVolume::ReadNonResidentValue(std::span<const uint8_t> attribute, uint64_t limit,
+                                     std::vector<uint8_t>& value) {
+    ntfs::NonResidentAttribute form;
+    std::span<const uint8_t> pairs;
+    std::vector<DataRun> runs;
+    if (!ntfs::NonResidentForm(attribute, form, pairs) || form.lowestVcn != 0 ||
+        !DecodeDataRuns(pairs, 0, runs) || !CheckRuns(runs))
+        return false;
+    uint64_t wanted = std::min(form.dataSize, limit);
+    uint64_t stored = std::min(wanted, form.initializedSize);
+    value.assign(wanted, 0);
+    return ReadStream(runs, 0, std::span<uint8_t>(value).first(stored));
+}
+
+bool RawVolume::LoadBitmap(std::span<const uint8_t> attribute) {
+    uint64_t bytesNeeded = (recordCount_ + 7) / 8;
+    std::vector<uint8_t> bytes;
+    std::span<const uint8_t> value;
+    if (ntfs::ResidentValue(attribute, value))
+        bytes.assign(value.begin(), value.begin() + std::min<uint64_t>(value.size(), bytesNeeded));
+    else if (!ReadNonResidentValue(attribute, bytesNeeded, bytes))
+        return false;
+    inUse_.assign((bytes.size() + 7) / 8, 0);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        inUse_[i / 8] |= uint64_t(bytes[i]) << (8 * (i % 8));
+    return true;
+}
+
+bool RawVolume::HighestInUseAtOrBelow(uint64_t n, uint64_t& found) const {
+    if (recordCount_ == 0 || inUse_.empty()) return false;
+    n = std::min(n, recordCount_ - 1);
+    uint64_t word = n / 64;
+    if (word >= inUse_.size()) {
+        word = inUse_.size() - 1;
+        n = word * 64 + 63;
+    }
+    uint64_t bits = inUse_[word];
+    unsigned keep = unsigned(n % 64) + 1;
+    if (keep < 64) bits &= (uint64_t{1} << keep) - 1;
+    for (;;) {
+        if (bits != 0) {
+            found = word * 64 + 63 - std::countl_zero(bits);
+            return true;
+        }
+        if (word == 0) return false;
+        bits = inUse_[--word];
+    }
+}
+
+// Reads the chunk in as few large reads as the runs allow. A read that fails is retried record by
+// record, so one unreadable sector refuses only the records it lies in.
+void RawVolume::LoadChunk(uint64_t chunk) {
+    uint64_t recordsPerChunk = ChunkBytes / geo_.recordSize;
+    uint64_t first = chunk * recordsPerChunk;
+    uint64_t count = std::min(recordsPerChunk, recordCount_ - first);
+    chunk_.assign(count * geo_.recordSize, 0);
+    chunkRecordReadable_.assign(count, 1);
+    chunkIndex_ = chunk;
+    uint64_t base = first * geo_.recordSize;
+    uint64_t offset = 0;
+    while (offset < chunk_.size()) {
+        const DataRun* run = FindRun(mftRuns_, (base + offset) / geo_.clusterSize);
+        uint64_t pieceEnd;
+        bool readable = false;
+        if (!run) {
+            pieceEnd = chunk_.size();
+        } else {
+            uint64_t runEnd = (run->vcn + run->length) * geo_.clusterSize - base;
+            pieceEnd = std::min<uint64_t>(chunk_.size(), runEnd);
+            std::span<uint8_t> piece(chunk_.data() + offset, pieceEnd - offset);
+            uint64_t volumeOffset = uint64_t(run->lcn) * geo_.clusterSize +
+                                    (base + offset - run->vcn * geo_.clusterSize);
+            readable = run->lcn != DataRun::Sparse && ReadVolumeBytes(volumeOffset, piece);
+            if (!readable && run->lcn != DataRun::Sparse) {
+                for (uint64_t at = offset; at < pieceEnd;) {
+                    uint64_t recordEnd = (at / geo_.recordSize + 1) * geo_.recordSize;
+                    uint64_t end = std::min(recordEnd, pieceEnd);
+                    std::span<uint8_t> part(chunk_.data() + at, end - at);
+                    if (!ReadVolumeBytes(volumeOffset + (at - offset), part))
+                        chunkRecordReadable_[at / geo_.recordSize] = 0;
+                    at = end;
+                }
+                readable = true;
+            }
+        }
+        if (!readable)
+            for (uint64_t r = offset / geo_.recordSize; r * geo_.recordSize < pieceEnd; ++r)
+                chunkRecordReadable_[r] = 0;
+        offset = pieceEnd;
+    }
+}
+
+bool RawVolume::RecordAtOrBelow(uint64_t n, uint64_t& number, std::span<uint8_t> record) {
+    std::fill(record.begin(), record.end(), 0);
+    uint64_t found;
+    if (!HighestInUseAtOrBelow(n, found)) {
+        number = 0;
+        return true;
+    }
+    number = found;
+    if (record.size() != geo_.recordSize) return false;
+    uint64_t recordsPerChunk = ChunkBytes / geo_.recordSize;
+    if (found / recordsPerChunk != chunkIndex_) LoadChunk(found / recordsPerChunk);
+    uint64_t index = found % recordsPerChunk;
+    if (!chunkRecordReadable_[index]) return false;
+    std::memcpy(record.data(), chunk_.data() + index * geo_.recordSize, geo_.recordSize);
+    if (ntfs::LoadOr0<uint32_t>(record, 0) != ntfs::FileSignature || !ApplyFixup(record)) {
+        std::fill(record.begin(), record.end(), 0);
+        return false;
+    }
+    return true;
+}
+
+struct DataExtent {
+    uint64_t lowestVcn;
+    uint64_t highestVcn;
+    std::vector<DataRun> runs;
+};
+
+// The unnamed, non-resident $DATA extent of an $MFT record that starts at `lowestVcn`.
+bool FindMftExtent(std::span<const uint8_t> record, uint64_t lowestVcn, DataExtent& extent,
+                   ntfs::NonResidentAttribute* firstForm) {
+    bool found = false, decoded = false;
+    ntfs::ForEachAttribute(
+        record, [&](const ntfs::AttributeHeader& header, std::span<const uint8_t> attribute) {
+            ntfs::NonResidentAttribute form;
+            std::span<const uint8_t> pairs;
+            if (header.type != ntfs::DataType || !ntfs::IsUnnamed(header) ||
+                !ntfs::NonResidentForm(attribute, form, pairs) || form.lowestVcn != lowestVcn)
+                return true;
+            found = true;
+            extent.lowestVcn = form.lowestVcn;
+            extent.highestVcn = form.highestVcn;
+            decoded = DecodeDataRuns(pairs, form.lowestVcn, extent.runs);
+            if (firstForm) *firstForm = form;
+            return false;
+        });
+    return found && decoded && RunsEnd(extent.runs) == extent.highestVcn + 1 &&
+           (extent.runs.empty() || extent.runs.front().vcn == lowestVcn);
+}
+
+bool RawVolume::Open() {
+    std::vector<uint8_t> record(geo_.recordSize);
+    if (!ReadVolumeBytes(geo_.mftLcn * geo_.clusterSize, record)) return false;
+    if (ntfs::LoadOr0<uint32_t>(record, 0) != ntfs::FileSignature || !ApplyFixup(record))
+        return false;
+
+    DataExtent first;
+    ntfs::NonResidentAttribute mftData;
+    if (!FindMftExtent(record, 0, first, &mftData) || first.runs.empty()) return false;
+    mftRuns_ = std::move(first.runs);
+    if (!CheckRuns(mftRuns_)) return false;
+
+    std::vector<uint8_t> bitmapAttribute, attributeList;
+    bool listNonResident = false;
+    ntfs::ForEachAttribute(record, [&](const ntfs::AttributeHeader& header,
+                                       std::span<const uint8_t> attribute) {
+        if (header.type == ntfs::BitmapType && ntfs::IsUnnamed(header) && bitmapAttribute.empty())
+            bitmapAttribute.assign(attribute.begin(), attribute.end());
+        if (header.type == ntfs::AttributeListType && attributeList.empty()) {
+            attributeList.assign(attribute.begin(), attribute.end());
+            listNonResident = header.nonResident != 0;
+        }
+        return true;
+    });
+
+    // A fragmented $MFT keeps the runs beyond its first extent in extension records named by
+    // its attribute list; each is read through the runs known so far, in VCN order.
+    if (!attributeList.empty()) {
+        std::vector<uint8_t> list;
+        std::span<const uint8_t> value;
+        if (listNonResident) {
+            if (!ReadNonResidentValue(attributeList, MaxAttributeListBytes, list)) return false;
+        } else if (ntfs::ResidentValue(attributeList, value)) {
+            list.assign(value.begin(), value.end());
+        } else {
+            return false;
+        }
+        std::vector<std::pair<uint64_t, uint64_t>> extents;  // lowest VCN, record number
+        uint64_t bitmapRecord = 0;
+        for (std::size_t at = 0;;) {
+            ntfs::AttributeListEntry entry;
+            if (!ntfs::Load<ntfs::AttributeListEntry>(list, at, entry)) break;
+            if (entry.length < sizeof(entry) || entry.length > list.size() - at) break;
+            uint64_t segment = entry.segmentReference & ntfs::RecordNumberMask;
+            if (entry.nameLength == 0 && segment != 0) {
+                if (entry.type == ntfs::DataType && entry.lowestVcn > 0)
+                    extents.emplace_back(entry.lowestVcn, segment);
+                if (entry.type == ntfs::BitmapType && bitmapAttribute.empty())
+                    bitmapRecord = segment;
+            }
+            at += entry.length;
+        }
+        std::sort(extents.begin(), extents.end());
+        std::vector<uint8_t> extension;
+        for (const auto& [lowestVcn, segment] : extents) {
+            if (lowestVcn != RunsEnd(mftRuns_)) return false;
+            DataExtent more;
+            if (!ReadMftRecord(segment, extension) ||
+                !FindMftExtent(extension, lowestVcn, more, nullptr) || !CheckRuns(more.runs))
+                return false;
+            mftRuns_.insert(mftRuns_.end(), more.runs.begin(), more.runs.end());
+        }
+        if (bitmapRecord != 0) {
+            if (!ReadMftRecord(bitmapRecord, extension)) return false;
+            ntfs::ForEachAttribute(extension, [&](const ntfs::AttributeHeader& header,
+                                                  std::span<const uint8_t> attribute) {
+                if (header.type != ntfs::BitmapType || !ntfs::IsUnnamed(header)) return true;
+                bitmapAttribute.assign(attribute.begin(), attribute.end());
+                return false;
+            });
+        }
+    }
+
+    uint64_t allocated = RunsEnd(mftRuns_) * geo_.clusterSize;
+    if (mftData.initializedSize > mftData.dataSize || mftData.dataSize > allocated) return false;
+    validLength_ = mftData.initializedSize;
+    recordCount_ = validLength_ / geo_.recordSize;
+    return !bitmapAttribute.empty() && LoadBitmap(bitmapAttribute);
+}
+
+}  // namespace
+
+bool DecodeDataRuns(std::span<const uint8_t> mappingPairs, uint64_t lowestVcn,
+                    std::vector<DataRun>& runs) {
+    uint64_t vcn = lowestVcn;
+    int64_t lcn = 0;
+    std::size_t at = 0;
+    for (;;) {
+        if (at >= mappingPairs.size()) return false;
+        uint8_t header = mappingPairs[at];
+        if (header == 0) return true;
+        unsigned lengthWidth = header & 0x0F, offsetWidth = header >> 4;
+        if (lengthWidth == 0 || lengthWidth > 8 || offsetWidth > 8) return false;
+        if (mappingPairs.size() - at - 1 < lengthWidth + offsetWidth) return false;
+        const uint8_t* field = mappingPairs.data() + at + 1;
+        uint64_t length = LoadVariable(field, lengthWidth, false);
+        if (length == 0 || length > MaxClusterNumber || vcn > MaxClusterNumber - length)
+            return false;
+        DataRun run{vcn, length, DataRun::Sparse};
+        if (offsetWidth != 0) {
+            int64_t delta =
+                static_cast<int64_t>(LoadVariable(field + lengthWidth, offsetWidth, true));
+            int64_t next;
+            if (__builtin_add_overflow(lcn, delta, &next) || next < 0 ||
+                uint64_t(next) > MaxClusterNumber - length)
+                return false;
+            lcn = next;
+            run.lcn = lcn;
+        }
+        runs.push_back(run);
+        vcn += length;
+        at += 1 + lengthWidth + offsetWidth;
+    }
+}
+
+bool ApplyFixup(std::span<uint8_t> record) {
+    ntfs::FileRecordHeader header;
+    if (!ntfs::Load<ntfs::FileRecordHeader>(record, 0, header)) return false;
+    std::size_t strides = record.size() / ntfs::FixupStride;
+    if (strides == 0 || record.size() % ntfs::FixupStride != 0) return false;
+    if (header.updateSequenceCount != strides + 1) return false;
+    std::size_t arrayOffset = header.updateSequenceOffset;
+    if (arrayOffset % 2 != 0 || arrayOffset < 8 ||
+        arrayOffset + 2 * (strides + 1) > ntfs::FixupStride - 2)
+        return false;
+    uint16_t sequence = ntfs::LoadOr0<uint16_t>(record, arrayOffset);
+    for (std::size_t i = 1; i <= strides; ++i)
+        if (ntfs::LoadOr0<uint16_t>(record, i * ntfs::FixupStride - 2) != sequence) return false;
+    for (std::size_t i = 1; i <= strides; ++i)
+        std::memcpy(record.data() + i * ntfs::FixupStride - 2, record.data() + arrayOffset + 2 * i,
+                    2);
+    return true;
+}
+
+std::optional<VolumeSource> OpenRawVolume(ReadAt read, std::shared_ptr<void> owner) {
+    std::vector<uint8_t> sector(ReadAlignment);
+    Geometry geometry;
+    if (!read || !read(0, sector) || !ParseBootSector(sector, geometry)) return std::nullopt;
+    auto volume = std::make_shared<RawVolume>(std::move(read), geometry);
+    if (!volume->Open()) return std::nullopt;
+    VolumeSource source;
+    source.volumeData = [volume](NtfsVolumeData& data) {
+        data = volume->VolumeData();
+        return true;
+    };
+    source.recordAtOrBelow = [volume](uint64_t n, uint64_t& number, std::span<uint8_t> record) {
+        return volume->RecordAtOrBelow(n, number, record);
+    };
+    source.owner = std::move(owner);
+    return source;
+}
+
+#ifndef _WIN32
+std::optional<VolumeSource> OpenVolumeImage(const std::string& path) {
+    int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return std::nullopt;
+    auto file = std::shared_ptr<void>(new int(descriptor), [](void* p) {
+        int* fd = static_cast<int*>(p);
+        ::close(*fd);
+        delete fd;
+    });
+    ReadAt read = [descriptor](uint64_t offset, std::span<uint8_t> buffer) {
+        std::size_t done = 0;
+        while (done < buffer.size()) {
+            ssize_t got = ::pread(descriptor, buffer.data() + done, buffer.size() - done,
+                                  static_cast<off_t>(offset + done));
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) return false;
+            done += static_cast<std::size_t>(got);
+        }
+        return true;
+    };
+    return OpenRawVolume(std::move(read), std::move(file));
+}
+#endif

@@ -8,11 +8,33 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "index/volume_source.h"
 
 // Reads exactly buffer.size() bytes at a byte offset of the volume; false on any failure.
 using ReadAt = std::function<bool(uint64_t offset, std::span<uint8_t> buffer)>;
+
+// One run of a non-resident attribute: `length` clusters from virtual cluster `vcn`, stored at
+// logical cluster `lcn`, or not stored at all (sparse, reads as zeros).
+struct DataRun {
+    static constexpr int64_t Sparse = -1;
+    uint64_t vcn = 0;
+    uint64_t length = 0;
+    int64_t lcn = Sparse;
+    bool operator==(const DataRun&) const = default;
+};
+
+// Decodes mapping pairs starting at `lowestVcn` and appends the runs. False when a pair is
+// truncated, a length is 0, or a cluster number leaves the range 0..2^62; runs decoded before
+// the fault are left in `runs`.
+bool DecodeDataRuns(std::span<const uint8_t> mappingPairs, uint64_t lowestVcn,
+                    std::vector<DataRun>& runs);
+
+// Checks and undoes the update-sequence protection of a multi-sector record in place: the last
+// two bytes of every 512-byte stride must equal the sequence number and get back their saved
+// values. False (the record is damaged) when the array does not fit or a stride does not match.
+bool ApplyFixup(std::span<uint8_t> record);
 
 // Nothing when the boot sector, the $MFT record or its runs are damaged.
 std::optional<VolumeSource> OpenRawVolume(ReadAt read, std::shared_ptr<void> owner);
