@@ -1,0 +1,374 @@
+#include "index/file_table.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <map>
+#include <optional>
+#include <random>
+#include <set>
+#include <string>
+
+#include "index/derived_texts.h"
+
+namespace {
+
+constexpr uint64_t UnixEpochAsFiletime = 116444736000000000ull;
+
+uint64_t FiletimeOf(int64_t unixSeconds, uint64_t extraTicks = 0) {
+    return UnixEpochAsFiletime + static_cast<uint64_t>(unixSeconds) * 10000000ull + extraTicks;
+}
+
+// Sets TZ for one test and puts the old value back afterwards.
+class ScopedTimeZone {
+  public:
+    explicit ScopedTimeZone(const char* zone) {
+        if (const char* old = std::getenv("TZ")) old_ = old;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~ScopedTimeZone() {
+        if (old_)
+            setenv("TZ", old_->c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+  private:
+    std::optional<std::string> old_;
+};
+
+// The C library's own answer, the independent reference for the cached formatter.
+std::u16string LibraryTimeText(int64_t unixSeconds) {
+    std::time_t seconds = static_cast<std::time_t>(unixSeconds);
+    std::tm parts{};
+    if (!localtime_r(&seconds, &parts)) return u"";
+    char text[26];
+    std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &parts);
+    return std::u16string(text, text + length);
+}
+
+// Expected texts were taken from GNU date, e.g. TZ=America/New_York date -d @1710054000.
+TEST(TimeTextFor, LocalTimeInSeveralZones) {
+    struct Case {
+        const char* zone;
+        uint64_t filetime;
+        const char16_t* text;
+    } cases[] = {
+        {"UTC", FiletimeOf(0), u"1970-01-01 00:00"},
+        {"UTC", FiletimeOf(59, 9999999), u"1970-01-01 00:00"},
+        {"UTC", FiletimeOf(60), u"1970-01-01 00:01"},
+        {"UTC", FiletimeOf(1680703620), u"2023-04-05 14:07"},
+        {"UTC", FiletimeOf(951782400), u"2000-02-29 00:00"},
+        {"UTC", FiletimeOf(32535215999), u"3000-12-31 23:59"},
+        {"Asia/Shanghai", FiletimeOf(0), u"1970-01-01 08:00"},
+        {"Asia/Shanghai", FiletimeOf(1680703620), u"2023-04-05 22:07"},
+        {"Asia/Shanghai", FiletimeOf(1704038400), u"2024-01-01 00:00"},
+        {"Asia/Kolkata", FiletimeOf(1680703620), u"2023-04-05 19:37"},
+        {"Asia/Kathmandu", FiletimeOf(1680703620), u"2023-04-05 19:52"},
+        // Before 1970 locally, but not in UTC: still converted.
+        {"America/New_York", FiletimeOf(0), u"1969-12-31 19:00"},
+        // Spring forward: 01:59 EST is followed by 03:00 EDT.
+        {"America/New_York", FiletimeOf(1710053999), u"2024-03-10 01:59"},
+        {"America/New_York", FiletimeOf(1710054000), u"2024-03-10 03:00"},
+        // Fall back: 01:59 EDT is followed by 01:00 EST.
+        {"America/New_York", FiletimeOf(1730613599), u"2024-11-03 01:59"},
+        {"America/New_York", FiletimeOf(1730613600), u"2024-11-03 01:00"},
+        // Lord Howe moves by half an hour; in October at 15:30 UTC, inside a UTC hour.
+        {"Australia/Lord_Howe", FiletimeOf(1712415599), u"2024-04-07 01:59"},
+        {"Australia/Lord_Howe", FiletimeOf(1712415600), u"2024-04-07 01:30"},
+        {"Australia/Lord_Howe", FiletimeOf(1728142199), u"2024-10-06 01:59"},
+        {"Australia/Lord_Howe", FiletimeOf(1728142200), u"2024-10-06 02:30"},
+        // St. John's changes at 05:30 UTC, also inside a UTC hour.
+        {"America/St_Johns", FiletimeOf(1710048599), u"2024-03-10 01:59"},
+        {"America/St_Johns", FiletimeOf(1710048600), u"2024-03-10 03:00"},
+    };
+    for (const Case& c : cases) {
+        ScopedTimeZone zone(c.zone);
+        EXPECT_EQ(TimeTextFor(c.filetime), c.text) << c.zone << " " << c.filetime;
+    }
+}
+
+TEST(TimeTextFor, EmptyOutsideTheConvertibleRange) {
+    ScopedTimeZone zone("UTC");
+    const uint64_t cases[] = {
+        0,
+        1,
+        UnixEpochAsFiletime - 1,
+        FiletimeOf(32535216000),
+        FiletimeOf(32535216000) + 123,
+        UINT64_MAX,
+    };
+    for (uint64_t filetime : cases) EXPECT_EQ(TimeTextFor(filetime), u"") << filetime;
+}
+
+TEST(TimeTextFormatter, AgreesWithTheLibraryAcrossZonesAndChanges) {
+    const char* zones[] = {"UTC",
+                           "Asia/Shanghai",
+                           "America/New_York",
+                           "Europe/London",
+                           "Australia/Lord_Howe",
+                           "Asia/Kathmandu",
+                           "America/St_Johns"};
+    // Dense around the 2024 changes, sparse over the whole range.
+    std::vector<int64_t> seconds;
+    for (int64_t s = 1709000000; s < 1731000000; s += 7919) seconds.push_back(s);
+    for (int64_t centre :
+         {1710054000LL, 1730613600LL, 1711846800LL, 1712415600LL, 1728142200LL, 1710048600LL})
+        for (int64_t s = centre - 7200; s <= centre + 7200; s += 61) seconds.push_back(s);
+    std::mt19937_64 random(7);
+    for (int i = 0; i < 3000; ++i) seconds.push_back(random() % 32535216000LL);
+    for (const char* name : zones) {
+        ScopedTimeZone zone(name);
+        TextArena arena;
+        TimeTextFormatter formatter(arena);
+        for (int64_t s : seconds) {
+            const char16_t* text = formatter.Text(FiletimeOf(s, 4321));
+            std::u16string actual = text ? std::u16string(text, FileEntry::TimeTextLength) : u"";
+            ASSERT_EQ(actual, LibraryTimeText(s)) << name << " " << s;
+        }
+    }
+}
+
+TEST(TimeTextFormatter, InternsOneTextPerMinute) {
+    ScopedTimeZone zone("Asia/Shanghai");
+    TextArena arena;
+    TimeTextFormatter formatter(arena);
+    struct Case {
+        int64_t first, second;
+        bool shared;
+    } cases[] = {
+        {1680703620, 1680703620, true},
+        {1680703620, 1680703679, true},
+        {1680703620, 1680703680, false},
+        {1680703620, 1680703620 + 86400, false},
+    };
+    for (const Case& c : cases) {
+        const char16_t* first = formatter.Text(FiletimeOf(c.first));
+        formatter.Text(FiletimeOf(c.first + 3 * 86400));  // something else in between
+        const char16_t* second = formatter.Text(FiletimeOf(c.second));
+        ASSERT_NE(first, nullptr);
+        ASSERT_NE(second, nullptr);
+        EXPECT_EQ(first == second, c.shared) << c.first << " " << c.second;
+    }
+    EXPECT_EQ(formatter.Text(UnixEpochAsFiletime - 1), nullptr);
+}
+
+// A volume built by hand: folders and files with the maps the record walk would fill.
+struct VolumeBuilder {
+    VolumeEntries volume;
+    VolumeBuilder() { volume.texts = std::make_unique<TextArena>(); }
+
+    FileEntry& Add(uint64_t record, uint64_t parent, std::u16string_view name, bool isFolder,
+                   uint64_t created = FiletimeOf(1680703620),
+                   uint64_t modified = FiletimeOf(1680703620)) {
+        FileEntry entry;
+        entry.RecordNumber = record;
+        entry.ParentRecordNumber = parent;
+        entry.IsFolder = isFolder ? 1 : 0;
+        entry.Created = created;
+        entry.Modified = modified;
+        entry.SetOwnTexts(*volume.texts, name, ExtensionFor(name, isFolder),
+                          isFolder ? u"" : SizeTextFor(record));
+        if (isFolder) {
+            volume.FolderNames[record] = entry.Name();
+            volume.FolderParents[record] = parent;
+        }
+        volume.entries.push_back(entry);
+        return volume.entries.back();
+    }
+
+    void Resolve(std::u16string_view devicePath) {
+        static const IconMap icons = BuildIconMap();
+        static const CategoryMap categories = BuildCategoryMap();
+        ResolvePaths(volume, devicePath, icons, categories);
+    }
+
+    const FileEntry& Find(uint64_t record) const {
+        for (const FileEntry& entry : volume.entries)
+            if (entry.RecordNumber == record) return entry;
+        throw std::runtime_error("no such record");
+    }
+};
+
+TEST(ResolvePaths, FolderAndFullPaths) {
+    VolumeBuilder builder;
+    builder.Add(70, 5, u"notes.txt", false);  // directly in the root
+    builder.Add(64, 63, u"deep.pdf", false);
+    builder.Add(63, 62, u"C", true);
+    builder.Add(62, 61, u"B", true);
+    builder.Add(61, 5, u"A", true);
+    builder.Add(58, 57, u"after gap.doc", false);
+    builder.Add(57, 999, u"Orphan", true);  // its parent was never read
+    builder.Add(56, 55, u"under unlinked", false);
+    builder.Add(50, 61, u"搜索 ünï.txt", false);
+    builder.volume.FolderNames[55] = u"Unlinked";  // a name without a parent link
+    builder.Resolve(u"\\\\.\\D:");
+    struct Case {
+        uint64_t record;
+        const char16_t* folderPath;
+        const char16_t* fullPath;
+    } cases[] = {
+        {70, u"D:", u"D:\\notes.txt"},
+        {61, u"D:", u"D:\\A"},
+        {62, u"D:\\A", u"D:\\A\\B"},
+        {63, u"D:\\A\\B", u"D:\\A\\B\\C"},
+        {64, u"D:\\A\\B\\C", u"D:\\A\\B\\C\\deep.pdf"},
+        {57, u"D:", u"D:\\Orphan"},
+        {58, u"D:\\Orphan", u"D:\\Orphan\\after gap.doc"},
+        {56, u"D:", u"D:\\under unlinked"},
+        {50, u"D:\\A", u"D:\\A\\搜索 ünï.txt"},
+    };
+    for (const Case& c : cases) {
+        const FileEntry& entry = builder.Find(c.record);
+        EXPECT_EQ(entry.FolderPath(), c.folderPath) << c.record;
+        EXPECT_EQ(entry.FullPath(), c.fullPath) << c.record;
+    }
+}
+
+TEST(ResolvePaths, DriveIsTheLastTwoUnitsOfTheDevicePath) {
+    struct Case {
+        const char16_t* devicePath;
+        const char16_t* folderPath;
+    } cases[] = {
+        {u"\\\\.\\C:", u"C:\\A"},
+        {u"\\\\.\\Z:", u"Z:\\A"},
+        {u"X:", u"X:\\A"},
+    };
+    for (const Case& c : cases) {
+        VolumeBuilder builder;
+        builder.Add(41, 40, u"file", false);
+        builder.Add(40, 5, u"A", true);
+        builder.Resolve(c.devicePath);
+        EXPECT_EQ(builder.Find(41).FolderPath(), c.folderPath);
+    }
+}
+
+TEST(ResolvePaths, CyclesEndTheWalk) {
+    VolumeBuilder builder;
+    builder.Add(90, 80, u"in cycle", false);
+    builder.Add(81, 80, u"Q", true);
+    builder.Add(80, 81, u"P", true);
+    builder.Add(75, 70, u"in self loop", false);
+    builder.Add(70, 70, u"S", true);
+    builder.Add(66, 65, u"below cycle", false);
+    builder.Add(65, 81, u"R", true);
+    builder.Resolve(u"\\\\.\\C:");
+    // The walk stops before it would visit a folder a second time: from 80 it meets 81, whose
+    // parent 80 is already on the chain, so 81 is the top. Later walks reuse those texts.
+    struct Case {
+        uint64_t record;
+        const char16_t* folderPath;
+    } cases[] = {
+        {90, u"C:\\Q\\P"}, {81, u"C:\\Q\\P"}, {80, u"C:\\Q"},
+        {75, u"C:\\S"},    {70, u"C:\\S"},    {66, u"C:\\Q\\R"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(builder.Find(c.record).FolderPath(), c.folderPath);
+}
+
+TEST(ResolvePaths, EntriesOfAFolderShareOneText) {
+    VolumeBuilder builder;
+    builder.Add(45, 41, u"b.txt", false);
+    builder.Add(44, 40, u"sub2", true);
+    builder.Add(43, 41, u"a.txt", false);
+    builder.Add(42, 5, u"root1", false);
+    builder.Add(41, 40, u"sub", true);
+    builder.Add(40, 5, u"top", true);
+    builder.Add(39, 5, u"root2", false);
+    builder.Resolve(u"\\\\.\\C:");
+    struct Case {
+        uint64_t first, second;
+        bool shared;
+    } cases[] = {
+        {45, 43, true},   // both in C:\top\sub
+        {44, 41, true},   // both in C:\top
+        {42, 39, true},   // both in the root
+        {45, 44, false},  // different folders
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(
+            builder.Find(c.first).FolderPath().data() == builder.Find(c.second).FolderPath().data(),
+            c.shared)
+            << c.first << " " << c.second;
+}
+
+TEST(ResolvePaths, FillsTimeTextsAndClassifies) {
+    ScopedTimeZone zone("UTC");
+    VolumeBuilder builder;
+    builder.Add(50, 5, u"song.MP3", false, FiletimeOf(0), FiletimeOf(1680703620));
+    builder.Add(49, 5, u"old.txt", false, UnixEpochAsFiletime - 1, FiletimeOf(60));
+    builder.Add(48, 5, u"Music", true, FiletimeOf(1680703620), FiletimeOf(1680703620));
+    builder.Resolve(u"\\\\.\\C:");
+    struct Case {
+        uint64_t record;
+        const char16_t* created;
+        const char16_t* modified;
+        int32_t category;
+    } cases[] = {
+        {50, u"1970-01-01 00:00", u"2023-04-05 14:07", Audio},
+        {49, u"", u"1970-01-01 00:01", Document},
+        {48, u"2023-04-05 14:07", u"2023-04-05 14:07", Folder},
+    };
+    for (const Case& c : cases) {
+        const FileEntry& entry = builder.Find(c.record);
+        EXPECT_EQ(entry.CreatedText(), c.created) << c.record;
+        EXPECT_EQ(entry.ModifiedText(), c.modified) << c.record;
+        EXPECT_EQ(entry.Category, c.category) << c.record;
+    }
+    EXPECT_EQ(builder.Find(48).CreatedText().data(), builder.Find(48).ModifiedText().data());
+}
+
+// The walk exactly as first described: prepend names while the parent is a known folder. It
+// serves as the reference on random trees without cycles.
+std::u16string WalkedFolderPath(const VolumeEntries& volume, const FileEntry& entry,
+                                std::u16string_view drive) {
+    std::u16string folderText;
+    uint64_t p = entry.ParentRecordNumber;
+    while (volume.FolderNames.count(p)) {
+        std::u16string_view name = volume.FolderNames.at(p);
+        auto parent = volume.FolderParents.find(p);
+        if (parent == volume.FolderParents.end()) break;
+        folderText = std::u16string(name) + u"\\" + folderText;
+        p = parent->second;
+    }
+    std::u16string fullPath =
+        std::u16string(drive) + u"\\" + folderText + std::u16string(entry.Name());
+    return fullPath.substr(0, fullPath.rfind(u'\\'));
+}
+
+TEST(ResolvePaths, MatchesTheSimpleWalkOnRandomTrees) {
+    for (unsigned seed : {1u, 2u, 3u}) {
+        std::mt19937 random(seed);
+        VolumeBuilder builder;
+        std::vector<uint64_t> folders = {5};
+        // Records descend like the walk reads them; parents are folders made earlier in
+        // creation order (higher numbers here), the root, or records that were never read.
+        std::vector<std::pair<uint64_t, bool>> plan;
+        for (uint64_t record = 3000; record >= 36; --record)
+            plan.push_back({record, random() % 4 == 0});
+        std::map<uint64_t, uint64_t> parentOf;
+        for (auto& [record, isFolder] : plan) {
+            uint64_t parent =
+                random() % 20 == 0 ? 100000 + random() % 50 : folders[random() % folders.size()];
+            parentOf[record] = parent;
+            if (isFolder) folders.push_back(record);
+        }
+        for (auto& [record, isFolder] : plan) {
+            std::string name = "n";
+            name += std::to_string(record);
+            if (!isFolder) name += ".txt";
+            builder.Add(record, parentOf[record], FromUtf8(name), isFolder);
+        }
+        // A few folders whose parent link is lost.
+        for (int i = 0; i < 20; ++i)
+            builder.volume.FolderParents.erase(folders[1 + random() % (folders.size() - 1)]);
+        builder.Resolve(u"\\\\.\\E:");
+        for (const FileEntry& entry : builder.volume.entries)
+            ASSERT_EQ(entry.FolderPath(), WalkedFolderPath(builder.volume, entry, u"E:"))
+                << seed << " " << entry.RecordNumber;
+    }
+}
+
+}  // namespace

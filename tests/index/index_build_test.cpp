@@ -1,0 +1,317 @@
+#include "index/index_build.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "index/file_entry.h"
+#include "index/platform.h"
+
+namespace {
+
+constexpr uint32_t RecordSize = 1024;
+constexpr uint64_t RootRecord = 5;
+
+// One file or folder of a fake volume.
+struct FakeFile {
+    uint64_t record;
+    uint64_t parent;
+    std::u16string name;
+    bool isFolder;
+    uint64_t size = 0;
+    uint64_t created = 133000000000000000ull;
+    uint64_t modified = 133000000000000000ull;
+};
+
+void Put16(std::vector<uint8_t>& bytes, std::size_t at, uint16_t value) {
+    std::memcpy(bytes.data() + at, &value, sizeof value);
+}
+void Put32(std::vector<uint8_t>& bytes, std::size_t at, uint32_t value) {
+    std::memcpy(bytes.data() + at, &value, sizeof value);
+}
+void Put64(std::vector<uint8_t>& bytes, std::size_t at, uint64_t value) {
+    std::memcpy(bytes.data() + at, &value, sizeof value);
+}
+
+// A file record as the driver hands it out (update sequence already applied): header,
+// $STANDARD_INFORMATION, a $FILE_NAME in the Win32 namespace, an unnamed $DATA for files.
+std::vector<uint8_t> MakeRecord(const FakeFile& file) {
+    std::vector<uint8_t> record(RecordSize, 0);
+    Put32(record, 0x00, 0x454C4946);  // "FILE"
+    Put16(record, 0x04, 0x30);
+    Put16(record, 0x06, 3);
+    Put16(record, 0x10, 1);
+    Put16(record, 0x12, 1);
+    Put16(record, 0x14, 0x38);
+    Put16(record, 0x16, file.isFolder ? 3 : 1);
+    Put32(record, 0x1C, RecordSize);
+    Put32(record, 0x2C, static_cast<uint32_t>(file.record));
+    std::size_t at = 0x38;
+
+    Put32(record, at, 0x10);
+    Put32(record, at + 0x04, 0x60);
+    Put32(record, at + 0x10, 0x48);
+    Put16(record, at + 0x14, 0x18);
+    Put64(record, at + 0x18, file.created);
+    Put64(record, at + 0x20, file.modified);
+    Put64(record, at + 0x28, file.modified);
+    Put64(record, at + 0x30, file.modified);
+    at += 0x60;
+
+    uint32_t valueLength = 0x42 + 2 * static_cast<uint32_t>(file.name.size());
+    uint32_t length = (0x18 + valueLength + 7) & ~7u;
+    Put32(record, at, 0x30);
+    Put32(record, at + 0x04, length);
+    Put32(record, at + 0x10, valueLength);
+    Put16(record, at + 0x14, 0x18);
+    std::size_t value = at + 0x18;
+    Put64(record, value, file.parent | (uint64_t{1} << 48));
+    Put64(record, value + 0x08, file.created);
+    Put64(record, value + 0x10, file.modified);
+    Put64(record, value + 0x18, file.modified);
+    Put64(record, value + 0x20, file.modified);
+    Put64(record, value + 0x28, file.size);
+    Put64(record, value + 0x30, file.size);
+    Put32(record, value + 0x38, file.isFolder ? 0x10000000 : 0x20);
+    record[value + 0x40] = static_cast<uint8_t>(file.name.size());
+    record[value + 0x41] = 1;
+    std::memcpy(record.data() + value + 0x42, file.name.data(), 2 * file.name.size());
+    at += length;
+
+    if (!file.isFolder) {
+        // Non-resident, so that any size fits; the run list is empty.
+        Put32(record, at, 0x80);
+        Put32(record, at + 0x04, 0x48);
+        record[at + 0x08] = 1;
+        Put16(record, at + 0x20, 0x40);
+        Put64(record, at + 0x28, (file.size + 4095) & ~uint64_t{4095});
+        Put64(record, at + 0x30, file.size);
+        Put64(record, at + 0x38, file.size);
+        at += 0x48;
+    }
+    Put32(record, at, 0xFFFFFFFF);
+    Put32(record, 0x18, static_cast<uint32_t>(at + 8));
+    return record;
+}
+
+// An in-memory volume: records keyed by number, answered as the driver answers them.
+VolumeSource FakeVolume(const std::vector<FakeFile>& files, uint64_t recordCount) {
+    auto records = std::make_shared<std::map<uint64_t, std::vector<uint8_t>>>();
+    for (const FakeFile& file : files) (*records)[file.record] = MakeRecord(file);
+    VolumeSource source;
+    source.volumeData = [recordCount](NtfsVolumeData& data) {
+        data.BytesPerFileRecordSegment = RecordSize;
+        data.MftValidDataLength = static_cast<int64_t>(recordCount * RecordSize);
+        return true;
+    };
+    source.recordAtOrBelow = [records](uint64_t n, uint64_t& number, std::span<uint8_t> out) {
+        std::fill(out.begin(), out.end(), 0);
+        auto found = records->upper_bound(n);
+        if (found == records->begin()) {
+            number = 0;
+            return true;
+        }
+        --found;
+        number = found->first;
+        std::copy_n(found->second.begin(), std::min<std::size_t>(out.size(), RecordSize),
+                    out.begin());
+        return true;
+    };
+    source.owner = records;
+    return source;
+}
+
+// Silences and counts the diagnostic lines of one test.
+class CapturedDiagnostics {
+  public:
+    CapturedDiagnostics() : saved_(ThePlatform().diagnostic) {
+        ThePlatform().diagnostic = [this](std::string_view line) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            lines_.emplace_back(line);
+        };
+    }
+    ~CapturedDiagnostics() { ThePlatform().diagnostic = saved_; }
+    std::vector<std::string> Lines() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return lines_;
+    }
+
+  private:
+    std::function<void(std::string_view)> saved_;
+    std::mutex mutex_;
+    std::vector<std::string> lines_;
+};
+
+// A fake opener over named fake volumes; an unknown device path fails as a refused open does.
+struct FakeMachine {
+    std::map<std::u16string, std::vector<FakeFile>> volumes;
+    std::atomic<int> opened{0};
+
+    VolumeOpener Opener() {
+        return [this](std::u16string_view devicePath) -> std::optional<VolumeSource> {
+            ++opened;
+            auto volume = volumes.find(std::u16string(devicePath));
+            if (volume == volumes.end()) {
+                ThePlatform().diagnostic("error");
+                return std::nullopt;
+            }
+            return FakeVolume(volume->second, 200);
+        };
+    }
+};
+
+std::vector<FakeFile> VolumeOfSize(int files, uint64_t firstRecord, const std::u16string& tag) {
+    std::vector<FakeFile> volume;
+    volume.push_back({firstRecord, RootRecord, u"Folder " + tag, true});
+    for (int i = 1; i <= files; ++i)
+        volume.push_back({firstRecord + i, firstRecord,
+                          tag + u"-" + std::u16string(1, char16_t(u'a' + i)) + u".txt", false,
+                          static_cast<uint64_t>(i * 1000)});
+    return volume;
+}
+
+// The entries of one device's block, from the FileTable.
+std::vector<const FileEntry*> BlockOf(std::u16string_view drive) {
+    std::vector<const FileEntry*> block;
+    for (const FileEntry& entry : FileTable)
+        if (entry.FolderPath().substr(0, 2) == drive) block.push_back(&entry);
+    return block;
+}
+
+bool BlocksAreContiguousAndDescending() {
+    std::set<std::u16string> finished;
+    std::u16string current;
+    uint64_t previous = UINT64_MAX;
+    for (const FileEntry& entry : FileTable) {
+        std::u16string drive(entry.FolderPath().substr(0, 2));
+        if (drive != current) {
+            if (finished.count(drive)) return false;
+            if (!current.empty()) finished.insert(current);
+            current = drive;
+            previous = UINT64_MAX;
+        }
+        if (entry.RecordNumber >= previous) return false;
+        previous = entry.RecordNumber;
+    }
+    return true;
+}
+
+TEST(BuildIndex, TwoVolumesGiveTwoDescendingBlocks) {
+    CapturedDiagnostics diagnostics;
+    FakeMachine machine;
+    machine.volumes[u"\\\\.\\C:"] = VolumeOfSize(5, 40, u"c");
+    machine.volumes[u"\\\\.\\D:"] = VolumeOfSize(8, 60, u"d");
+    VolumeList = {u"\\\\.\\C:", u"\\\\.\\D:"};
+    EXPECT_EQ(BuildIndex(machine.Opener()), 0);
+    EXPECT_EQ(FileTable.size(), 6u + 9u);
+    EXPECT_EQ(ResultSet.size(), FileTable.size());
+    for (std::size_t i = 0; i < FileTable.size() && i < ResultSet.size(); ++i)
+        EXPECT_EQ(FileTable[i].RecordNumber, ResultSet[i].RecordNumber);
+    EXPECT_TRUE(BlocksAreContiguousAndDescending());
+    struct Case {
+        const char16_t* drive;
+        std::size_t count;
+        const char16_t* firstFullPath;
+    } cases[] = {
+        {u"C:", 6, u"C:\\Folder c\\c-f.txt"},
+        {u"D:", 9, u"D:\\Folder d\\d-i.txt"},
+    };
+    for (const Case& c : cases) {
+        std::vector<const FileEntry*> block = BlockOf(c.drive);
+        ASSERT_EQ(block.size(), c.count) << ToUtf8(c.drive);
+        EXPECT_EQ(block.front()->FullPath(), c.firstFullPath);
+        EXPECT_EQ(block.back()->IsFolder, 1);
+        EXPECT_EQ(block.back()->Category, 5);
+        EXPECT_EQ(block.front()->Category, 3);
+        EXPECT_EQ(block.front()->CreatedText().size(), 16u);
+    }
+    EXPECT_TRUE(diagnostics.Lines().empty());
+}
+
+TEST(BuildIndex, EachVolumeAppendsItsOwnFortyNineIcons) {
+    std::mutex mutex;
+    std::vector<int> resources;
+    auto saved = ThePlatform().appendIcon;
+    ThePlatform().appendIcon = [&](int resourceId) {
+        std::lock_guard<std::mutex> lock(mutex);
+        resources.push_back(resourceId);
+        return static_cast<int>(resources.size() - 1);
+    };
+    FakeMachine machine;
+    machine.volumes[u"\\\\.\\C:"] = VolumeOfSize(3, 40, u"c");
+    machine.volumes[u"\\\\.\\D:"] = VolumeOfSize(3, 40, u"d");
+    VolumeList = {u"\\\\.\\C:", u"\\\\.\\D:"};
+    BuildIndex(machine.Opener());
+    ThePlatform().appendIcon = saved;
+    EXPECT_EQ(resources.size(), 98u);
+    std::map<int, int> perResource;
+    for (int id : resources) ++perResource[id];
+    for (int id = 102; id <= 150; ++id) EXPECT_EQ(perResource[id], 2) << id;
+    std::vector<const FileEntry*> c = BlockOf(u"C:"), d = BlockOf(u"D:");
+    ASSERT_FALSE(c.empty());
+    ASSERT_FALSE(d.empty());
+    EXPECT_NE(c.front()->IconIndex, d.front()->IconIndex);
+    EXPECT_EQ(resources[c.front()->IconIndex], resources[d.front()->IconIndex]);
+    EXPECT_EQ(resources[c.front()->IconIndex], 143);  // the "txt" icon
+}
+
+TEST(BuildIndex, FailingVolumeLeavesTheOthersComplete) {
+    CapturedDiagnostics diagnostics;
+    FakeMachine machine;
+    machine.volumes[u"\\\\.\\C:"] = VolumeOfSize(4, 40, u"c");
+    machine.volumes[u"\\\\.\\E:"] = VolumeOfSize(7, 40, u"e");
+    VolumeList = {u"\\\\.\\C:", u"\\\\.\\D:", u"\\\\.\\E:"};
+    BuildIndex(machine.Opener());
+    EXPECT_EQ(machine.opened.load(), 3);
+    EXPECT_EQ(BlockOf(u"C:").size(), 5u);
+    EXPECT_EQ(BlockOf(u"D:").size(), 0u);
+    EXPECT_EQ(BlockOf(u"E:").size(), 8u);
+    EXPECT_EQ(FileTable.size(), 13u);
+    EXPECT_TRUE(BlocksAreContiguousAndDescending());
+    EXPECT_EQ(diagnostics.Lines(), std::vector<std::string>{"error"});
+}
+
+TEST(BuildIndex, EmptyAndRepeatedBuilds) {
+    CapturedDiagnostics diagnostics;
+    FakeMachine machine;
+    machine.volumes[u"\\\\.\\C:"] = VolumeOfSize(4, 40, u"c");
+    struct Case {
+        std::vector<std::u16string> volumes;
+        std::size_t entries;
+    } cases[] = {
+        {{u"\\\\.\\C:"}, 5},
+        {{}, 0},
+        {{u"\\\\.\\C:"}, 5},
+        {{u"\\\\.\\Q:"}, 0},
+    };
+    for (const Case& c : cases) {
+        VolumeList = c.volumes;
+        EXPECT_EQ(BuildIndex(machine.Opener()), 0);
+        EXPECT_EQ(FileTable.size(), c.entries);
+        EXPECT_EQ(ResultSet.size(), c.entries);
+    }
+}
+
+TEST(BuildIndex, EveryVolumeGetsAWorker) {
+    CapturedDiagnostics diagnostics;
+    FakeMachine machine;
+    VolumeList.clear();
+    // More volumes than the 20 a fixed worker table would allow.
+    for (int i = 0; i < 24; ++i) {
+        std::u16string path = u"\\\\.\\" + std::u16string(1, char16_t(u'C' + i)) + u":";
+        machine.volumes[path] = VolumeOfSize(1, 40 + i, std::u16string(1, char16_t(u'a' + i)));
+        VolumeList.push_back(path);
+    }
+    BuildIndex(machine.Opener());
+    EXPECT_EQ(machine.opened.load(), 24);
+    EXPECT_EQ(FileTable.size(), 48u);
+    EXPECT_TRUE(BlocksAreContiguousAndDescending());
+}
+
+}  // namespace
