@@ -15,7 +15,8 @@ using CodePageConverter = std::function<std::string(std::u16string_view)>;
 
 // Writes the header line from `headers`, then one line per row in order, CRLF line ends and a
 // flush per line. The size column loses its commas; a field holding a comma, a double quote,
-// CR or LF is quoted. Returns false when a write fails.
+// CR or LF is quoted. The line ends are written as bytes, so open the file in binary mode.
+// Returns false when a write fails.
 bool WriteExport(std::FILE* file, const std::vector<std::u16string>& headers,
                  const std::vector<FileEntry>& rows, const CodePageConverter& convert);
 

@@ -11,7 +11,7 @@ extern std::u16string StatusText;
 extern const char16_t* const LoadWaitText;  // shown while the index is built
 
 // Refills the ResultSet, in FileTable order, with every entry that matches the query text and
-// the TypeFilter; returns the number of hits.
+// the TypeFilter, and sets StatusText through ShowResultCount; returns the number of hits.
 std::size_t RunSearch(std::u16string_view queryText);
 
 // Sets StatusText to "N 个对象" and returns it.

@@ -1,0 +1,175 @@
+#include "results/export.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "results/ordering.h"
+#include "tests/search/test_rows.h"
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_TRUE(in.good()) << path;
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string Expected(const char* name) {
+    return ReadFile(std::string(SKIMLET_EXPORT_EXPECTED_DIR) + "/" + name);
+}
+
+// Runs the export into a temporary file and hands back every byte written.
+std::string Export(const std::vector<std::u16string>& headers, const std::vector<FileEntry>& rows,
+                   const CodePageConverter& convert) {
+    std::FILE* file = std::tmpfile();
+    EXPECT_NE(file, nullptr);
+    EXPECT_TRUE(WriteExport(file, headers, rows, convert));
+    std::string bytes;
+    std::rewind(file);
+    for (int c; (c = std::fgetc(file)) != EOF;) bytes.push_back(static_cast<char>(c));
+    std::fclose(file);
+    return bytes;
+}
+
+std::vector<std::u16string> NeutralHeaders() {
+    std::vector<std::u16string> headers;
+    for (int column = 0; column < ColumnCount; ++column)
+        headers.push_back(NeutralHeaderText(column));
+    return headers;
+}
+
+CodePageConverter Utf8() {
+    auto converter = IconvConverter("UTF-8");
+    EXPECT_TRUE(converter.has_value());
+    return converter ? *converter : CodePageConverter();
+}
+
+class ExportTest : public ::testing::Test {
+  protected:
+    void SetUp() override { SortAscending = 1; }
+    void TearDown() override {
+        SortAscending = 1;
+        ResultSet.clear();
+    }
+    RowMaker maker_;
+};
+
+TEST_F(ExportTest, EmptyResultGivesTheHeaderLineOnly) {
+    EXPECT_EQ(Export(NeutralHeaders(), {}, Utf8()), Expected("header_only.csv"));
+}
+
+TEST_F(ExportTest, RowsAfterASortBySize) {
+    std::u16string deep = u"C:";
+    for (int i = 0; i < 30; ++i) deep += u"\\abcdefghij";
+    ResultSet = maker_.MakeAll({
+        {u"huge.bin", u"D:\\images", 0, u"3,221,225,472 KB", 8, 1, 1, u"2020-02-02 02:02",
+         u"2020-02-02 02:02"},
+        {u"say \"hi\".txt", u"C:\\x", 0, u"4,883 KB", 3, 2, 2, u"2022-01-01 00:00",
+         u"2022-01-01 00:01"},
+        {u"report.txt", u"C:\\docs", 0, u"12 KB", 3, 3, 3, u"2024-05-01 09:30",
+         u"2024-05-02 10:00"},
+        {u"deep.bin", deep, 0, u"9,999 KB", 8, 4, 4, u"2021-06-01 12:00", u"2021-06-01 12:00"},
+        {u"a,b.txt", u"C:\\a,b", 0, u"1,234 KB", 3, 5, 5, u"2023-12-31 23:59", u"2024-02-29 00:00"},
+        {u"docs", u"C:", 1, u"", 5, 6, 6, u"2024-01-01 08:00", u"2024-01-02 08:00"},
+        {u"old.txt", u"C:", 0, u"0 KB", 3, 7, 7},
+    });
+    std::vector<std::u16string> headers = NeutralHeaders();
+    const char16_t marker = SortCommand(2);
+    headers[2] = MarkedHeaderText(2, marker);
+    EXPECT_EQ(Export(headers, ResultSet, Utf8()), Expected("sorted_by_size.csv"));
+}
+
+TEST_F(ExportTest, FieldQuoting) {
+    struct Case {
+        std::u16string name;
+        std::u16string sizeText;
+        const char* line;
+    } cases[] = {
+        {u"plain.txt", u"1 KB", "plain.txt,C:,1 KB,,\r\n"},
+        {u"a,b", u"1 KB", "\"a,b\",C:,1 KB,,\r\n"},
+        {u"\"q\"", u"1 KB", "\"\"\"q\"\"\",C:,1 KB,,\r\n"},
+        {u"cr\rhere", u"1 KB", "\"cr\rhere\",C:,1 KB,,\r\n"},
+        {u"lf\nhere", u"1 KB", "\"lf\nhere\",C:,1 KB,,\r\n"},
+        {u"semi;colon 'x'", u"1 KB", "semi;colon 'x',C:,1 KB,,\r\n"},
+        {u"big", u"1,234,567 KB", "big,C:,1234567 KB,,\r\n"},  // commas go, no quotes
+        {u"", u"", ",C:,,,\r\n"},
+    };
+    const std::string header = Expected("header_only.csv");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.name));
+        std::vector<FileEntry> rows = {maker_.Make({c.name, u"C:", 0, c.sizeText})};
+        EXPECT_EQ(Export(NeutralHeaders(), rows, Utf8()), header + c.line);
+    }
+}
+
+// The expected bytes are the readable UTF-8 file turned into CP936 by the iconv tool at build time.
+TEST_F(ExportTest, Cp936WithUnrepresentableCharacters) {
+    auto cp936 = IconvConverter("CP936");
+    ASSERT_TRUE(cp936.has_value());
+    std::vector<std::u16string> headers = NeutralHeaders();
+    headers[0] = MarkedHeaderText(0, u'▼');
+    const std::u16string times[2] = {u"2024-05-01 09:30", u"2024-05-02 10:00"};
+    std::vector<FileEntry> rows = maker_.MakeAll({
+        {u"年度报告.docx", u"D:\\文档", 0, u"30 KB", 3, 0, 0, times[0], times[1]},
+        {u"café.txt", u"C:", 0, u"1 KB", 3, 0, 0, times[0], times[1]},
+        {u"한글.txt", u"C:\\한", 0, u"2 KB", 3, 0, 0, times[0], times[1]},
+        {u"\xD83D\xDE00.txt", u"C:", 0, u"3 KB", 3, 0, 0, times[0], times[1]},
+        {u"\xD800x.txt", u"C:", 0, u"4 KB", 3, 0, 0, times[0], times[1]},
+    });
+    EXPECT_EQ(Export(headers, rows, *cp936),
+              ReadFile(std::string(SKIMLET_EXPORT_CONVERTED_DIR) + "/unrepresentable.cp936.csv"));
+}
+
+TEST(IconvConverter, Conversions) {
+    struct Case {
+        const char* codePage;
+        std::u16string text;
+        std::string bytes;
+    } cases[] = {
+        {"CP936", u"报告", "\xB1\xA8\xB8\xE6"},
+        {"CP936", u"a,b", "a,b"},
+        {"CP936", u"▲", "\xA1\xF8"},
+        {"CP936", u"é", "\xA8\xA6"},
+        {"CP936", u"\xD83D\xDE00", "?"},
+        {"CP936", u"\xDC00\xD800", "??"},
+        {"CP936", u"한a", "?a"},
+        {"CP1252", u"café", "caf\xE9"},
+        {"CP1252", u"报", "?"},
+        {"UTF-8", u"", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.codePage) + " " + ToUtf8(c.text));
+        auto convert = IconvConverter(c.codePage);
+        ASSERT_TRUE(convert.has_value());
+        EXPECT_EQ((*convert)(c.text), c.bytes);
+    }
+    EXPECT_FALSE(IconvConverter("NO-SUCH-CODE-PAGE").has_value());
+}
+
+TEST(IconvConverter, LongTextGrowsTheBuffer) {
+    auto convert = IconvConverter("GB18030");
+    ASSERT_TRUE(convert.has_value());
+    std::u16string text;
+    std::string expected;
+    for (int i = 0; i < 5000; ++i) {
+        text += u"报\xD83D\xDE00";  // two bytes, then four in GB18030
+        expected += "\xB1\xA8\x94\x39\xFC\x36";
+    }
+    EXPECT_EQ((*convert)(text), expected);
+}
+
+TEST(WriteExport, ReportsAFailedWrite) {
+    std::FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    RowMaker maker;
+    std::vector<FileEntry> rows = {maker.Make({u"a", u"C:", 0, u"1 KB"})};
+    EXPECT_FALSE(WriteExport(full, NeutralHeaders(), rows, Utf8()));
+    std::fclose(full);
+}
+
+}  // namespace

@@ -1,0 +1,404 @@
+#include "results/ordering.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/search/test_rows.h"
+
+namespace {
+
+struct NamedOrdering {
+    const char* name;
+    RowOrdering ordering;
+};
+const NamedOrdering Orderings[] = {
+    {"NameUp", NameUp},         {"NameDown", NameDown},         {"SizeUp", SizeUp},
+    {"SizeDown", SizeDown},     {"CreatedUp", CreatedUp},       {"CreatedDown", CreatedDown},
+    {"ModifiedUp", ModifiedUp}, {"ModifiedDown", ModifiedDown},
+};
+
+const char* NameOf(RowOrdering ordering) {
+    for (const NamedOrdering& o : Orderings) {
+        if (o.ordering == ordering) return o.name;
+    }
+    return "none";
+}
+
+TEST(SizeKey, ReadsTheTextLikeTheCLibrary) {
+    struct Case {
+        std::u16string text;
+        int64_t key;
+    } cases[] = {
+        {u"", 0},
+        {u"0 KB", 0},
+        {u"1 KB", 1},
+        {u"1,234 KB", 1234},
+        {u"4,883 KB", 4883},
+        {u"1,234,567 KB", 1234567},
+        {u"2,147,483,647 KB", 2147483647},
+        {u"2,147,483,648 KB", 2147483648},  // no longer clamped at 32 bits
+        {u"17,179,869,184 KB", 17179869184},
+        {u"9,223,372,036,854,775,807 KB", std::numeric_limits<int64_t>::max()},
+        {u"99,999,999,999,999,999,999 KB", std::numeric_limits<int64_t>::max()},
+        {u"-9,223,372,036,854,775,808 KB", std::numeric_limits<int64_t>::min()},
+        {u"-99,999,999,999,999,999,999 KB", std::numeric_limits<int64_t>::min()},
+        {u"-5 KB", -5},
+        {u"+5 KB", 5},
+        {u"  \t12 KB", 12},
+        {u"1,2,3 KB", 123},
+        {u",-,5 KB", -5},
+        {u"12x3 KB", 12},
+        {u"x12 KB", 0},
+        {u"- 5 KB", 0},
+        {u"KB", 0},
+        {u"12", 0},
+        {u"123", 0},
+        {u"1234", 1},
+        {u"12 KBX", 12},  // the last three units go whatever they are
+        {u"１２ KB", 0},  // fullwidth digits are no digits
+    };
+    RowMaker maker;
+    for (const Case& c : cases) {
+        EXPECT_EQ(SizeKey(maker.Make({u"f", u"C:", 0, c.text})), c.key) << ToUtf8(c.text);
+    }
+}
+
+struct PairCase {
+    RowOrdering ordering;
+    RowSpec a;
+    RowSpec b;
+    bool before;
+};
+
+TEST(Orderings, Pairs) {
+    const RowSpec folderB{u"b", u"C:", 1, u"", 5, 10, 10};
+    const RowSpec fileA{u"a", u"C:", 0, u"1 KB", 8, 20, 20};
+    const PairCase cases[] = {
+        // folders before files in every Up ordering, whatever the key
+        {NameUp, folderB, fileA, true},
+        {NameUp, fileA, folderB, false},
+        {SizeUp, folderB, fileA, true},
+        {CreatedUp, folderB, fileA, true},
+        {ModifiedUp, folderB, fileA, true},
+        {NameDown, fileA, folderB, true},
+        {NameDown, folderB, fileA, false},
+        {SizeDown, fileA, folderB, true},
+        {CreatedDown, fileA, folderB, true},
+        {ModifiedDown, fileA, folderB, true},
+        // names: unsigned code units, no folding, no collation, no numbers
+        {NameUp, {u"Zebra"}, {u"apple"}, true},
+        {NameUp, {u"file10"}, {u"file9"}, true},
+        {NameUp, {u"B.txt"}, {u"a.txt"}, true},
+        {NameUp, {u"ab"}, {u"abc"}, true},
+        {NameUp, {u"abc"}, {u"ab"}, false},
+        {NameUp, {u"ab"}, {u"ab"}, false},
+        {NameUp, {u"报告"}, {u"报表"}, true},  // U+544A before U+8868
+        {NameUp, {u"z"}, {u"é"}, true},
+        {NameUp, {u"\xFFFF"}, {u"\xD83D\xDE00"}, false},  // unit order, not code point order
+        {NameUp, {u"abcd1"}, {u"abcd"}, false},
+        {NameUp, {u"abcdX"}, {u"abcdY"}, true},
+        {NameUp, {u"a\x1"}, {u"a"}, false},
+        {NameDown, {u"Zebra"}, {u"apple"}, false},
+        {NameDown, {u"abc"}, {u"ab"}, true},
+        // sizes as numbers
+        {SizeUp, {u"x", u"C:", 0, u"999 KB"}, {u"x", u"C:", 0, u"1,000 KB"}, true},
+        {SizeUp, {u"x", u"C:", 0, u"9 KB"}, {u"x", u"C:", 0, u"10 KB"}, true},
+        {SizeUp,
+         {u"x", u"C:", 0, u"3,000,000,000 KB"},
+         {u"x", u"C:", 0, u"2,000,000,000 KB"},
+         false},
+        {SizeUp, {u"x", u"C:", 0, u"7 KB"}, {u"y", u"C:", 0, u"7 KB"}, false},
+        {SizeDown, {u"x", u"C:", 0, u"10 KB"}, {u"x", u"C:", 0, u"9 KB"}, true},
+        {SizeUp, {u"x", u"C:", 1, u""}, {u"y", u"C:", 1, u""}, false},
+        // times as unsigned numbers
+        {CreatedUp, {u"x", u"C:", 0, u"", 8, 5}, {u"y", u"C:", 0, u"", 8, 6}, true},
+        {CreatedUp, {u"x", u"C:", 0, u"", 8, 1ull << 63}, {u"y", u"C:", 0, u"", 8, 1}, false},
+        {CreatedDown, {u"x", u"C:", 0, u"", 8, 1ull << 63}, {u"y", u"C:", 0, u"", 8, 1}, true},
+        {CreatedUp, {u"x", u"C:", 0, u"", 8, 5, 1}, {u"y", u"C:", 0, u"", 8, 5, 0}, false},
+        {ModifiedUp, {u"x", u"C:", 0, u"", 8, 9, 5}, {u"y", u"C:", 0, u"", 8, 0, 6}, true},
+        {ModifiedDown, {u"x", u"C:", 0, u"", 8, 0, 6}, {u"y", u"C:", 0, u"", 8, 9, 5}, true},
+    };
+    RowMaker maker;
+    for (const PairCase& c : cases) {
+        SCOPED_TRACE(std::string(NameOf(c.ordering)) + " " + ToUtf8(c.a.name) + " / " +
+                     ToUtf8(c.b.name));
+        EXPECT_EQ(c.ordering(maker.Make(c.a), maker.Make(c.b)), c.before);
+    }
+}
+
+std::vector<RowSpec> RandomSpecs(std::mt19937& random, std::size_t count) {
+    const std::u16string pieces[] = {u"a", u"A", u"b", u"报", u"file", u"1", u"10", u"9", u".txt"};
+    std::vector<RowSpec> specs;
+    for (std::size_t i = 0; i < count; ++i) {
+        RowSpec spec;
+        int parts = static_cast<int>(random() % 5);
+        for (int p = 0; p <= parts; ++p) spec.name += pieces[random() % 9];
+        spec.folder = u"C:";
+        spec.isFolder = random() % 4 == 0;
+        if (!spec.isFolder) {
+            const uint64_t sizes[] = {0, 1, 999, 1000, 4883, 2147483648ull, 99999999999ull};
+            std::string digits = std::to_string(sizes[random() % 7]);
+            std::string grouped;
+            for (std::size_t d = 0; d < digits.size(); ++d) {
+                if (d > 0 && (digits.size() - d) % 3 == 0) grouped += ',';
+                grouped += digits[d];
+            }
+            spec.sizeText = FromUtf8(grouped + " KB");
+        }
+        spec.created = random() % 6;
+        spec.modified = random() % 2 ? random() % 6 : (1ull << 63) + random() % 3;
+        specs.push_back(spec);
+    }
+    return specs;
+}
+
+TEST(Orderings, DownMirrorsUpAndEachIsAStrictOrder) {
+    std::mt19937 random(7);
+    RowMaker maker;
+    std::vector<FileEntry> rows = maker.MakeAll(RandomSpecs(random, 60));
+    const std::pair<RowOrdering, RowOrdering> mirrors[] = {{NameUp, NameDown},
+                                                           {SizeUp, SizeDown},
+                                                           {CreatedUp, CreatedDown},
+                                                           {ModifiedUp, ModifiedDown}};
+    for (auto [up, down] : mirrors) {
+        SCOPED_TRACE(NameOf(up));
+        for (const FileEntry& a : rows) {
+            EXPECT_FALSE(up(a, a));
+            EXPECT_FALSE(down(a, a));
+            for (const FileEntry& b : rows) {
+                ASSERT_EQ(down(a, b), up(b, a));
+                if (up(a, b)) {
+                    ASSERT_FALSE(up(b, a));
+                }
+            }
+        }
+    }
+}
+
+TEST(OrderingFor, ColumnTable) {
+    struct Case {
+        int column;
+        uint8_t flag;
+        RowOrdering ordering;
+        char16_t marker;
+    } cases[] = {
+        {0, 1, NameUp, u'▲'},      {0, 0, NameDown, u'▼'},  {1, 1, NameDown, u'▲'},
+        {1, 0, NameUp, u'▼'},      {2, 1, SizeUp, u'▲'},    {2, 0, SizeDown, u'▼'},
+        {3, 1, CreatedDown, u'▲'}, {3, 0, CreatedUp, u'▼'}, {4, 1, ModifiedDown, u'▲'},
+        {4, 0, ModifiedUp, u'▼'},
+    };
+    for (const Case& c : cases) {
+        ColumnOrdering chosen = OrderingFor(c.column, c.flag);
+        EXPECT_STREQ(NameOf(chosen.ordering), NameOf(c.ordering)) << c.column << " " << int(c.flag);
+        EXPECT_EQ(chosen.marker, c.marker) << c.column << " " << int(c.flag);
+    }
+}
+
+// Sorting the same rows with the predicate directly is the reference: the rows must come out
+// as a permutation whose every neighbour pair the predicate accepts, with the same key sequence.
+TEST(SortResults, SortsByEveryOrderingLikeThePredicate) {
+    std::mt19937 random(99);
+    RowMaker maker;
+    for (std::size_t count : {0u, 1u, 2u, 17u, 500u, 5000u}) {
+        std::vector<FileEntry> rows = maker.MakeAll(RandomSpecs(random, count));
+        for (const NamedOrdering& o : Orderings) {
+            SCOPED_TRACE(std::string(o.name) + " " + std::to_string(count));
+            ResultSet = rows;
+            SortResults(o.ordering);
+            ASSERT_EQ(ResultSet.size(), rows.size());
+            EXPECT_TRUE(std::is_sorted(ResultSet.begin(), ResultSet.end(), o.ordering));
+            std::vector<FileEntry> reference = rows;
+            std::sort(reference.begin(), reference.end(), o.ordering);
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                // Equivalent rows may stand in any order; their neighbours' keys may not.
+                ASSERT_FALSE(o.ordering(ResultSet[i], reference[i]) ||
+                             o.ordering(reference[i], ResultSet[i]))
+                    << i;
+            }
+            auto byRecord = [](const FileEntry& a, const FileEntry& b) {
+                return a.Name().data() < b.Name().data();
+            };
+            std::vector<FileEntry> sortedOut = ResultSet;
+            std::vector<FileEntry> sortedIn = rows;
+            std::sort(sortedOut.begin(), sortedOut.end(), byRecord);
+            std::sort(sortedIn.begin(), sortedIn.end(), byRecord);
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                ASSERT_EQ(sortedOut[i].Name().data(), sortedIn[i].Name().data());
+            }
+        }
+    }
+    ResultSet.clear();
+}
+
+// Rows whose five orders all differ, so the applied ordering can be read off the result.
+class SortSequence : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SortAscending = 1;
+        rows_ = maker_.MakeAll({
+            {u"b", u"C:", 0, u"3 KB", 8, 30, 10},
+            {u"d", u"C:", 1, u"", 5, 10, 40},
+            {u"a", u"C:", 0, u"1 KB", 8, 20, 30},
+            {u"c", u"C:", 0, u"2 KB", 8, 10, 20},
+            {u"e", u"C:", 1, u"", 5, 20, 50},
+        });
+        ResultSet = rows_;
+    }
+    void TearDown() override {
+        SortAscending = 1;
+        ResultSet.clear();
+    }
+    std::string Order() const {
+        std::string out;
+        for (const FileEntry& row : ResultSet) out += ToUtf8(row.Name());
+        return out;
+    }
+    RowMaker maker_;
+    std::vector<FileEntry> rows_;
+};
+
+TEST_F(SortSequence, OrderingsOnFixedRows) {
+    struct Case {
+        RowOrdering ordering;
+        const char* order;
+    } cases[] = {
+        {NameUp, "deabc"},      {NameDown, "cbaed"},   {CreatedUp, "decab"},
+        {CreatedDown, "baced"}, {ModifiedUp, "debca"}, {ModifiedDown, "acbed"},
+    };
+    for (const Case& c : cases) {
+        ResultSet = rows_;
+        SortResults(c.ordering);
+        EXPECT_EQ(Order(), c.order) << NameOf(c.ordering);
+    }
+    // Every folder has the size key 0, so only the files' order is fixed.
+    ResultSet = rows_;
+    SortResults(SizeUp);
+    EXPECT_EQ(Order().substr(2), "acb");
+    EXPECT_EQ(ResultSet[0].IsFolder + ResultSet[1].IsFolder, 2);
+    SortResults(SizeDown);
+    EXPECT_EQ(Order().substr(0, 3), "bca");
+}
+
+TEST_F(SortSequence, CommandsAndClicks) {
+    enum Step { Command, Click, Ascending, Descending };
+    struct Action {
+        Step step;
+        int column;
+        const char* order;  // after the action; nullptr when the rows are left alone
+        char16_t marker;
+        uint8_t flagAfter;
+    };
+    struct Case {
+        const char* label;
+        std::vector<Action> actions;
+    } cases[] = {
+        {"three clicks on size",
+         {{Click, 2, "..acb", u'▲', 0},
+          {Click, 2, "bca..", u'▼', 1},
+          {Click, 2, "..acb", u'▲', 0}}},
+        {"name click then size click",
+         {{Click, 0, "deabc", u'▲', 0}, {Click, 2, "bca..", u'▼', 1}}},
+        {"two clicks on name", {{Click, 0, "deabc", u'▲', 0}, {Click, 0, "cbaed", u'▼', 1}}},
+        {"descending then name command twice",
+         {{Descending, 0, nullptr, 0, 0},
+          {Command, 0, "cbaed", u'▼', 0},
+          {Command, 0, "cbaed", u'▼', 0}}},
+        {"path command at 1 is the reverse of name", {{Command, 1, "cbaed", u'▲', 1}}},
+        {"modified command at 1: files newest first", {{Command, 4, "acbed", u'▲', 1}}},
+        {"created command at 1", {{Command, 3, "baced", u'▲', 1}}},
+        {"descending then click", {{Descending, 0, nullptr, 0, 0}, {Click, 3, "decab", u'▼', 1}}},
+        {"direction commands leave the rows",
+         {{Command, 0, "deabc", u'▲', 1},
+          {Descending, 0, nullptr, 0, 0},
+          {Ascending, 0, nullptr, 0, 1}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        SortAscending = 1;
+        ResultSet = rows_;
+        std::string before = Order();
+        for (const Action& a : c.actions) {
+            char16_t marker = 0;
+            switch (a.step) {
+                case Command:
+                    marker = SortCommand(a.column);
+                    break;
+                case Click:
+                    marker = HeaderClick(a.column);
+                    break;
+                case Ascending:
+                    SortAscending = 1;
+                    break;
+                case Descending:
+                    SortAscending = 0;
+                    break;
+            }
+            if (a.order) {
+                std::string order = Order();
+                for (std::size_t i = 0; i < order.size(); ++i) {
+                    if (a.order[i] != '.') {
+                        EXPECT_EQ(order[i], a.order[i]) << order;
+                    }
+                }
+                EXPECT_EQ(marker, a.marker);
+                before = order;
+            } else {
+                EXPECT_EQ(Order(), before);
+            }
+            EXPECT_EQ(SortAscending, a.flagAfter);
+        }
+    }
+}
+
+TEST_F(SortSequence, EmptyResultSetStillFlips) {
+    ResultSet.clear();
+    EXPECT_EQ(HeaderClick(2), u'▲');
+    EXPECT_EQ(SortAscending, 0);
+    EXPECT_TRUE(ResultSet.empty());
+    EXPECT_EQ(HeaderClick(0), u'▼');
+    EXPECT_EQ(SortAscending, 1);
+}
+
+TEST(HeaderTexts, NeutralAndMarked) {
+    struct Case {
+        int column;
+        std::u16string word;
+        std::size_t blanks;
+    } cases[] = {{0, u"名称", 47},
+                 {1, u"路径", 58},
+                 {2, u"大小", 4},
+                 {3, u"创建时间", 4},
+                 {4, u"修改时间", 4}};
+    for (const Case& c : cases) {
+        const std::u16string blanks(c.blanks, u' ');
+        EXPECT_EQ(ToUtf8(NeutralHeaderText(c.column)), ToUtf8(c.word + blanks + u"↑↓"));
+        EXPECT_EQ(ToUtf8(MarkedHeaderText(c.column, u'▲')), ToUtf8(c.word + blanks + u"▲"));
+        EXPECT_EQ(ToUtf8(MarkedHeaderText(c.column, u'▼')), ToUtf8(c.word + blanks + u"▼"));
+    }
+    EXPECT_EQ(ToUtf8(NeutralHeaderText(2)), "大小    ↑↓");
+    EXPECT_EQ(ToUtf8(MarkedHeaderText(4, u'▼')), "修改时间    ▼");
+    EXPECT_EQ(NeutralHeaderText(0).size(), 51u);
+    EXPECT_EQ(NeutralHeaderText(1).size(), 62u);
+}
+
+TEST(CellText, ColumnsShowTheStoredTexts) {
+    RowMaker maker;
+    RowSpec spec{u"notes.txt",        u"C:\\docs",        0, u"1,234 KB", 3, 1, 2,
+                 u"2024-05-01 09:30", u"2024-05-02 10:00"};
+    FileEntry row = maker.Make(spec);
+    const char* expected[] = {"notes.txt", "C:\\docs", "1,234 KB", "2024-05-01 09:30",
+                              "2024-05-02 10:00"};
+    for (int column = 0; column < ColumnCount; ++column) {
+        EXPECT_EQ(ToUtf8(CellText(row, column)), expected[column]) << column;
+    }
+    FileEntry folder = maker.Make({u"docs", u"C:", 1, u""});
+    EXPECT_TRUE(CellText(folder, 2).empty());
+    EXPECT_TRUE(CellText(folder, 3).empty());
+}
+
+}  // namespace
