@@ -1,0 +1,52 @@
+#include "ui/export_win.h"
+
+#include <commdlg.h>
+
+#include <cstdio>
+
+#include "index/file_entry.h"
+#include "results/export.h"
+#include "ui/result_list_win.h"
+#include "ui/text_win.h"
+
+namespace {
+
+constexpr DWORD ExportPathCapacity = 256;
+
+// Kept for the whole run: the next export's dialog starts from the last chosen file.
+wchar_t ExportPath[ExportPathCapacity] = L"";
+
+constexpr wchar_t ExportFilters[] =
+    L"CSV文件(*.csv)\0*.csv\0文本文件(*.txt)\0*.txt\0全部文件(*.*)\0*.*\0";
+
+}  // namespace
+
+void ExportCommand(HWND mainWindow) {
+    wchar_t fileTitle[ExportPathCapacity] = L"";
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = mainWindow;
+    dialog.lpstrFilter = ExportFilters;
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = ExportPath;
+    dialog.nMaxFile = ExportPathCapacity;
+    dialog.lpstrFileTitle = fileTitle;
+    dialog.nMaxFileTitle = ExportPathCapacity;
+    dialog.lpstrInitialDir = L"C:\\";
+    dialog.lpstrDefExt = L"csv";
+    dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST;
+    if (!GetSaveFileNameW(&dialog)) return;
+    ExportResults(ExportPath);
+}
+
+void ExportResults(const wchar_t* path) {
+    // Opened by its UTF-16 name, so any path the dialog accepts can be written; the contents
+    // stay in the ANSI code page. Binary mode: WriteExport ends its lines with CR LF itself.
+    std::FILE* file = _wfopen(path, L"wb");
+    if (file == nullptr) {
+        MessageBoxW(nullptr, L"无法打开文件", L"错误", MB_ICONERROR);
+        return;
+    }
+    WriteExport(file, CurrentHeaderTexts(), ResultSet, ToAnsi);
+    std::fclose(file);
+}

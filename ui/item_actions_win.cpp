@@ -1,0 +1,147 @@
+#include "ui/item_actions_win.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstddef>
+#include <cstring>
+#include <string>
+
+#include "index/file_entry.h"
+#include "ui/item_texts.h"
+#include "ui/main_window_win.h"
+#include "ui/menu_table.h"
+#include "ui/text_win.h"
+
+static_assert(sizeof(DROPFILES) == DropFilesLayout::HeaderSize);
+static_assert(offsetof(DROPFILES, pFiles) == DropFilesLayout::FilesOffsetField);
+static_assert(offsetof(DROPFILES, pt) == DropFilesLayout::PointXField);
+static_assert(offsetof(DROPFILES, pt) + offsetof(POINT, y) == DropFilesLayout::PointYField);
+static_assert(offsetof(DROPFILES, fNC) == DropFilesLayout::NonClientField);
+static_assert(offsetof(DROPFILES, fWide) == DropFilesLayout::WideField);
+
+namespace {
+
+constexpr wchar_t ErrorCaption[] = L"错误";
+constexpr wchar_t NoAssociationText[] =
+    L"该文件没有与之关联的应用来执行操作。请安装应用，若已经安装应用，请在“默认应用设置”页面中创建"
+    L"关联";
+
+// The acted-on row is the first selected one, not necessarily the one clicked.
+const FileEntry* FirstSelectedRow() {
+    const LRESULT index =
+        SendMessageW(ResultList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+    if (index < 0 || static_cast<std::size_t>(index) >= ResultSet.size()) return nullptr;
+    return &ResultSet[static_cast<std::size_t>(index)];
+}
+
+bool ShellOpen(const std::u16string& target) {
+    HINSTANCE result =
+        ShellExecuteW(nullptr, L"open", Wide(target), nullptr, nullptr, SW_SHOWNORMAL);
+    return reinterpret_cast<INT_PTR>(result) > 32;
+}
+
+HGLOBAL GlobalBlock(const void* data, std::size_t size, UINT flags) {
+    HGLOBAL block = GlobalAlloc(flags, size);
+    if (block == nullptr) return nullptr;
+    void* target = GlobalLock(block);
+    if (target == nullptr) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    std::memcpy(target, data, size);
+    GlobalUnlock(block);
+    return block;
+}
+
+// Hands the blocks to the clipboard, which owns them afterwards; blocks it refuses are freed.
+struct ClipboardItem {
+    UINT format;
+    HGLOBAL block;
+};
+
+void PutOnClipboard(HWND owner, std::initializer_list<ClipboardItem> items) {
+    bool complete = true;
+    for (const ClipboardItem& item : items) complete = complete && item.block != nullptr;
+    if (!complete || !OpenClipboard(owner)) {
+        for (const ClipboardItem& item : items) {
+            if (item.block != nullptr) GlobalFree(item.block);
+        }
+        return;
+    }
+    EmptyClipboard();
+    for (const ClipboardItem& item : items) {
+        if (SetClipboardData(item.format, item.block) == nullptr) GlobalFree(item.block);
+    }
+    CloseClipboard();
+}
+
+void ShowPopupAtCursor(HMENU menu, HWND owner) {
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    TrackPopupMenu(menu, 0, cursor.x, cursor.y, 0, owner, nullptr);
+}
+
+}  // namespace
+
+void ShowRowContextMenu(HWND mainWindow) {
+    HMENU menu = CreatePopupMenu();
+    if (menu == nullptr) return;
+    for (const MenuItem& item : RowContextMenu()) {
+        if (item.id == 0) {
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        } else {
+            AppendMenuW(menu, MF_STRING, item.id, Wide(item.text));
+        }
+    }
+    ShowPopupAtCursor(menu, mainWindow);
+    DestroyMenu(menu);
+}
+
+void ShowViewContextMenu(HWND mainWindow) {
+    HMENU view = GetSubMenu(GetMenu(mainWindow), ViewPopupIndex);
+    if (view != nullptr) ShowPopupAtCursor(view, mainWindow);
+}
+
+void OpenSelectedFile(OpenTrigger trigger) {
+    const FileEntry* row = FirstSelectedRow();
+    if (row == nullptr) return;
+    if (!ShellOpen(row->FullPath())) {
+        MessageBoxW(nullptr,
+                    trigger == OpenTrigger::DoubleClick ? NoAssociationText : L"无法打开文件",
+                    ErrorCaption, MB_ICONERROR);
+    }
+}
+
+void OpenSelectedFolder() {
+    const FileEntry* row = FirstSelectedRow();
+    if (row == nullptr) return;
+    if (!ShellOpen(FolderToOpen(row->FolderPath()))) {
+        MessageBoxW(nullptr, L"无法打开路径", ErrorCaption, MB_ICONERROR);
+    }
+}
+
+void CopySelectedPath(HWND mainWindow) {
+    const FileEntry* row = FirstSelectedRow();
+    if (row == nullptr) return;
+    const std::u16string path = row->FullPath();
+    const std::string ansi = ToAnsi(path);
+    // Both sizes include the terminating zero.
+    PutOnClipboard(mainWindow,
+                   {{CF_TEXT, GlobalBlock(ansi.c_str(), ansi.size() + 1, GMEM_MOVEABLE)},
+                    {CF_UNICODETEXT, GlobalBlock(path.c_str(), (path.size() + 1) * sizeof(char16_t),
+                                                 GMEM_MOVEABLE)}});
+}
+
+void CopySelectedFile(HWND mainWindow) {
+    const FileEntry* row = FirstSelectedRow();
+    if (row == nullptr) return;
+    constexpr UINT SharedZeroed = GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_SHARE;
+    const std::vector<uint8_t> drop = DropFilesBlock(row->FullPath());
+    const DWORD copyEffect = DROPEFFECT_COPY;
+    const UINT dropEffectFormat = RegisterClipboardFormatW(L"Preferred DropEffect");
+    PutOnClipboard(mainWindow, {{CF_HDROP, GlobalBlock(drop.data(), drop.size(), SharedZeroed)},
+                                {dropEffectFormat,
+                                 GlobalBlock(&copyEffect, sizeof(copyEffect), SharedZeroed)}});
+}

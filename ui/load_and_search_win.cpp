@@ -1,0 +1,86 @@
+#include "ui/load_and_search_win.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <new>
+
+#include "index/file_entry.h"
+#include "index/index_build.h"
+#include "search/search_driver.h"
+#include "ui/main_window_win.h"
+#include "ui/text_win.h"
+
+bool LoadDone = true;
+
+namespace {
+
+constexpr UINT_PTR LoadTimerId = 1;
+
+DWORD WINAPI BuildThread(LPVOID) {
+    try {
+        VolumeList = FindNtfsVolumes();
+        BuildIndex(OpenWindowsVolume);
+    } catch (const std::bad_alloc&) {
+        std::fputs("error\n", stdout);
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+}  // namespace
+
+void SetStatusText(const std::u16string& text) {
+    SendMessageW(StatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(text)));
+}
+
+void ShowResultCountInStatusBar() {
+    SetStatusText(ShowResultCount(ResultSet.size()));
+}
+
+void RefreshRows(std::size_t count) {
+    SendMessageW(ResultList, LVM_SETITEMCOUNT, count, 0);
+    SendMessageW(ResultList, LVM_REDRAWITEMS, 0, static_cast<LPARAM>(count));
+}
+
+void RunSearch() {
+    const int length = GetWindowTextLengthW(QueryEdit);
+    std::u16string text(static_cast<std::size_t>(length) + 1, u'\0');
+    const int copied =
+        GetWindowTextW(QueryEdit, reinterpret_cast<wchar_t*>(text.data()), length + 1);
+    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+    const std::size_t count = RunSearch(std::u16string_view(text));
+    RefreshRows(count);
+    ShowResultCountInStatusBar();
+}
+
+void CALLBACK InitialLoad(HWND, UINT, UINT_PTR, DWORD) {
+    if (LoadDone) return;
+    LARGE_INTEGER frequency{}, start{}, end{};
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    SetStatusText(LoadWaitText);
+
+    DWORD threadId = 0;
+    HANDLE thread = CreateThread(nullptr, 0, BuildThread, ResultList, 0, &threadId);
+    std::printf(" Now another thread has been created. ID = %d \n", static_cast<int>(threadId));
+    std::fflush(stdout);
+    Sleep(10);
+    // Deliberately blocking: input typed meanwhile waits in the queue and is searched afterwards
+    // against the complete table.
+    if (thread != nullptr) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
+
+    const std::size_t count = ResultSet.size();
+    QueryPerformanceCounter(&end);
+    const double seconds = frequency.QuadPart > 0
+                               ? static_cast<double>(end.QuadPart - start.QuadPart) /
+                                     static_cast<double>(frequency.QuadPart)
+                               : 0.0;
+    SetStatusText(LoadSummary(count, seconds));
+    RefreshRows(count);
+    LoadDone = true;
+    KillTimer(ResultList, LoadTimerId);
+}

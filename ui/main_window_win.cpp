@@ -1,0 +1,190 @@
+#include "ui/main_window_win.h"
+
+#include <objbase.h>
+
+#include <algorithm>
+#include <mutex>
+
+#include "index/platform.h"
+#include "ui/commands.h"
+#include "ui/load_and_search_win.h"
+#include "ui/menu_win.h"
+#include "ui/placement.h"
+#include "ui/result_list_win.h"
+#include "ui/tray_win.h"
+
+HWND QueryEdit = nullptr;
+HWND ResultList = nullptr;
+HWND StatusBar = nullptr;
+HIMAGELIST FileIconList = nullptr;
+
+namespace {
+
+constexpr wchar_t MainClassName[] = L"CreateChildWindow";
+constexpr wchar_t MainTitle[] = L"Skimlet秒搜文件名";
+constexpr int MainWidth = 890;
+constexpr int MainHeight = 500;
+constexpr int QueryHeight = 30;
+// The status bar keeps the bottom 27 pixels below the list.
+constexpr int ListHeightReserve = QueryHeight + 27;
+constexpr DWORD StatusBarStyleBit = 0x0010;
+constexpr UINT_PTR LoadTimerId = 1;
+constexpr UINT LoadTimerPeriod = 10;
+
+HFONT QueryFont = nullptr;
+HBRUSH QueryBrush = nullptr;
+
+// Workers of several volumes append icons at once; the image list is not meant for that.
+std::mutex IconListLock;
+
+int AppendResourceIcon(int resourceId) {
+    std::lock_guard<std::mutex> lock(IconListLock);
+    HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId));
+    if (icon == nullptr) return -1;
+    return ImageList_ReplaceIcon(FileIconList, -1, icon);
+}
+
+HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int x,
+                   int y, int width, int height, int id) {
+    return CreateWindowExW(0, className, text, style, x, y, width, height, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+bool CreateMainContents(HWND window) {
+    QueryEdit =
+        CreateControl(window, L"edit", L"", WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 0,
+                      0, 874, 22, QueryEditId);
+    if (QueryEdit == nullptr) return false;
+    if (QueryFont == nullptr) {
+        QueryFont = CreateFontW(26, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                DEFAULT_PITCH | FF_DONTCARE, L"Arial");
+    }
+    SendMessageW(QueryEdit, WM_SETFONT, reinterpret_cast<WPARAM>(QueryFont), TRUE);
+    if (QueryBrush == nullptr) QueryBrush = CreateSolidBrush(RGB(255, 255, 255));
+
+    StatusBar = CreateControl(window, STATUSCLASSNAMEW, L"",
+                              WS_CHILD | WS_VISIBLE | StatusBarStyleBit, 0, 0, 0, 0, StatusBarId);
+    if (StatusBar == nullptr) return false;
+
+    ResultList = CreateControl(
+        window, WC_LISTVIEWW, L"LISTVIEW",
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_AUTOARRANGE | LVS_OWNERDATA, 0, 20,
+        874, 394, ResultListId);
+    if (ResultList == nullptr) return false;
+
+    if (FileIconList == nullptr)
+        FileIconList = ImageList_Create(20, 20, ILC_COLORDDB | ILC_MASK, 1, 0);
+    SendMessageW(ResultList, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(FileIconList));
+    InsertResultColumns();
+    BuildMenuBar(window);
+    SetTimer(ResultList, LoadTimerId, LoadTimerPeriod, InitialLoad);
+    return true;
+}
+
+void LayOut(HWND window, WPARAM sizeType) {
+    RECT client{};
+    GetClientRect(window, &client);
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    MoveWindow(ResultList, 0, QueryHeight, width, std::max(0, height - ListHeightReserve), TRUE);
+    MoveWindow(QueryEdit, 0, 0, width, QueryHeight, TRUE);
+    SendMessageW(StatusBar, WM_SIZE, 0, 0);
+    if (sizeType == SIZE_MINIMIZED) {
+        AddTrayIcon(window);
+        ShowWindow(window, SW_HIDE);
+    }
+}
+
+LRESULT ColourQueryEdit(HDC context, HWND control) {
+    if (control != QueryEdit) return 0;
+    SetTextColor(context, RGB(255, 0, 0));
+    SetBkMode(context, OPAQUE);
+    SetBkColor(context, RGB(255, 255, 255));
+    return reinterpret_cast<LRESULT>(QueryBrush);
+}
+
+}  // namespace
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    switch (message) {
+        case WM_CREATE:
+            if (!CreateMainContents(window)) return -1;
+            break;
+        case WM_DESTROY:
+            RemoveTrayIcon(window);
+            PostQuitMessage(0);
+            break;
+        case WM_SIZE:
+            LayOut(window, wParam);
+            break;
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            BeginPaint(window, &paint);
+            EndPaint(window, &paint);
+            break;
+        }
+        case WM_COMMAND:
+            HandleCommand(window, wParam);
+            break;
+        case WM_NOTIFY:
+            HandleListNotification(window, reinterpret_cast<const NMHDR*>(lParam));
+            break;
+        case WM_CTLCOLOREDIT:
+            result = ColourQueryEdit(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+            break;
+        case WM_MOUSEMOVE:
+            break;
+        case WM_TRAYNOTIFY:
+            OnTrayNotify(window, lParam);
+            break;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
+    // The load timer's first tick must find this clear; once the load is done it changes nothing.
+    LoadDone = false;
+    return result;
+}
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    // The shell's open verbs may use COM; the window thread is a single-threaded apartment.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    ThePlatform().appendIcon = AppendResourceIcon;
+
+    WNDCLASSW windowClass{};
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(ProgramIconId));
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    windowClass.lpszClassName = MainClassName;
+    if (RegisterClassW(&windowClass) == 0) {
+        MessageBoxW(nullptr, L"这个程序需要在Windows系统执行！", MainClassName, MB_ICONERROR);
+        return 0;
+    }
+
+    const Placement place = CenteredOnScreen(GetSystemMetrics(SM_CXSCREEN),
+                                             GetSystemMetrics(SM_CYSCREEN), MainWidth, MainHeight);
+    HWND window =
+        CreateWindowExW(0, MainClassName, MainTitle, WS_OVERLAPPEDWINDOW, place.x, place.y,
+                        place.width, place.height, nullptr, nullptr, instance, nullptr);
+    if (window == nullptr) {
+        MessageBoxW(nullptr, L"创建窗口失败!", L"错误", MB_ICONERROR);
+        return 0;
+    }
+    ShowWindow(window, showCommand);
+    UpdateWindow(window);
+
+    MSG message{};
+    BOOL got;
+    while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return got == 0 ? static_cast<int>(message.wParam) : 0;
+}
