@@ -1,0 +1,53 @@
+#include "windows/secondary_window_win.h"
+
+namespace {
+
+const wchar_t* const SlotNames[KeptObjectSlots] = {L"SkimletObject0", L"SkimletObject1",
+                                                   L"SkimletObject2", L"SkimletObject3"};
+
+}  // namespace
+
+HFONT CreateTextFont(int height, int weight, bool underline) {
+    return CreateFontW(height, height / 2, 0, 0, weight, FALSE, underline ? TRUE : FALSE, FALSE,
+                       DEFAULT_CHARSET, OUT_CHARACTER_PRECIS, CLIP_CHARACTER_PRECIS,
+                       DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"微软雅黑");
+}
+
+HGDIOBJ KeepWithWindow(HWND window, int slot, HGDIOBJ object) {
+    if (object == nullptr) return nullptr;
+    if (slot < 0 || slot >= KeptObjectSlots || GetPropW(window, SlotNames[slot]) != nullptr ||
+        !SetPropW(window, SlotNames[slot], object)) {
+        DeleteObject(object);
+        return nullptr;
+    }
+    return object;
+}
+
+HGDIOBJ KeptObject(HWND window, int slot) {
+    if (slot < 0 || slot >= KeptObjectSlots) return nullptr;
+    return static_cast<HGDIOBJ>(GetPropW(window, SlotNames[slot]));
+}
+
+void ReleaseKeptObjects(HWND window) {
+    for (const wchar_t* name : SlotNames) {
+        if (HANDLE object = RemovePropW(window, name)) DeleteObject(static_cast<HGDIOBJ>(object));
+    }
+}
+
+void CreateControls(HWND parent, const ControlSpec* specs, int count) {
+    auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE));
+    for (int i = 0; i < count; ++i) {
+        const ControlSpec& spec = specs[i];
+        HWND control = CreateWindowExW(
+            0, spec.className, spec.text, spec.style, spec.x, spec.y, spec.width, spec.height,
+            parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+        if (control == nullptr || spec.fontSlot == DefaultFont) continue;
+        if (HGDIOBJ font = KeptObject(parent, spec.fontSlot)) {
+            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        }
+    }
+}
+
+LRESULT WindowColourBrush() {
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+}
