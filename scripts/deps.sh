@@ -5,7 +5,7 @@ packages=(
   cmake g++ make pkg-config clang-format libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   ntfs-3g ntfs-3g-dev sleuthkit
-  wine wine64 libwine fonts-wine xvfb xdotool xclip imagemagick fonts-wqy-microhei qrencode locales
+  wine wine64 libwine fonts-wine xvfb xdotool xclip imagemagick fonts-wqy-microhei qrencode zbar-tools locales
 )
 missing=()
 for p in "${packages[@]}"; do
