@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
-#include <new>
+#include <exception>
 
 #include "index/file_entry.h"
 #include "index/index_build.h"
@@ -21,11 +21,40 @@ DWORD WINAPI BuildThread(LPVOID) {
     try {
         VolumeList = FindNtfsVolumes();
         BuildIndex(OpenWindowsVolume);
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
+        // Nothing may escape this thread; as with any build failure, the count comes out smaller.
         std::fputs("error\n", stdout);
         std::fflush(stdout);
     }
     return 0;
+}
+
+void LoadAndShowEverything() {
+    LARGE_INTEGER frequency{}, start{}, end{};
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    SetStatusText(LoadWaitText);
+
+    DWORD threadId = 0;
+    HANDLE thread = CreateThread(nullptr, 0, BuildThread, ResultList, 0, &threadId);
+    std::printf(" Now another thread has been created. ID = %d \n", static_cast<int>(threadId));
+    std::fflush(stdout);
+    Sleep(10);
+    // Deliberately blocking: input typed meanwhile waits in the queue and is searched afterwards
+    // against the complete table.
+    if (thread != nullptr) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
+
+    const std::size_t count = ResultSet.size();
+    QueryPerformanceCounter(&end);
+    const double seconds = frequency.QuadPart > 0
+                               ? static_cast<double>(end.QuadPart - start.QuadPart) /
+                                     static_cast<double>(frequency.QuadPart)
+                               : 0.0;
+    SetStatusText(LoadSummary(count, seconds));
+    RefreshRows(count);
 }
 
 }  // namespace
@@ -56,31 +85,12 @@ void RunSearch() {
 
 void CALLBACK InitialLoad(HWND, UINT, UINT_PTR, DWORD) {
     if (LoadDone) return;
-    LARGE_INTEGER frequency{}, start{}, end{};
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
-    SetStatusText(LoadWaitText);
-
-    DWORD threadId = 0;
-    HANDLE thread = CreateThread(nullptr, 0, BuildThread, ResultList, 0, &threadId);
-    std::printf(" Now another thread has been created. ID = %d \n", static_cast<int>(threadId));
-    std::fflush(stdout);
-    Sleep(10);
-    // Deliberately blocking: input typed meanwhile waits in the queue and is searched afterwards
-    // against the complete table.
-    if (thread != nullptr) {
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
+    try {
+        LoadAndShowEverything();
+    } catch (const std::exception&) {
+        // The status texts could not be made; the rows are shown all the same.
+        RefreshRows(ResultSet.size());
     }
-
-    const std::size_t count = ResultSet.size();
-    QueryPerformanceCounter(&end);
-    const double seconds = frequency.QuadPart > 0
-                               ? static_cast<double>(end.QuadPart - start.QuadPart) /
-                                     static_cast<double>(frequency.QuadPart)
-                               : 0.0;
-    SetStatusText(LoadSummary(count, seconds));
-    RefreshRows(count);
     LoadDone = true;
     KillTimer(ResultList, LoadTimerId);
 }

@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include <algorithm>
+#include <exception>
 #include <mutex>
 
 #include "index/platform.h"
@@ -105,9 +106,7 @@ LRESULT ColourQueryEdit(HDC context, HWND control) {
     return reinterpret_cast<LRESULT>(QueryBrush);
 }
 
-}  // namespace
-
-LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT HandleMainMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
     switch (message) {
         case WM_CREATE:
@@ -146,6 +145,18 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     // The load timer's first tick must find this clear; once the load is done it changes nothing.
     LoadDone = false;
     return result;
+}
+
+}  // namespace
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // Nothing may unwind into the system's dispatcher; a search or sort that runs out of memory
+    // drops its message and the window goes on.
+    try {
+        return HandleMainMessage(window, message, wParam, lParam);
+    } catch (const std::exception&) {
+        return 0;
+    }
 }
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
