@@ -1,0 +1,515 @@
+#include "index/raw_volume.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <set>
+
+#include "index/file_entry.h"
+#include "tests/index/ntfs_builder.h"
+
+using testntfs::Bytes;
+using testntfs::ClusterRun;
+using testntfs::RecordBuilder;
+using testntfs::VolumeLayout;
+
+namespace {
+
+// A volume in memory that records every read and fails reads touching a bad 4096-byte block.
+struct FakeDisk {
+    Bytes image;
+    std::set<uint64_t> badBlocks;
+    std::vector<std::pair<uint64_t, uint64_t>> reads;
+};
+
+ReadAt ReaderOf(const std::shared_ptr<FakeDisk>& disk) {
+    return [disk](uint64_t offset, std::span<uint8_t> buffer) {
+        disk->reads.emplace_back(offset, buffer.size());
+        if (offset > disk->image.size() || buffer.size() > disk->image.size() - offset)
+            return false;
+        for (uint64_t block = offset / 4096; block * 4096 < offset + buffer.size(); ++block)
+            if (disk->badBlocks.count(block)) return false;
+        std::memcpy(buffer.data(), disk->image.data() + offset, buffer.size());
+        return true;
+    };
+}
+
+std::optional<VolumeSource> OpenImage(const Bytes& image,
+                                      std::shared_ptr<FakeDisk>* keep = nullptr) {
+    auto disk = std::make_shared<FakeDisk>();
+    disk->image = image;
+    if (keep) *keep = disk;
+    return OpenRawVolume(ReaderOf(disk), nullptr);
+}
+
+// The highest member of `inUse` at or below n, the reference the reader is held against.
+uint64_t ExpectedAtOrBelow(const std::set<uint64_t>& inUse, uint64_t n) {
+    auto after = inUse.upper_bound(n);
+    return after == inUse.begin() ? 0 : *std::prev(after);
+}
+
+}  // namespace
+
+TEST(DataRuns, DecodesLengthsAndSignedClusterDeltas) {
+    constexpr int64_t S = DataRun::Sparse;
+    struct Case {
+        const char* what;
+        Bytes pairs;
+        uint64_t lowestVcn;
+        bool ok;
+        std::vector<DataRun> runs;
+    } cases[] = {
+        {"one run, 2-byte offset", {0x21, 0x18, 0x34, 0x56, 0x00}, 0, true, {{0, 0x18, 0x5634}}},
+        {"only the terminator", {0x00}, 0, true, {}},
+        {"backwards delta",
+         {0x11, 0x10, 0x40, 0x11, 0x08, 0xF0, 0x00},
+         0,
+         true,
+         {{0, 16, 0x40}, {16, 8, 0x30}}},
+        {"sparse run keeps the previous cluster as the base",
+         {0x11, 0x04, 0x20, 0x01, 0x06, 0x11, 0x02, 0x10, 0x00},
+         0,
+         true,
+         {{0, 4, 0x20}, {4, 6, S}, {10, 2, 0x30}}},
+        {"extent starting at a later VCN", {0x11, 0x05, 0x0A, 0x00}, 100, true, {{100, 5, 10}}},
+        {"3-byte negative delta",
+         {0x31, 0x02, 0x00, 0x00, 0x01, 0x31, 0x01, 0x00, 0xFF, 0xFF, 0x00},
+         0,
+         true,
+         {{0, 2, 0x10000}, {2, 1, 0xFF00}}},
+        {"delta with the top bit clear in a wider field",
+         {0x21, 0x01, 0x80, 0x00, 0x00},
+         0,
+         true,
+         {{0, 1, 0x80}}},
+        {"two-byte length", {0x12, 0x00, 0x01, 0x07, 0x00}, 0, true, {{0, 256, 7}}},
+        {"empty span", {}, 0, false, {}},
+        {"offset cut short", {0x21, 0x18, 0x34}, 0, false, {}},
+        {"length cut short", {0x12, 0x18}, 0, false, {}},
+        {"no terminator", {0x11, 0x01, 0x05}, 0, false, {{0, 1, 5}}},
+        {"zero length", {0x11, 0x00, 0x05, 0x00}, 0, false, {}},
+        {"missing length field", {0x10, 0x05, 0x00}, 0, false, {}},
+        {"length field wider than 8 bytes", {0x19, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0x00}, 0, false, {}},
+        {"cluster number below zero",
+         {0x11, 0x01, 0x05, 0x11, 0x01, 0xF0, 0x00},
+         0,
+         false,
+         {{0, 1, 5}}},
+        {"first delta negative", {0x11, 0x01, 0xFB, 0x00}, 0, false, {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<DataRun> runs;
+        EXPECT_EQ(DecodeDataRuns(c.pairs, c.lowestVcn, runs), c.ok) << c.what;
+        EXPECT_EQ(runs, c.runs) << c.what;
+    }
+}
+
+TEST(DataRuns, RoundTripsTheTestEncoder) {
+    std::vector<std::vector<ClusterRun>> cases = {
+        {{16, 64}},
+        {{400, 3}, {100, 5}, {300, 40}, {50, 200}},
+        {{1000000, 70000}, {-1, 5}, {5, 1}, {0x7FFFFFFFFF, 2}},
+        {{-1, 300}, {3, 1}},
+    };
+    for (const auto& runs : cases) {
+        std::vector<DataRun> decoded;
+        ASSERT_TRUE(DecodeDataRuns(testntfs::EncodeRuns(runs), 7, decoded));
+        ASSERT_EQ(decoded.size(), runs.size());
+        uint64_t vcn = 7;
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            EXPECT_EQ(decoded[i].vcn, vcn);
+            EXPECT_EQ(decoded[i].length, runs[i].length);
+            EXPECT_EQ(decoded[i].lcn, runs[i].lcn < 0 ? DataRun::Sparse : runs[i].lcn);
+            vcn += runs[i].length;
+        }
+    }
+}
+
+TEST(Fixup, RestoresEveryStrideAndRejectsMismatches) {
+    struct Case {
+        const char* what;
+        uint32_t size;
+        std::function<void(Bytes&)> damage;
+        bool ok;
+    } cases[] = {
+        {"1024-byte record", 1024, nullptr, true},
+        {"4096-byte record uses eight 512-byte strides", 4096, nullptr, true},
+        {"first stride does not match", 1024, [](Bytes& r) { r[510] ^= 1; }, false},
+        {"last stride of a 4096-byte record", 4096, [](Bytes& r) { r[4095] ^= 0x80; }, false},
+        {"fifth stride of a 4096-byte record", 4096, [](Bytes& r) { r[5 * 512 - 2] ^= 4; }, false},
+        {"count as if strides were sectors of 4096", 4096,
+         [](Bytes& r) { testntfs::Put16(r, 0x06, 2); }, false},
+        {"count one short", 1024, [](Bytes& r) { testntfs::Put16(r, 0x06, 2); }, false},
+        {"array at an odd offset", 1024, [](Bytes& r) { testntfs::Put16(r, 0x04, 0x31); }, false},
+        {"array past the first stride", 1024, [](Bytes& r) { testntfs::Put16(r, 0x04, 0x1FC); },
+         false},
+    };
+    for (const Case& c : cases) {
+        RecordBuilder builder(c.size);
+        builder.StandardInformation(10, 20).FileName(5, u"fixup.txt").ResidentData(700);
+        Bytes plain = builder.Plain(0x1234);
+        Bytes record = builder.Protected(0x1234);
+        if (c.damage) c.damage(record);
+        EXPECT_EQ(ApplyFixup(record), c.ok) << c.what;
+        if (c.ok) {
+            EXPECT_EQ(record, plain) << c.what;
+        }
+    }
+}
+
+namespace {
+
+struct GeometryCase {
+    const char* what;
+    uint16_t bytesPerSector;
+    uint8_t sectorsPerCluster;
+    int8_t clustersPerMftRecord;
+    uint64_t clusters;
+    std::vector<ClusterRun> mftRuns;
+    std::size_t runsInBase;
+    std::vector<uint64_t> extensionRecords;
+    bool reverseList;
+    bool bitmapNonResident;
+};
+
+const GeometryCase GeometryCases[] = {
+    {"4K clusters, 1K records, one run", 512, 8, -10, 512, {{16, 64}}, SIZE_MAX, {}, false, false},
+    {"512-byte clusters, records straddling runs that jump backwards",
+     512,
+     1,
+     -10,
+     1024,
+     {{400, 3}, {100, 5}, {300, 40}, {50, 200}},
+     SIZE_MAX,
+     {},
+     false,
+     true},
+    {"4K sectors and 4K records", 4096, 1, -12, 400, {{10, 100}}, SIZE_MAX, {}, false, false},
+    {"record size as a positive cluster count",
+     512,
+     2,
+     1,
+     512,
+     {{32, 200}},
+     SIZE_MAX,
+     {},
+     false,
+     false},
+    {"fragmented $MFT listed in an attribute list",
+     512,
+     8,
+     -10,
+     512,
+     {{16, 8}, {200, 8}, {100, 16}, {300, 32}},
+     1,
+     {16, 17, 18},
+     false,
+     false},
+    {"attribute list out of VCN order, non-resident bitmap",
+     512,
+     8,
+     -10,
+     512,
+     {{16, 8}, {200, 8}, {100, 16}, {300, 32}},
+     1,
+     {18, 17, 16},
+     true,
+     true},
+    {"extension record found through an extent read before it",
+     512,
+     8,
+     -10,
+     512,
+     {{16, 8}, {200, 8}, {100, 16}},
+     1,
+     {16, 40},
+     false,
+     false},
+};
+
+}  // namespace
+
+TEST(RawVolume, ReturnsEveryInUseRecordThroughAnyRunLayout) {
+    for (const GeometryCase& c : GeometryCases) {
+        VolumeLayout layout;
+        layout.bytesPerSector = c.bytesPerSector;
+        layout.sectorsPerCluster = c.sectorsPerCluster;
+        layout.clustersPerMftRecord = c.clustersPerMftRecord;
+        layout.clusters = c.clusters;
+        layout.mftRuns = c.mftRuns;
+        layout.runsInBase = c.runsInBase;
+        layout.extensionRecords = c.extensionRecords;
+        layout.reverseAttributeList = c.reverseList;
+        layout.bitmapNonResident = c.bitmapNonResident;
+        layout.bitmapLcn = c.clusters - 8;
+        uint64_t mftClusters = 0;
+        for (const ClusterRun& run : c.mftRuns) mftClusters += run.length;
+        uint64_t recordCount = mftClusters * layout.ClusterSize() / layout.RecordSize();
+
+        std::map<uint64_t, Bytes> plain;
+        std::set<uint64_t> built = {36, 37, 39, 63, 64, 65, recordCount / 2, recordCount - 1};
+        for (uint64_t number : built) {
+            RecordBuilder builder(layout.RecordSize(),
+                                  number % 2 ? testntfs::InUse : testntfs::InUseFolder);
+            std::u16string name = u"r" + FromUtf8(std::to_string(number));
+            builder.StandardInformation(number, number + 1)
+                .FileName(5, name)
+                .ResidentData(uint32_t(number % 300));
+            plain[number] = builder.Plain(uint16_t(number + 1));
+            layout.records[number] = builder.Protected(uint16_t(number + 1));
+        }
+        auto disk = std::make_shared<FakeDisk>();
+        disk->image = testntfs::MakeVolume(layout).image;
+        std::optional<VolumeSource> source = OpenRawVolume(ReaderOf(disk), nullptr);
+        ASSERT_TRUE(source) << c.what;
+
+        NtfsVolumeData data;
+        ASSERT_TRUE(source->volumeData(data));
+        EXPECT_EQ(data.BytesPerFileRecordSegment, layout.RecordSize()) << c.what;
+        EXPECT_EQ(uint64_t(data.MftValidDataLength), mftClusters * layout.ClusterSize()) << c.what;
+
+        std::set<uint64_t> inUse = built;
+        inUse.insert(0);
+        inUse.insert(c.extensionRecords.begin(), c.extensionRecords.end());
+        Bytes record(layout.RecordSize());
+        for (uint64_t n = recordCount + 3; n + 1 > 0; --n) {
+            uint64_t number = 999999;
+            ASSERT_TRUE(source->recordAtOrBelow(n, number, record)) << c.what << " n=" << n;
+            uint64_t expected = ExpectedAtOrBelow(inUse, n);
+            ASSERT_EQ(number, expected) << c.what << " n=" << n;
+            if (plain.count(number)) {
+                ASSERT_EQ(record, plain[number]) << c.what << " n=" << n;
+            }
+            EXPECT_EQ(std::memcmp(record.data(), "FILE", 4), 0) << c.what;
+        }
+        for (const auto& [offset, length] : disk->reads) {
+            EXPECT_EQ(offset % 4096, 0u) << c.what;
+            EXPECT_EQ(length % 4096, 0u) << c.what;
+        }
+    }
+}
+
+TEST(RawVolume, AnswersFromTheBitmapAsTheDriverDoes) {
+    struct Case {
+        const char* what;
+        std::set<uint64_t> alsoInUse;
+        bool nonResident;
+    } cases[] = {
+        {"sparse bits across word boundaries", {40, 41, 63, 64, 100, 127, 128, 200}, false},
+        {"same bits, non-resident bitmap", {40, 41, 63, 64, 100, 127, 128, 200}, true},
+        {"only the top record", {255}, false},
+        {"every record", {}, false},
+    };
+    for (const Case& c : cases) {
+        VolumeLayout layout;  // 256 records of 1 KiB
+        layout.alsoInUse = c.alsoInUse;
+        layout.bitmapNonResident = c.nonResident;
+        if (c.alsoInUse.empty())
+            for (uint64_t i = 1; i < 256; ++i) layout.alsoInUse.insert(i);
+        for (uint64_t number : layout.alsoInUse)
+            layout.records[number] = RecordBuilder().FileName(5, u"x").Protected();
+        std::optional<VolumeSource> source = OpenImage(testntfs::MakeVolume(layout).image);
+        ASSERT_TRUE(source) << c.what;
+        std::set<uint64_t> inUse = layout.alsoInUse;
+        inUse.insert(0);
+        Bytes record(1024);
+        for (uint64_t n :
+             {0ull, 1ull, 39ull, 40ull, 41ull, 62ull, 63ull, 64ull, 65ull, 126ull, 127ull, 128ull,
+              129ull, 199ull, 200ull, 254ull, 255ull, 256ull, 100000ull}) {
+            uint64_t number = 77;
+            EXPECT_TRUE(source->recordAtOrBelow(n, number, record)) << c.what << " n=" << n;
+            EXPECT_EQ(number, ExpectedAtOrBelow(inUse, n)) << c.what << " n=" << n;
+        }
+    }
+}
+
+TEST(RawVolume, NoInUseRecordGivesNumberZeroAndAZeroedRecord) {
+    VolumeLayout layout;
+    layout.records[50] = RecordBuilder().FileName(5, u"only").Protected();
+    layout.notInUse = {0};
+    std::optional<VolumeSource> source = OpenImage(testntfs::MakeVolume(layout).image);
+    ASSERT_TRUE(source);
+    Bytes record(1024, 0xCC);
+    uint64_t number = 77;
+    EXPECT_TRUE(source->recordAtOrBelow(49, number, record));
+    EXPECT_EQ(number, 0u);
+    EXPECT_EQ(record, Bytes(1024, 0));
+    EXPECT_TRUE(source->recordAtOrBelow(50, number, record));
+    EXPECT_EQ(number, 50u);
+}
+
+TEST(RawVolume, ValidDataLengthBoundsTheRecords) {
+    VolumeLayout layout;
+    layout.mftInitializedSize = 100 * 1024;
+    layout.alsoInUse = {99, 100, 150};
+    for (uint64_t number : layout.alsoInUse)
+        layout.records[number] = RecordBuilder().FileName(5, u"v").Protected();
+    std::optional<VolumeSource> source = OpenImage(testntfs::MakeVolume(layout).image);
+    ASSERT_TRUE(source);
+    NtfsVolumeData data;
+    ASSERT_TRUE(source->volumeData(data));
+    EXPECT_EQ(data.MftValidDataLength, 100 * 1024);
+    Bytes record(1024);
+    uint64_t number = 0;
+    EXPECT_TRUE(source->recordAtOrBelow(255, number, record));
+    EXPECT_EQ(number, 99u);
+}
+
+TEST(RawVolume, ReadsLargeAlignedChunksWalkingDown) {
+    VolumeLayout layout;
+    layout.clusters = 1024;
+    layout.mftRuns = {{16, 750}};  // 3000 records of 1 KiB, almost 3 MiB
+    Bytes file = RecordBuilder().FileName(5, u"chunked").Protected();
+    for (uint64_t i = 1; i < 3000; ++i) layout.records[i] = file;
+    auto disk = std::make_shared<FakeDisk>();
+    disk->image = testntfs::MakeVolume(layout).image;
+    std::optional<VolumeSource> source = OpenRawVolume(ReaderOf(disk), nullptr);
+    ASSERT_TRUE(source);
+    std::size_t readsToOpen = disk->reads.size();
+    Bytes record(1024);
+    for (uint64_t n = 2999; n >= 36; --n) {
+        uint64_t number = 0;
+        ASSERT_TRUE(source->recordAtOrBelow(n, number, record));
+        ASSERT_EQ(number, n);
+    }
+    std::size_t walkReads = disk->reads.size() - readsToOpen;
+    // 2964 records lie in three 1 MiB chunks.
+    EXPECT_EQ(walkReads, 3u);
+    for (std::size_t i = readsToOpen; i < disk->reads.size(); ++i) {
+        EXPECT_EQ(disk->reads[i].first % 4096, 0u);
+        EXPECT_EQ(disk->reads[i].second % 4096, 0u);
+        EXPECT_GE(disk->reads[i].second, 1u << 19);
+    }
+}
+
+TEST(RawVolume, RefusesOnlyTheDamagedRecords) {
+    struct Case {
+        const char* what;
+        std::function<void(testntfs::Volume&, FakeDisk&, VolumeLayout&)> damage;
+        std::set<uint64_t> refused;
+        std::vector<ClusterRun> runs;
+    } cases[] = {
+        {"fix-up of one record broken on disk",
+         [](testntfs::Volume& v, FakeDisk& disk, VolumeLayout&) {
+             uint64_t offset = v.recordPieces[45].front().first;
+             disk.image[offset + 510] ^= 0xFF;
+         },
+         {45},
+         {{16, 64}}},
+        {"record that is not a file record",
+         [](testntfs::Volume& v, FakeDisk& disk, VolumeLayout&) {
+             std::memcpy(&disk.image[v.recordPieces[46].front().first], "BAAD", 4);
+         },
+         {46},
+         {{16, 64}}},
+        {"unreadable block holding records 48 to 51",
+         [](testntfs::Volume& v, FakeDisk& disk, VolumeLayout&) {
+             disk.badBlocks.insert(v.recordPieces[48].front().first / 4096);
+         },
+         {48, 49, 50, 51},
+         {{16, 64}}},
+        {"records in a sparse run of the $MFT",
+         nullptr,
+         {36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47},
+         {{16, 8}, {-1, 4}, {40, 52}}},
+    };
+    for (const Case& c : cases) {
+        VolumeLayout layout;
+        layout.mftRuns = c.runs;
+        for (uint64_t i = 36; i < 64; ++i) layout.alsoInUse.insert(i);
+        for (uint64_t i = 36; i < 64; ++i)
+            if (!(c.runs.size() > 1 && i >= 32 && i < 48))
+                layout.records[i] = RecordBuilder().FileName(5, u"d").Protected();
+        testntfs::Volume volume = testntfs::MakeVolume(layout);
+        auto disk = std::make_shared<FakeDisk>();
+        disk->image = volume.image;
+        if (c.damage) c.damage(volume, *disk, layout);
+        std::optional<VolumeSource> source = OpenRawVolume(ReaderOf(disk), nullptr);
+        ASSERT_TRUE(source) << c.what;
+        Bytes record(1024);
+        for (uint64_t n = 63; n >= 36; --n) {
+            uint64_t number = 0;
+            bool delivered = source->recordAtOrBelow(n, number, record);
+            EXPECT_EQ(number, n) << c.what;
+            EXPECT_EQ(delivered, c.refused.count(n) == 0) << c.what << " n=" << n;
+        }
+    }
+}
+
+TEST(RawVolume, DamagedVolumeStructuresFailTheVolume) {
+    using Edit = std::function<void(Bytes & image, const testntfs::Volume& volume)>;
+    auto boot = [](std::size_t offset, std::vector<uint8_t> bytes) -> Edit {
+        return [offset, bytes](Bytes& image, const testntfs::Volume&) {
+            std::copy(bytes.begin(), bytes.end(), image.begin() + offset);
+        };
+    };
+    struct Case {
+        const char* what;
+        Edit edit;
+        std::function<void(VolumeLayout&)> shape;
+    } cases[] = {
+        {"intact volume opens", nullptr, nullptr},
+        {"OEM id", boot(3, {'N', 'T', 'F', 'X'}), nullptr},
+        {"boot signature", boot(0x1FE, {0x55, 0x00}), nullptr},
+        {"bytes per sector 0", boot(0x0B, {0, 0}), nullptr},
+        {"bytes per sector 100", boot(0x0B, {100, 0}), nullptr},
+        {"bytes per sector 8192", boot(0x0B, {0x00, 0x20}), nullptr},
+        {"sectors per cluster 0", boot(0x0D, {0}), nullptr},
+        {"sectors per cluster 3", boot(0x0D, {3}), nullptr},
+        {"clusters per record 0", boot(0x40, {0}), nullptr},
+        {"records of 256 bytes", boot(0x40, {uint8_t(-8)}), nullptr},
+        {"records of 2^40 bytes", boot(0x40, {uint8_t(-40)}), nullptr},
+        {"records of 64 clusters", boot(0x40, {64}), nullptr},
+        {"total sectors 0", boot(0x28, {0, 0, 0, 0, 0, 0, 0, 0}), nullptr},
+        {"$MFT beyond the volume", boot(0x30, {0, 0x10, 0, 0, 0, 0, 0, 0}), nullptr},
+        {"$MFT runs beyond the volume (volume shrunk to 40 clusters)",
+         boot(0x28, {0x3F, 0x01, 0, 0, 0, 0, 0, 0}), nullptr},
+        {"record 0 fix-up broken",
+         [](Bytes& image, const testntfs::Volume& v) {
+             image[v.recordPieces.at(0).front().first + 1022] ^= 1;
+         },
+         nullptr},
+        {"record 0 signature",
+         [](Bytes& image, const testntfs::Volume& v) {
+             image[v.recordPieces.at(0).front().first] = 'B';
+         },
+         nullptr},
+        {"boot sector unreadable (image shorter than 4096 bytes)",
+         [](Bytes& image, const testntfs::Volume&) { image.resize(4000); }, nullptr},
+        {"$MFT runlist running off the attribute's end", nullptr,
+         [](VolumeLayout& l) {
+             l.mftPairsOverride = {0x11, 0x01, 0x10, 0x11, 0x01, 0x01, 0x11, 0x01};
+         }},
+        {"$MFT runs shorter than its highest VCN", nullptr,
+         [](VolumeLayout& l) {
+             l.mftPairsOverride = {0x11, 0x20, 0x10, 0x00};
+         }},
+        {"$MFT runlist with a zero length", nullptr,
+         [](VolumeLayout& l) { l.mftPairsOverride = {0x11, 0x00, 0x10, 0x11, 0x40, 0x10, 0x00}; }},
+        {"no $MFT bitmap", nullptr, [](VolumeLayout& l) { l.omitBitmap = true; }},
+        {"extension record of the $MFT with a broken fix-up",
+         [](Bytes& image, const testntfs::Volume& v) {
+             image[v.recordPieces.at(17).front().first + 510] ^= 1;
+         },
+         [](VolumeLayout& l) {
+             l.mftRuns = {{16, 8}, {200, 8}, {100, 16}};
+             l.runsInBase = 1;
+             l.extensionRecords = {16, 17};
+         }},
+        {"extension record that lies beyond the runs known so far", nullptr,
+         [](VolumeLayout& l) {
+             l.mftRuns = {{16, 8}, {200, 8}, {100, 16}};
+             l.runsInBase = 1;
+             l.extensionRecords = {40, 16};
+         }},
+    };
+    for (const Case& c : cases) {
+        VolumeLayout layout;
+        if (c.shape) c.shape(layout);
+        testntfs::Volume volume = testntfs::MakeVolume(layout);
+        if (c.edit) c.edit(volume.image, volume);
+        bool intact = !c.edit && !c.shape;
+        EXPECT_EQ(OpenImage(volume.image).has_value(), intact) << c.what;
+    }
+}
