@@ -1,0 +1,152 @@
+// The whole index build of one image (read, parse, resolve, format, classify, publish), its
+// phases, the memory the table costs per entry, and sleuthkit's fls on the same image.
+// The image is named by SKIMLET_BENCH_IMAGE; scripts/bench.sh makes the 1,000,000-entry one.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "index/classify.h"
+#include "index/file_entry.h"
+#include "index/file_table.h"
+#include "index/index_build.h"
+#include "index/mft_reader.h"
+#include "index/raw_volume.h"
+
+namespace {
+
+std::optional<std::string> BenchImage(benchmark::State& state) {
+    const char* path = std::getenv("SKIMLET_BENCH_IMAGE");
+    if (!path || access(path, R_OK) != 0) {
+        state.SkipWithError("set SKIMLET_BENCH_IMAGE to a readable NTFS image");
+        return std::nullopt;
+    }
+    return std::string(path);
+}
+
+VolumeOpener ImageOpener(const std::string& path) {
+    return [path](std::u16string_view) { return OpenVolumeImage(path); };
+}
+
+void ReleaseTable() {
+    ResultSet.clear();
+    ResultSet.shrink_to_fit();
+    FileTable.clear();
+    FileTable.shrink_to_fit();
+    TableTexts.clear();
+    malloc_trim(0);
+}
+
+void WholeBuild(benchmark::State& state) {
+    std::optional<std::string> image = BenchImage(state);
+    if (!image) return;
+    VolumeList = {u"\\\\.\\C:"};
+    VolumeOpener open = ImageOpener(*image);
+    for (auto _ : state) {
+        BuildIndex(open);
+        benchmark::DoNotOptimize(FileTable.data());
+    }
+    state.counters["entries"] = static_cast<double>(FileTable.size());
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * FileTable.size()));
+    ReleaseTable();
+}
+BENCHMARK(WholeBuild)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void ReadAndParse(benchmark::State& state) {
+    std::optional<std::string> image = BenchImage(state);
+    if (!image) return;
+    std::size_t entries = 0;
+    for (auto _ : state) {
+        std::optional<VolumeSource> source = OpenVolumeImage(*image);
+        std::optional<VolumeEntries> volume = source ? ReadVolume(*source) : std::nullopt;
+        if (!volume) {
+            state.SkipWithError("the image cannot be read");
+            return;
+        }
+        entries = volume->entries.size();
+    }
+    state.counters["entries"] = static_cast<double>(entries);
+}
+BENCHMARK(ReadAndParse)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+// Paths, time texts and classification of an already read volume.
+void ResolveFormatClassify(benchmark::State& state) {
+    std::optional<std::string> image = BenchImage(state);
+    if (!image) return;
+    std::optional<VolumeSource> source = OpenVolumeImage(*image);
+    std::optional<VolumeEntries> volume = source ? ReadVolume(*source) : std::nullopt;
+    if (!volume) {
+        state.SkipWithError("the image cannot be read");
+        return;
+    }
+    IconMap icons = BuildIconMap();
+    CategoryMap categories = BuildCategoryMap();
+    for (auto _ : state) ResolvePaths(*volume, u"\\\\.\\C:", icons, categories);
+    state.counters["entries"] = static_cast<double>(volume->entries.size());
+}
+BENCHMARK(ResolveFormatClassify)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+struct MemoryUse {
+    double residentBytes;
+    double allocatedBytes;
+};
+
+MemoryUse CurrentMemoryUse() {
+    long pages = 0, resident = 0;
+    std::ifstream statm("/proc/self/statm");
+    statm >> pages >> resident;
+    struct mallinfo2 info = mallinfo2();
+    return {static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)),
+            static_cast<double>(info.uordblks + info.hblkhd)};
+}
+
+// Growth of the process with the FileTable and the ResultSet full, per entry.
+void MemoryPerEntry(benchmark::State& state) {
+    std::optional<std::string> image = BenchImage(state);
+    if (!image) return;
+    VolumeList = {u"\\\\.\\C:"};
+    VolumeOpener open = ImageOpener(*image);
+    double resident = 0, allocated = 0, entries = 0, texts = 0;
+    for (auto _ : state) {
+        ReleaseTable();
+        MemoryUse before = CurrentMemoryUse();
+        BuildIndex(open);
+        MemoryUse after = CurrentMemoryUse();
+        entries = static_cast<double>(FileTable.size());
+        resident = after.residentBytes - before.residentBytes;
+        allocated = after.allocatedBytes - before.allocatedBytes;
+        texts = 0;
+        for (const auto& arena : TableTexts) texts += static_cast<double>(arena->BytesUsed());
+    }
+    state.counters["entries"] = entries;
+    state.counters["rss_per_entry"] = entries ? resident / entries : 0;
+    state.counters["heap_per_entry"] = entries ? allocated / entries : 0;
+    state.counters["entry_bytes_x2"] = 2.0 * sizeof(FileEntry);
+    state.counters["texts_per_entry"] = entries ? texts / entries : 0;
+    ReleaseTable();
+}
+BENCHMARK(MemoryPerEntry)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// The reference: sleuthkit listing every path of the same image.
+void FlsReference(benchmark::State& state) {
+    std::optional<std::string> image = BenchImage(state);
+    if (!image) return;
+    std::string command = "fls -r -p -u '" + *image + "' > /dev/null";
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0) {
+            state.SkipWithError("fls failed");
+            return;
+        }
+    }
+}
+BENCHMARK(FlsReference)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();

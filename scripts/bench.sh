@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# `make bench`: runs every benchmark of the native build on the 1,000,000-entry image.
+# Environment: BUILD (default build/native), SKIMLET_BENCH_IMAGE (default: made under BUILD).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${BUILD:-build/native}
+image=${SKIMLET_BENCH_IMAGE:-$build/bench/bench-1m.img}
+
+# The image maker skips the work when the image is newer than the tool.
+if [ -x scripts/make-bench-image.sh ]; then
+    scripts/make-bench-image.sh "$image"
+fi
+if [ ! -r "$image" ]; then
+    echo "note: no bench image at $image; image benchmarks will be skipped" >&2
+fi
+export SKIMLET_BENCH_IMAGE=$image
+
+# One line per benchmark binary in $build/bench; add new ones here.
+benches=(
+    index_bench
+)
+for bench in "${benches[@]}"; do
+    echo "== $bench"
+    "$build/bench/$bench" --benchmark_counters_tabular=true
+done
