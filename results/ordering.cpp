@@ -94,110 +94,167 @@ ColumnOrdering OrderingFor(int column, uint8_t sortAscending) {
 
 namespace {
 
-// A row's sort key held next to its position, so the sort moves 16 bytes instead of an
-// 80-byte entry and compares without following text pointers for most pairs.
-struct KeyedRow {
+// The sorts below never move 80-byte rows or follow text pointers per comparison: they sort
+// small records holding a key and the row's position, then gather the rows once. A Down
+// ordering is the exact mirror of its Up ordering, so its order is the Up order read backwards
+// (rows the ordering finds equivalent may stand in any order either way).
+
+struct NumberedRow {
     uint64_t key;
     uint32_t row;
-    uint8_t isFolder;
 };
 
-// Kind first (folders before files), then the key; Down orderings sort the same keys mirrored.
-struct KeyedUp {
-    bool operator()(const KeyedRow& a, const KeyedRow& b) const {
-        if (a.isFolder != b.isFolder) return a.isFolder > b.isFolder;
-        return a.key < b.key;
+// Least-significant-digit radix sort; a pass is skipped when every key has the same digit
+// there, which is most of the passes for time stamps and sizes.
+void RadixSort(std::vector<NumberedRow>& rows) {
+    constexpr int DigitBits = 11;
+    constexpr uint64_t DigitMask = (uint64_t{1} << DigitBits) - 1;
+    uint64_t anyBits = 0;
+    uint64_t allBits = ~uint64_t{0};
+    for (const NumberedRow& r : rows) {
+        anyBits |= r.key;
+        allBits &= r.key;
     }
-};
-
-// The first four units of a name, big-endian, so that unequal keys order as the names do; a
-// name that ends early counts as padded with U+0000, below every unit it could continue with.
-uint64_t NamePrefix(std::u16string_view name) {
-    uint64_t key = 0;
-    for (std::size_t i = 0; i < 4; ++i) key = (key << 16) | (i < name.size() ? name[i] : 0u);
-    return key;
+    const uint64_t varying = anyBits ^ allBits;
+    std::vector<NumberedRow> scratch(rows.size());
+    std::vector<std::size_t> starts(DigitMask + 1);
+    for (int shift = 0; shift < 64; shift += DigitBits) {
+        if (((varying >> shift) & DigitMask) == 0) continue;
+        std::fill(starts.begin(), starts.end(), 0);
+        for (const NumberedRow& r : rows) ++starts[(r.key >> shift) & DigitMask];
+        std::size_t total = 0;
+        for (std::size_t& start : starts) {
+            const std::size_t count = start;
+            start = total;
+            total += count;
+        }
+        for (const NumberedRow& r : rows) scratch[starts[(r.key >> shift) & DigitMask]++] = r;
+        rows.swap(scratch);
+    }
 }
 
-struct NameKeyedUp {
-    const std::vector<FileEntry>* rows;
-    bool operator()(const KeyedRow& a, const KeyedRow& b) const {
-        if (a.isFolder != b.isFolder) return a.isFolder > b.isFolder;
-        if (a.key != b.key) return a.key < b.key;
-        return (*rows)[a.row].Name() < (*rows)[b.row].Name();
-    }
+// Eight units of a name at a time. A name that ends inside the chunk is padded with zeros, and
+// `rest` (the units left, at most 9) tells such a name from a longer one that holds zeros there.
+struct NameChunkRow {
+    uint64_t high;
+    uint64_t low;
+    const char16_t* text;
+    uint32_t length;
+    uint32_t row;
+    uint32_t rest;
 };
 
-template <typename Less>
-struct Mirrored {
-    Less less;
-    bool operator()(const KeyedRow& a, const KeyedRow& b) const { return less(b, a); }
-};
+constexpr std::size_t ChunkUnits = 8;
 
-// Signed keys shifted so that unsigned comparison keeps their order.
-uint64_t Biased(int64_t value) {
-    return static_cast<uint64_t>(value) ^ (uint64_t{1} << 63);
-}
-
-void ApplyPermutation(const std::vector<KeyedRow>& keyed) {
-    std::vector<FileEntry> sorted;
-    sorted.reserve(ResultSet.size());
-    for (const KeyedRow& k : keyed) sorted.push_back(ResultSet[k.row]);
-    ResultSet.swap(sorted);
-}
-
-template <typename Less>
-void SortKeyed(std::vector<KeyedRow>& keyed, Less less, bool down) {
-    if (down) {
-        std::sort(keyed.begin(), keyed.end(), Mirrored<Less>{less});
-    } else {
-        std::sort(keyed.begin(), keyed.end(), less);
+void LoadChunk(NameChunkRow& r, std::size_t depth) {
+    const std::u16string_view name(r.text, r.length);
+    const std::size_t start = depth * ChunkUnits;
+    uint64_t units[ChunkUnits];
+    for (std::size_t k = 0; k < ChunkUnits; ++k) {
+        units[k] = start + k < name.size() ? name[start + k] : 0;
     }
-    ApplyPermutation(keyed);
+    r.high = units[0] << 48 | units[1] << 32 | units[2] << 16 | units[3];
+    r.low = units[4] << 48 | units[5] << 32 | units[6] << 16 | units[7];
+    r.rest = static_cast<uint32_t>(
+        name.size() > start ? std::min<std::size_t>(name.size() - start, ChunkUnits + 1) : 0);
+}
+
+bool SameChunk(const NameChunkRow& a, const NameChunkRow& b) {
+    return a.high == b.high && a.low == b.low && a.rest == b.rest;
+}
+
+bool ChunkLess(const NameChunkRow& a, const NameChunkRow& b) {
+    if (a.high != b.high) return a.high < b.high;
+    if (a.low != b.low) return a.low < b.low;
+    return a.rest < b.rest;
+}
+
+// Sorts by one chunk, then each run that agrees on it and goes on by the next chunk.
+void SortNameChunks(NameChunkRow* begin, NameChunkRow* end, std::size_t depth) {
+    for (NameChunkRow* r = begin; r != end; ++r) LoadChunk(*r, depth);
+    std::sort(begin, end, ChunkLess);
+    for (NameChunkRow* run = begin; run != end;) {
+        NameChunkRow* runEnd = run + 1;
+        while (runEnd != end && SameChunk(*run, *runEnd)) ++runEnd;
+        if (runEnd - run > 1 && run->rest > ChunkUnits) SortNameChunks(run, runEnd, depth + 1);
+        run = runEnd;
+    }
+}
+
+enum class SortKey { Name, Size, Created, Modified };
+
+// Folders first, as every Up ordering wants, each kind in its ordering's key order.
+std::vector<uint32_t> UpOrder(SortKey key) {
+    const std::size_t count = ResultSet.size();
+    std::vector<uint32_t> order;
+    order.reserve(count);
+    for (const uint8_t folders : {1, 0}) {
+        if (key == SortKey::Name) {
+            std::vector<NameChunkRow> rows;
+            for (std::size_t i = 0; i < count; ++i) {
+                const FileEntry& entry = ResultSet[i];
+                if ((entry.IsFolder != 0) != (folders != 0)) continue;
+                const std::u16string_view name = entry.Name();
+                rows.push_back({0, 0, name.data(), static_cast<uint32_t>(name.size()),
+                                static_cast<uint32_t>(i), 0});
+            }
+            SortNameChunks(rows.data(), rows.data() + rows.size(), 0);
+            for (const NameChunkRow& r : rows) order.push_back(r.row);
+            continue;
+        }
+        std::vector<NumberedRow> rows;
+        for (std::size_t i = 0; i < count; ++i) {
+            const FileEntry& entry = ResultSet[i];
+            if ((entry.IsFolder != 0) != (folders != 0)) continue;
+            uint64_t value = entry.Modified;
+            if (key == SortKey::Created) value = entry.Created;
+            // Flipping the sign bit makes unsigned order agree with signed order.
+            if (key == SortKey::Size)
+                value = static_cast<uint64_t>(SizeKey(entry)) ^ (uint64_t{1} << 63);
+            rows.push_back({value, static_cast<uint32_t>(i)});
+        }
+        RadixSort(rows);
+        for (const NumberedRow& r : rows) order.push_back(r.row);
+    }
+    return order;
 }
 
 }  // namespace
 
 void SortResults(RowOrdering ordering) {
-    enum class Key { Name, Size, Created, Modified, None } key = Key::None;
-    bool down = false;
-    if (ordering == NameUp || ordering == NameDown) key = Key::Name;
-    if (ordering == SizeUp || ordering == SizeDown) key = Key::Size;
-    if (ordering == CreatedUp || ordering == CreatedDown) key = Key::Created;
-    if (ordering == ModifiedUp || ordering == ModifiedDown) key = Key::Modified;
-    down = ordering == NameDown || ordering == SizeDown || ordering == CreatedDown ||
-           ordering == ModifiedDown;
-    if (key == Key::None || ResultSet.size() > std::numeric_limits<uint32_t>::max()) {
+    SortKey key;
+    if (ordering == NameUp || ordering == NameDown) {
+        key = SortKey::Name;
+    } else if (ordering == SizeUp || ordering == SizeDown) {
+        key = SortKey::Size;
+    } else if (ordering == CreatedUp || ordering == CreatedDown) {
+        key = SortKey::Created;
+    } else if (ordering == ModifiedUp || ordering == ModifiedDown) {
+        key = SortKey::Modified;
+    } else {
         if (ordering) std::sort(ResultSet.begin(), ResultSet.end(), ordering);
         return;
     }
-
-    std::vector<KeyedRow> keyed(ResultSet.size());
-    for (std::size_t i = 0; i < ResultSet.size(); ++i) {
-        const FileEntry& row = ResultSet[i];
-        uint64_t value = 0;
-        switch (key) {
-            case Key::Name:
-                value = NamePrefix(row.Name());
-                break;
-            case Key::Size:
-                value = Biased(SizeKey(row));
-                break;
-            case Key::Created:
-                value = row.Created;
-                break;
-            case Key::Modified:
-                value = row.Modified;
-                break;
-            case Key::None:
-                break;
-        }
-        keyed[i] = {value, static_cast<uint32_t>(i), row.IsFolder};
+    if (ResultSet.size() > std::numeric_limits<uint32_t>::max()) {
+        std::sort(ResultSet.begin(), ResultSet.end(), ordering);
+        return;
     }
-    if (key == Key::Name) {
-        SortKeyed(keyed, NameKeyedUp{&ResultSet}, down);
-    } else {
-        SortKeyed(keyed, KeyedUp{}, down);
+    std::vector<uint32_t> order = UpOrder(key);
+    if (ordering == NameDown || ordering == SizeDown || ordering == CreatedDown ||
+        ordering == ModifiedDown) {
+        std::reverse(order.begin(), order.end());
     }
+    // Row i takes the row at order[i]. The reads are independent of one another, so many cache
+    // misses overlap; the previous row buffer is kept for the next sort, sparing its page faults.
+    static std::vector<FileEntry> spare;
+    spare.clear();
+    spare.reserve(ResultSet.size());
+    constexpr std::size_t Ahead = 8;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (i + Ahead < order.size()) __builtin_prefetch(&ResultSet[order[i + Ahead]]);
+        spare.push_back(ResultSet[order[i]]);
+    }
+    ResultSet.swap(spare);
 }
 
 char16_t SortCommand(int column) {

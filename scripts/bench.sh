@@ -18,6 +18,7 @@ export SKIMLET_BENCH_IMAGE=$image
 # One line per benchmark binary in $build/bench; add new ones here.
 benches=(
     index_bench
+    search_bench
 )
 for bench in "${benches[@]}"; do
     echo "== $bench"

@@ -132,12 +132,25 @@ TEST(Orderings, Pairs) {
 }
 
 std::vector<RowSpec> RandomSpecs(std::mt19937& random, std::size_t count) {
-    const std::u16string pieces[] = {u"a", u"A", u"b", u"报", u"file", u"1", u"10", u"9", u".txt"};
+    // Long shared prefixes and U+0000 units reach past the first key chunks of the name sort.
+    const std::u16string pieces[] = {u"a",
+                                     u"A",
+                                     u"b",
+                                     u"报",
+                                     u"file",
+                                     u"1",
+                                     u"10",
+                                     u"9",
+                                     u".txt",
+                                     std::u16string(1, u'\0'),
+                                     u"IMG_2023_0512_",
+                                     u"\xFFFF"};
+    const std::size_t pieceCount = sizeof(pieces) / sizeof(pieces[0]);
     std::vector<RowSpec> specs;
     for (std::size_t i = 0; i < count; ++i) {
         RowSpec spec;
-        int parts = static_cast<int>(random() % 5);
-        for (int p = 0; p <= parts; ++p) spec.name += pieces[random() % 9];
+        int parts = static_cast<int>(random() % 8);
+        for (int p = 0; p <= parts; ++p) spec.name += pieces[random() % pieceCount];
         spec.folder = u"C:";
         spec.isFolder = random() % 4 == 0;
         if (!spec.isFolder) {

@@ -1,0 +1,263 @@
+// One keystroke, one sort and one export over a table of a million entries, on one thread.
+// The table is synthetic but shaped like a real disk: folders nested up to eleven deep, mixed
+// ASCII and Chinese names, shared folder texts, about one entry in nine a folder.
+// SKIMLET_BENCH_IMAGE=<NTFS image> adds the same keystrokes over the index of that image.
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <random>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "index/derived_texts.h"
+#include "index/file_entry.h"
+#include "index/index_build.h"
+#include "index/raw_volume.h"
+#include "results/export.h"
+#include "results/ordering.h"
+#include "search/match.h"
+#include "search/search_driver.h"
+
+namespace {
+
+constexpr std::size_t TableSize = 1'000'000;
+
+const char16_t* const Words[] = {
+    u"report", u"Report", u"data",  u"backup", u"photo",   u"IMG",     u"DSC",     u"setup",
+    u"config", u"readme", u"notes", u"draft",  u"final",   u"invoice", u"summary", u"lib",
+    u"core",   u"test",   u"main",  u"index",  u"style",   u"app",     u"music",   u"video",
+    u"会议",   u"报告",   u"照片",  u"文档",   u"项目",    u"合同",    u"数据",    u"备份",
+    u"new",    u"old",    u"copy",  u"v2",     u"temp",    u"cache",   u"log",     u"module",
+    u"Annual", u"Budget", u"Sales", u"Travel", u"Scan",    u"Thesis",  u"chapter", u"slides",
+    u"table",  u"lab",    u"Abcd",  u"Ledger", u"archive", u"Invoice", u"minutes", u"Plan",
+};
+// Only a few names mention a report: the selective keystroke finds about one in a hundred.
+const std::size_t CommonWords = sizeof(Words) / sizeof(Words[0]);
+const char16_t* const Extensions[] = {u"txt",  u"jpg",  u"JPG", u"png", u"dll", u"exe", u"pdf",
+                                      u"docx", u"xlsx", u"mp3", u"mp4", u"zip", u"h",   u"cpp",
+                                      u"js",   u"json", u"xml", u"log", u"ini", u"sys"};
+const char16_t* const Drives[] = {u"C:", u"D:", u"E:"};
+
+struct SyntheticTable {
+    TextArena texts;
+    std::vector<FileEntry> entries;
+    std::vector<std::string> namesUtf8;
+};
+
+std::u16string RandomWord(std::mt19937_64& random) {
+    // Skip the two ‹report› words most of the time so the selective query stays selective.
+    std::size_t word = random() % CommonWords;
+    while (word < 2 && random() % 25 != 0) word = random() % CommonWords;
+    return Words[word];
+}
+
+std::u16string RandomName(std::mt19937_64& random, bool folder) {
+    std::u16string name = RandomWord(random);
+    const int parts = static_cast<int>(random() % 3);
+    for (int p = 0; p < parts; ++p) {
+        name += random() % 2 ? u"_" : u" ";
+        name += RandomWord(random);
+    }
+    if (random() % 3 == 0) {
+        for (char c : std::to_string(random() % 10000)) name.push_back(static_cast<char16_t>(c));
+    }
+    if (!folder) {
+        name += u".";
+        name += Extensions[random() % (sizeof(Extensions) / sizeof(Extensions[0]))];
+    }
+    return name;
+}
+
+const char16_t* TimeText(TextArena& arena, std::unordered_map<int64_t, const char16_t*>& interned,
+                         int64_t seconds) {
+    const int64_t minute = seconds / 60;
+    auto found = interned.find(minute);
+    if (found != interned.end()) return found->second;
+    std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm parts{};
+    gmtime_r(&t, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &parts);
+    std::u16string wide(text, text + 16);
+    return interned.emplace(minute, arena.Store(wide)).first->second;
+}
+
+SyntheticTable& Table() {
+    static SyntheticTable* table = [] {
+        auto* out = new SyntheticTable();
+        std::mt19937_64 random(20240501);
+        struct Folder {
+            std::u16string path;
+            const char16_t* text;
+            int depth;
+        };
+        std::vector<Folder> folders;
+        for (const char16_t* drive : Drives) folders.push_back({drive, out->texts.Store(drive), 0});
+        std::unordered_map<int64_t, const char16_t*> times;
+        out->entries.reserve(TableSize);
+        for (std::size_t i = 0; i < TableSize; ++i) {
+            // Deep folders are picked more often, as on a real disk most files lie deep.
+            const Folder& parent = folders[folders.size() - 1 -
+                                           random() % std::min<std::size_t>(folders.size(), 40000)];
+            const bool isFolder = random() % 9 == 0 && parent.depth < 11;
+            const std::u16string name = RandomName(random, isFolder);
+            FileEntry entry;
+            entry.RecordNumber = TableSize - i + 64;
+            const uint64_t bytes =
+                isFolder ? 0 : (random() % 2 ? random() % 65536 : random() % (1ull << 34));
+            entry.SetOwnTexts(out->texts, name, ExtensionFor(name, isFolder),
+                              isFolder ? std::u16string() : SizeTextFor(bytes));
+            entry.SetFolderPath(parent.text, parent.path.size());
+            const int64_t created =
+                1104537600 + static_cast<int64_t>(random() % (20ull * 365 * 86400));
+            const int64_t modified = created + static_cast<int64_t>(random() % (365ull * 86400));
+            entry.Created = static_cast<uint64_t>(created) * 10000000 + 116444736000000000ull;
+            entry.Modified = static_cast<uint64_t>(modified) * 10000000 + 116444736000000000ull;
+            entry.SetTimeTexts(TimeText(out->texts, times, created),
+                               TimeText(out->texts, times, modified));
+            entry.IsFolder = isFolder;
+            entry.Category = isFolder ? 5 : 1 + static_cast<int32_t>(random() % 8);
+            if (entry.Category == 5) entry.Category = 8;
+            out->entries.push_back(entry);
+            out->namesUtf8.push_back(ToUtf8(name));
+            if (isFolder) {
+                std::u16string path = parent.path + u"\\" + name;
+                folders.push_back({path, out->texts.Store(path), parent.depth + 1});
+            }
+        }
+        return out;
+    }();
+    return *table;
+}
+
+// Time of the first search after a table is published, which builds the folded columns.
+double FirstSearchMs = 0;
+
+void PublishSynthetic() {
+    SyntheticTable& table = Table();
+    if (FileTable.size() != table.entries.size() ||
+        (FileTable.size() && FileTable[0].Name().data() != table.entries[0].Name().data())) {
+        FileTable = table.entries;
+        ResultSet.reserve(FileTable.size());
+        const auto start = std::chrono::steady_clock::now();
+        RunSearch(u"x");
+        FirstSearchMs =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count();
+    }
+}
+
+bool PublishImage() {
+    static bool loaded = false;
+    static bool ok = false;
+    if (!loaded) {
+        loaded = true;
+        const char* image = std::getenv("SKIMLET_BENCH_IMAGE");
+        if (!image) return false;
+        FileTable.clear();
+        ResultSet.clear();
+        VolumeList = {u"\\\\.\\C:"};
+        BuildIndex([&](std::u16string_view) { return OpenVolumeImage(image); });
+        ok = !FileTable.empty();
+    }
+    return ok;
+}
+
+void BM_Keystroke(benchmark::State& state, const char16_t* query, bool fromImage) {
+    if (fromImage) {
+        static std::vector<FileEntry> imageTable;
+        if (imageTable.empty()) {
+            if (!PublishImage()) {
+                state.SkipWithError("SKIMLET_BENCH_IMAGE not set or unreadable");
+                return;
+            }
+            imageTable = FileTable;
+        }
+        if (FileTable.data() != imageTable.data()) FileTable = imageTable;
+    } else {
+        PublishSynthetic();
+    }
+    TypeFilter = 0;
+    if (!fromImage) state.counters["first_search_ms"] = FirstSearchMs;
+    std::size_t hits = 0;
+    for (auto _ : state) {
+        hits = RunSearch(query);
+        benchmark::DoNotOptimize(StatusText.data());
+    }
+    state.counters["hits"] = static_cast<double>(hits);
+    state.counters["entries"] = static_cast<double>(FileTable.size());
+}
+
+// The same count with grep over a file of the same names, one per line, in the C locale so its
+// case folding is the same ASCII-only folding.
+void BM_GrepCount(benchmark::State& state, const char* pattern) {
+    static const std::string path = [] {
+        std::string file = "/tmp/skimlet_bench_names.txt";
+        std::ofstream out(file, std::ios::binary);
+        for (const std::string& name : Table().namesUtf8) out << name << '\n';
+        return file;
+    }();
+    const std::string command =
+        std::string("LC_ALL=C grep -F -i -c -e '") + pattern + "' " + path + " > /dev/null";
+    for (auto _ : state) {
+        if (std::system(command.c_str()) == -1) state.SkipWithError("grep did not run");
+    }
+}
+
+void BM_Sort(benchmark::State& state, int column) {
+    PublishSynthetic();
+    SortAscending = 1;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ResultSet = FileTable;
+        state.ResumeTiming();
+        SortCommand(column);
+    }
+    state.counters["rows"] = static_cast<double>(ResultSet.size());
+}
+
+void BM_Export(benchmark::State& state) {
+    PublishSynthetic();
+    ResultSet = FileTable;
+    auto convert = IconvConverter("CP936");
+    std::vector<std::u16string> headers;
+    for (int column = 0; column < ColumnCount; ++column)
+        headers.push_back(NeutralHeaderText(column));
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        std::FILE* file = std::fopen("/tmp/skimlet_bench_export.csv", "wb");
+        if (!file || !WriteExport(file, headers, ResultSet, *convert))
+            state.SkipWithError("export failed");
+        if (file) {
+            bytes = static_cast<std::size_t>(std::ftell(file));
+            std::fclose(file);
+        }
+    }
+    state.counters["bytes"] = static_cast<double>(bytes);
+    std::remove("/tmp/skimlet_bench_export.csv");
+}
+
+}  // namespace
+
+BENCHMARK_CAPTURE(BM_Keystroke, report, u"report", false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Keystroke, drive_ab_not_cd, u"d:  ab !cd", false)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Keystroke, empty, u"", false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Keystroke, chinese, u"报告", false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Keystroke, wildcard, u"img*.jpg", false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Keystroke, one_letter, u"e", false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_GrepCount, report, "report")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Sort, by_name, 0)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK_CAPTURE(BM_Sort, by_size, 2)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK_CAPTURE(BM_Sort, by_modified, 4)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_Export)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Keystroke, image_report, u"report", true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Keystroke, image_empty, u"", true)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
