@@ -172,7 +172,7 @@ Bytes RecordBuilder::Plain(uint16_t sequenceNumber) const {
         at += attribute.size();
     }
     Put32(record, at, 0xFFFFFFFF);
-    Put32(record, 0x18, bytesInUse_ ? bytesInUse_ : uint32_t(at + 8));
+    Put32(record, 0x18, bytesInUse_.value_or(uint32_t(at + 8)));
     // The fix-up leaves the array in place: the sequence number, then the saved stride ends.
     Put16(record, 0x30, sequenceNumber);
     for (uint16_t i = 1; i < updateCount; ++i) {

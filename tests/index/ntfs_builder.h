@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -59,7 +60,7 @@ class RecordBuilder {
     uint16_t flags_;
     uint16_t sequence_;
     uint64_t base_ = 0;
-    uint32_t bytesInUse_ = 0;
+    std::optional<uint32_t> bytesInUse_;
     std::vector<Bytes> attributes_;
     uint16_t nextId_ = 0;
 };

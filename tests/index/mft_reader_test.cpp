@@ -1,0 +1,556 @@
+#include "index/mft_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <set>
+#include <tuple>
+
+#include "index/platform.h"
+#include "tests/index/ntfs_builder.h"
+
+using testntfs::Bytes;
+using testntfs::InUse;
+using testntfs::InUseFolder;
+using testntfs::RecordBuilder;
+
+namespace {
+
+constexpr uint64_t Root = 5;
+constexpr uint64_t Sequence = uint64_t{3} << 48;
+
+// A volume as the driver presents it: records by number, some of them refused.
+struct FakeVolume {
+    uint32_t recordSize = 1024;
+    int64_t validLength = 0;
+    bool volumeDataFails = false;
+    std::map<uint64_t, Bytes> records;
+    std::set<uint64_t> refused;
+    std::vector<uint64_t> asked;
+
+    VolumeSource Source() {
+        VolumeSource source;
+        source.volumeData = [this](NtfsVolumeData& data) {
+            data.BytesPerFileRecordSegment = recordSize;
+            data.MftValidDataLength = validLength;
+            return !volumeDataFails;
+        };
+        source.recordAtOrBelow = [this](uint64_t n, uint64_t& number, std::span<uint8_t> record) {
+            asked.push_back(n);
+            std::fill(record.begin(), record.end(), 0);
+            auto after = records.upper_bound(n);
+            if (after == records.begin()) {
+                number = 0;
+                return true;
+            }
+            --after;
+            number = after->first;
+            if (refused.count(number)) return false;
+            std::copy(after->second.begin(), after->second.end(), record.begin());
+            return true;
+        };
+        return source;
+    }
+};
+
+// Entries written as comparable rows.
+using Row = std::tuple<uint64_t, uint64_t, std::u16string, int, std::u16string, std::u16string,
+                       uint64_t, uint64_t>;
+
+Row RowOf(const FileEntry& e) {
+    return {e.RecordNumber,
+            e.ParentRecordNumber,
+            std::u16string(e.Name()),
+            e.IsFolder,
+            std::u16string(e.SizeText()),
+            std::u16string(e.Extension()),
+            e.Created,
+            e.Modified};
+}
+
+std::vector<Row> Rows(const VolumeEntries& volume) {
+    std::vector<Row> rows;
+    for (const FileEntry& e : volume.entries) rows.push_back(RowOf(e));
+    return rows;
+}
+
+VolumeEntries ReadAll(FakeVolume& fake) {
+    std::optional<VolumeEntries> volume = ReadVolume(fake.Source());
+    EXPECT_TRUE(volume);
+    return volume ? std::move(*volume) : VolumeEntries{};
+}
+
+bool NonIncreasing(const VolumeEntries& volume) {
+    return std::is_sorted(
+        volume.entries.begin(), volume.entries.end(),
+        [](const FileEntry& a, const FileEntry& b) { return a.RecordNumber > b.RecordNumber; });
+}
+
+// Captures the diagnostic lines for the duration of a test.
+class DiagnosticCapture {
+  public:
+    DiagnosticCapture() : saved_(ThePlatform().diagnostic) {
+        ThePlatform().diagnostic = [this](std::string_view line) { lines.emplace_back(line); };
+    }
+    ~DiagnosticCapture() { ThePlatform().diagnostic = saved_; }
+    std::vector<std::string> lines;
+
+  private:
+    std::function<void(std::string_view)> saved_;
+};
+
+std::u16string Numbered(std::u16string prefix, uint64_t number, std::u16string_view suffix = u"") {
+    prefix += FromUtf8(std::to_string(number));
+    prefix += suffix;
+    return prefix;
+}
+
+Bytes NamedFile(std::u16string_view name, uint64_t parent = Root) {
+    return RecordBuilder().StandardInformation(100, 200).FileName(parent, name).Plain();
+}
+
+}  // namespace
+
+TEST(RecordWalk, AsksFromTheTopDownToRecord36) {
+    struct Case {
+        const char* what;
+        int64_t validLength;
+        std::vector<uint64_t> present;
+        std::vector<uint64_t> asked;
+        std::vector<uint64_t> entries;
+    } cases[] = {
+        {"36 records: nothing is asked", 36 * 1024, {20, 30}, {}, {}},
+        {"37 records: only 36 is asked", 37 * 1024, {20, 36}, {36}, {36}},
+        {"37 records, 36 free: the record below 36 is parsed", 37 * 1024, {20, 30}, {36}, {30}},
+        {"a partial last record does not count", 37 * 1024 + 1023, {36}, {36}, {36}},
+        {"negative valid length", -1024, {40}, {}, {}},
+        {"free records are jumped in one step",
+         101 * 1024,
+         {20, 36, 40, 41, 100},
+         {100, 99, 40, 39},
+         {100, 41, 40, 36}},
+        {"records above the valid length are not asked",
+         60 * 1024,
+         {20, 50, 70},
+         {59, 49},
+         {50, 20}},
+        {"no record at or below the top", 60 * 1024, {}, {59}, {}},
+    };
+    for (const Case& c : cases) {
+        FakeVolume fake;
+        fake.validLength = c.validLength;
+        for (uint64_t number : c.present)
+            fake.records[number] = NamedFile(Numbered(u"n", number, u".txt"));
+        VolumeEntries volume = ReadAll(fake);
+        EXPECT_EQ(fake.asked, c.asked) << c.what;
+        std::vector<uint64_t> numbers;
+        for (const FileEntry& e : volume.entries) numbers.push_back(e.RecordNumber);
+        EXPECT_EQ(numbers, c.entries) << c.what;
+    }
+}
+
+TEST(RecordWalk, RefusedVolumeDataWritesErrorAndYieldsNothing) {
+    struct Case {
+        const char* what;
+        bool fails;
+        uint32_t recordSize;
+    } cases[] = {
+        {"request refused", true, 1024},
+        {"record size 0", false, 0},
+    };
+    for (const Case& c : cases) {
+        DiagnosticCapture capture;
+        FakeVolume fake;
+        fake.volumeDataFails = c.fails;
+        fake.recordSize = c.recordSize;
+        fake.validLength = 100 * 1024;
+        fake.records[50] = NamedFile(u"a.txt");
+        EXPECT_FALSE(ReadVolume(fake.Source())) << c.what;
+        EXPECT_EQ(capture.lines, std::vector<std::string>{"error"}) << c.what;
+        EXPECT_TRUE(fake.asked.empty()) << c.what;
+    }
+    DiagnosticCapture capture;
+    FakeVolume fake;
+    fake.validLength = 100 * 1024;
+    fake.records[50] = NamedFile(u"a.txt");
+    EXPECT_TRUE(ReadVolume(fake.Source()));
+    EXPECT_TRUE(capture.lines.empty());
+}
+
+TEST(RecordWalk, RefusedRecordCostsOnlyItself) {
+    FakeVolume fake;
+    fake.validLength = 50 * 1024;
+    for (uint64_t number = 40; number <= 45; ++number)
+        fake.records[number] = NamedFile(Numbered(u"r", number));
+    fake.records[38] = NamedFile(u"r38");
+    fake.refused = {43, 40};
+    VolumeEntries volume = ReadAll(fake);
+    std::vector<uint64_t> numbers;
+    for (const FileEntry& e : volume.entries) numbers.push_back(e.RecordNumber);
+    EXPECT_EQ(numbers, (std::vector<uint64_t>{45, 44, 42, 41, 38}));
+    EXPECT_EQ(fake.asked, (std::vector<uint64_t>{49, 44, 43, 42, 41, 40, 39, 37}));
+}
+
+TEST(RecordParse, KindSizeNameAndTimes) {
+    const Bytes oneRun = testntfs::EncodeRuns({{100, 1300}});
+    struct Case {
+        const char* what;
+        Bytes record;
+        std::vector<Row> rows;
+    } cases[] = {
+        {"small file with resident data: exact byte count",
+         RecordBuilder()
+             .StandardInformation(11, 22)
+             .FileName(Root, u"notes.txt")
+             .ResidentData(700)
+             .Plain(),
+         {{40, Root, u"notes.txt", 0, u"1 KB", u"TXT", 11, 22}}},
+        {"empty resident data",
+         RecordBuilder().FileName(Root, u"empty.log", 1, 3, 4).ResidentData(0).Plain(),
+         {{40, Root, u"empty.log", 0, u"0 KB", u"LOG", 3, 4}}},
+        {"large file: non-resident data size",
+         RecordBuilder()
+             .FileName(Root, u"movie.mkv")
+             .NonResidentData(5000000, oneRun, 0, 1299)
+             .Plain(),
+         {{40, Root, u"movie.mkv", 0, u"4,883 KB", u"MKV", 0, 0}}},
+        {"1025 bytes",
+         RecordBuilder().FileName(Root, u"a.b.c.Doc").NonResidentData(1025, oneRun, 0, 0).Plain(),
+         {{40, Root, u"a.b.c.Doc", 0, u"2 KB", u"DOC", 0, 0}}},
+        {"named stream after the data changes nothing",
+         RecordBuilder()
+             .FileName(Root, u"photo.jpeg")
+             .ResidentData(10)
+             .NonResidentData(999999, oneRun, 0, 1299, u"Zone.Identifier")
+             .Plain(),
+         {{40, Root, u"photo.jpeg", 0, u"1 KB", u"JPEG", 0, 0}}},
+        {"named stream before the data changes nothing",
+         RecordBuilder()
+             .FileName(Root, u"photo.jpeg")
+             .ResidentData(300, u"thumb")
+             .NonResidentData(2048, oneRun, 0, 0)
+             .Plain(),
+         {{40, Root, u"photo.jpeg", 0, u"2 KB", u"JPEG", 0, 0}}},
+        {"only a named stream: size 0",
+         RecordBuilder().FileName(Root, u"Makefile").ResidentData(500, u"s").Plain(),
+         {{40, Root, u"Makefile", 0, u"0 KB", u"NOEXT", 0, 0}}},
+        {"folder with a named stream stays a folder",
+         RecordBuilder(1024, InUseFolder)
+             .FileName(Root, u"Docs.old")
+             .ResidentData(64, u"tag")
+             .Plain(),
+         {{40, Root, u"Docs.old", 1, u"", u"ISDIR", 0, 0}}},
+        {"folder flags must be exactly 3",
+         RecordBuilder(1024, InUseFolder | 8).FileName(Root, u"view").Plain(),
+         {{40, Root, u"view", 0, u"0 KB", u"NOEXT", 0, 0}}},
+        {"long name and 8.3 name: one entry with the long name",
+         RecordBuilder()
+             .FileName(Root, u"REPORT~1.PDF", 2)
+             .FileName(Root, u"Report for 2024.PDF", 1)
+             .ResidentData(5)
+             .Plain(),
+         {{40, Root, u"Report for 2024.PDF", 0, u"1 KB", u"PDF", 0, 0}}},
+        {"only an 8.3 name: no entry", RecordBuilder().FileName(Root, u"SHORT.TXT", 2).Plain(), {}},
+        {"a name valid in both namespaces",
+         RecordBuilder().FileName(Root, u"x.", 3).Plain(),
+         {{40, Root, u"x.", 0, u"0 KB", u"", 0, 0}}},
+        {"no $FILE_NAME: no entry",
+         RecordBuilder().StandardInformation(1, 2).ResidentData(9).Plain(),
+         {}},
+        {"empty name: no entry", RecordBuilder().FileName(Root, u"").Plain(), {}},
+        {"times from $STANDARD_INFORMATION, wherever it lies",
+         RecordBuilder()
+             .FileName(Root, u"t.txt", 1, 500, 600)
+             .StandardInformation(700, 800)
+             .Plain(),
+         {{40, Root, u"t.txt", 0, u"0 KB", u"TXT", 700, 800}}},
+        {"times from $FILE_NAME without $STANDARD_INFORMATION",
+         RecordBuilder().FileName(Root, u"t.txt", 1, 500, 600).Plain(),
+         {{40, Root, u"t.txt", 0, u"0 KB", u"TXT", 500, 600}}},
+        {"parent sequence number dropped",
+         RecordBuilder().FileName(0x0005000000000123, u"deep.c").Plain(),
+         {{40, 0x123, u"deep.c", 0, u"0 KB", u"C", 0, 0}}},
+        {"name of 255 units",
+         RecordBuilder().FileName(Root, std::u16string(251, u'n') + u".txt").Plain(),
+         {{40, Root, std::u16string(251, u'n') + u".txt", 0, u"0 KB", u"TXT", 0, 0}}},
+        {"not a file record", Bytes(1024, 0x41), {}},
+    };
+    for (const Case& c : cases) {
+        FakeVolume fake;
+        fake.validLength = 41 * 1024;
+        fake.records[40] = c.record;
+        VolumeEntries volume = ReadAll(fake);
+        EXPECT_EQ(Rows(volume), c.rows) << c.what;
+    }
+}
+
+TEST(RecordParse, HardLinksGiveOneEntryPerDistinctName) {
+    struct Case {
+        const char* what;
+        std::vector<std::tuple<uint64_t, std::u16string, uint8_t>> names;  // parent, name, space
+        std::vector<std::pair<uint64_t, std::u16string>> expected;
+    } cases[] = {
+        {"two names in one folder",
+         {{Root, u"a.txt", 1}, {Root, u"b.txt", 1}},
+         {{Root, u"a.txt"}, {Root, u"b.txt"}}},
+        {"one name in two folders",
+         {{Root, u"a.txt", 1}, {77, u"a.txt", 1}},
+         {{Root, u"a.txt"}, {77, u"a.txt"}}},
+        {"the same name twice", {{Root, u"a.txt", 0}, {Root, u"a.txt", 1}}, {{Root, u"a.txt"}}},
+        {"names differing only in case are distinct",
+         {{Root, u"A.txt", 0}, {Root, u"a.txt", 0}},
+         {{Root, u"A.txt"}, {Root, u"a.txt"}}},
+        {"8.3 names are not links",
+         {{Root, u"LONGNA~1.TXT", 2}, {Root, u"long name.txt", 1}, {77, u"other.txt", 0}},
+         {{Root, u"long name.txt"}, {77, u"other.txt"}}},
+    };
+    for (const Case& c : cases) {
+        RecordBuilder builder;
+        builder.StandardInformation(5, 6).NonResidentData(4096, testntfs::EncodeRuns({{9, 1}}), 0,
+                                                          0);
+        for (const auto& [parent, name, space] : c.names) builder.FileName(parent, name, space);
+        FakeVolume fake;
+        fake.validLength = 100 * 1024;
+        fake.records[60] = builder.Plain();
+        fake.records[50] = NamedFile(u"below.txt");
+        fake.records[70] = NamedFile(u"above.txt");
+        VolumeEntries volume = ReadAll(fake);
+        std::set<std::pair<uint64_t, std::u16string>> got;
+        std::size_t count = 0;
+        for (const FileEntry& e : volume.entries) {
+            if (e.RecordNumber != 60) continue;
+            ++count;
+            got.emplace(e.ParentRecordNumber, std::u16string(e.Name()));
+            EXPECT_EQ(e.SizeText(), u"4 KB") << c.what;
+            EXPECT_EQ(e.Created, 5u) << c.what;
+        }
+        EXPECT_EQ(count, c.expected.size()) << c.what;
+        EXPECT_EQ(got, (std::set<std::pair<uint64_t, std::u16string>>(c.expected.begin(),
+                                                                      c.expected.end())))
+            << c.what;
+        EXPECT_EQ(volume.entries.size(), c.expected.size() + 2) << c.what;
+        EXPECT_TRUE(NonIncreasing(volume)) << c.what;
+    }
+}
+
+TEST(RecordParse, ExtensionRecordsBelongToTheirBase) {
+    const Bytes runs = testntfs::EncodeRuns({{100, 1300}});
+    auto extension = [](uint64_t base) { return RecordBuilder().BaseRecord(base | Sequence); };
+    struct Case {
+        const char* what;
+        std::map<uint64_t, Bytes> records;
+        std::vector<Row> rows;
+        std::map<uint64_t, std::u16string> folderNames;
+    } cases[] = {
+        {"name and data in an extension above the base",
+         {{100, RecordBuilder(1024, InUse, 3)
+                    .StandardInformation(7, 8)
+                    .FileName(Root, u"base.txt")
+                    .Plain()},
+          {120, extension(100)
+                    .FileName(Root, u"link.txt")
+                    .NonResidentData(5000000, runs, 0, 1299)
+                    .Plain()}},
+         {{100, Root, u"base.txt", 0, u"4,883 KB", u"TXT", 7, 8},
+          {100, Root, u"link.txt", 0, u"4,883 KB", u"TXT", 7, 8}},
+         {}},
+        {"the same with the extension below the base",
+         {{100, RecordBuilder(1024, InUse, 3)
+                    .StandardInformation(7, 8)
+                    .FileName(Root, u"base.txt")
+                    .Plain()},
+          {80, extension(100)
+                   .FileName(Root, u"link.txt")
+                   .NonResidentData(5000000, runs, 0, 1299)
+                   .Plain()}},
+         {{100, Root, u"base.txt", 0, u"4,883 KB", u"TXT", 7, 8},
+          {100, Root, u"link.txt", 0, u"4,883 KB", u"TXT", 7, 8}},
+         {}},
+        {"the only name lies in the extension",
+         {{100, RecordBuilder(1024, InUse, 3)
+                    .StandardInformation(7, 8)
+                    .ResidentData(300, u"ads")
+                    .Plain()},
+          {90, extension(100).FileName(Root, u"only.bin", 1, 1, 2).Plain()},
+          {95, extension(100).NonResidentData(0, runs, 1300, 1400).Plain()}},
+         {{100, Root, u"only.bin", 0, u"0 KB", u"BIN", 7, 8}},
+         {}},
+        {"later extents do not carry the size",
+         {{100, RecordBuilder(1024, InUse, 3)
+                    .FileName(Root, u"big.iso")
+                    .NonResidentData(8192, runs, 0, 1)
+                    .Plain()},
+          {110, extension(100).NonResidentData(0, runs, 2, 1301).Plain()}},
+         {{100, Root, u"big.iso", 0, u"8 KB", u"ISO", 0, 0}},
+         {}},
+        {"folder named in an extension is registered under the base",
+         {{100, RecordBuilder(1024, InUseFolder, 3).StandardInformation(7, 8).Plain()},
+          {130, extension(100).FileName(Root, u"Projects").Plain()},
+          {140, RecordBuilder().FileName(100, u"plan.txt").Plain()}},
+         {{140, 100, u"plan.txt", 0, u"0 KB", u"TXT", 0, 0},
+          {100, Root, u"Projects", 1, u"", u"ISDIR", 7, 8}},
+         {{100, u"Projects"}}},
+        {"base record not in use: extension facts dropped",
+         {{130, extension(100).FileName(Root, u"orphan.txt").Plain()}},
+         {},
+         {}},
+        {"base record reused since: extension facts dropped",
+         {{100, RecordBuilder(1024, InUse, 4).FileName(Root, u"new.txt").Plain()},
+          {130, extension(100).FileName(Root, u"stale.txt").ResidentData(500).Plain()}},
+         {{100, Root, u"new.txt", 0, u"0 KB", u"TXT", 0, 0}},
+         {}},
+        {"base below the walked range: dropped",
+         {{30, RecordBuilder(1024, InUse, 3).FileName(Root, u"$Quota").Plain()},
+          {36, RecordBuilder().FileName(Root, u"guard").Plain()},
+          {50, extension(30).FileName(Root, u"quota-name").Plain()}},
+         {{36, Root, u"guard", 0, u"0 KB", u"NOEXT", 0, 0}},
+         {}},
+    };
+    for (const Case& c : cases) {
+        FakeVolume fake;
+        fake.validLength = 200 * 1024;
+        fake.records = c.records;
+        VolumeEntries volume = ReadAll(fake);
+        EXPECT_EQ(Rows(volume), c.rows) << c.what;
+        std::map<uint64_t, std::u16string> folderNames;
+        for (const auto& [number, name] : volume.FolderNames)
+            folderNames[number] = std::u16string(name);
+        EXPECT_EQ(folderNames, c.folderNames) << c.what;
+        EXPECT_TRUE(NonIncreasing(volume)) << c.what;
+    }
+}
+
+TEST(RecordParse, DamagedAttributesEndTheRecord) {
+    auto attribute = [](uint32_t type, uint32_t length, std::size_t size) {
+        Bytes bytes(size, 0);
+        testntfs::Put32(bytes, 0, type);
+        testntfs::Put32(bytes, 4, length);
+        return bytes;
+    };
+    // A $FILE_NAME whose value offset or name length is wrong.
+    auto brokenName = [](uint16_t valueOffset, uint8_t nameLength) {
+        Bytes good = RecordBuilder().FileName(Root, u"bad.txt").Plain();
+        std::size_t first = good[0x14];
+        uint32_t length = good[first + 4] | good[first + 5] << 8;
+        Bytes bytes(good.begin() + first, good.begin() + first + length);
+        if (valueOffset) testntfs::Put16(bytes, 0x14, valueOffset);
+        if (nameLength) bytes[0x18 + 0x40] = nameLength;
+        return bytes;
+    };
+    const std::vector<Row> kept = {{40, Root, u"kept.txt", 0, u"1 KB", u"TXT", 0, 0}};
+    const std::vector<Row> keptNoSize = {{40, Root, u"kept.txt", 0, u"0 KB", u"TXT", 0, 0}};
+    struct Case {
+        const char* what;
+        Bytes record;
+        std::vector<Row> rows;
+    } cases[] = {
+        {"length 0 after the name",
+         RecordBuilder()
+             .FileName(Root, u"kept.txt")
+             .ResidentData(10)
+             .Raw(attribute(0x80, 0, 16))
+             .Plain(),
+         kept},
+        {"length 0 before the name",
+         RecordBuilder().Raw(attribute(0x40, 0, 16)).FileName(Root, u"lost.txt").Plain(),
+         {}},
+        {"length shorter than a header",
+         RecordBuilder().Raw(attribute(0x40, 8, 16)).FileName(Root, u"lost.txt").Plain(),
+         {}},
+        {"length past the used size",
+         RecordBuilder()
+             .FileName(Root, u"kept.txt")
+             .ResidentData(10)
+             .Raw(attribute(0x80, 0x400, 16))
+             .Plain(),
+         kept},
+        {"used size ends inside an attribute",
+         RecordBuilder().FileName(Root, u"kept.txt").ResidentData(700).BytesInUse(0x100).Plain(),
+         keptNoSize},
+        {"used size 0", RecordBuilder().FileName(Root, u"lost.txt").BytesInUse(0).Plain(), {}},
+        {"used size beyond the record is held to the record",
+         RecordBuilder().FileName(Root, u"kept.txt").ResidentData(10).BytesInUse(0xFFFF).Plain(),
+         kept},
+        {"value offset past the attribute",
+         RecordBuilder().Raw(brokenName(0x3F0, 0)).FileName(Root, u"lost.txt").Plain(),
+         {}},
+        {"name longer than the value",
+         RecordBuilder()
+             .FileName(Root, u"kept.txt")
+             .ResidentData(10)
+             .Raw(brokenName(0, 200))
+             .Plain(),
+         kept},
+        {"non-resident data attribute too short for its header",
+         RecordBuilder()
+             .FileName(Root, u"kept.txt")
+             .Raw([&] {
+                 Bytes bytes = attribute(0x80, 0x20, 0x20);
+                 bytes[8] = 1;
+                 return bytes;
+             }())
+             .Plain(),
+         keptNoSize},
+        {"resident data value past its attribute",
+         RecordBuilder()
+             .FileName(Root, u"kept.txt")
+             .Raw([&] {
+                 Bytes bytes = attribute(0x80, 0x20, 0x20);
+                 testntfs::Put32(bytes, 0x10, 0x100);
+                 testntfs::Put16(bytes, 0x14, 0x18);
+                 return bytes;
+             }())
+             .Plain(),
+         keptNoSize},
+        {"no end marker before the used size",
+         [&] {
+             Bytes bytes = RecordBuilder().FileName(Root, u"kept.txt").ResidentData(10).Plain();
+             std::size_t used = bytes[0x18] | bytes[0x19] << 8;
+             testntfs::Put32(bytes, used - 8, 0x60);
+             return bytes;
+         }(),
+         kept},
+        {"first attribute offset beyond the record",
+         [&] {
+             Bytes bytes = RecordBuilder().FileName(Root, u"lost.txt").Plain();
+             testntfs::Put16(bytes, 0x14, 0xFFF0);
+             return bytes;
+         }(),
+         {}},
+    };
+    for (const Case& c : cases) {
+        FakeVolume fake;
+        fake.validLength = 41 * 1024;
+        fake.records[40] = c.record;
+        fake.records[38] = NamedFile(u"next.txt");
+        VolumeEntries volume = ReadAll(fake);
+        std::vector<Row> rows = Rows(volume);
+        ASSERT_FALSE(rows.empty()) << c.what;
+        EXPECT_EQ(std::get<0>(rows.back()), 38u) << c.what;
+        rows.pop_back();
+        EXPECT_EQ(rows, c.rows) << c.what;
+    }
+}
+
+TEST(FolderMaps, FoldersByRecordNumberLastWriteWins) {
+    FakeVolume fake;
+    fake.validLength = 100 * 1024;
+    fake.records[50] = RecordBuilder(1024, InUseFolder).FileName(Root | Sequence, u"docs").Plain();
+    fake.records[60] = RecordBuilder(1024, InUseFolder).FileName(50 | Sequence, u"sub").Plain();
+    fake.records[65] =
+        RecordBuilder(1024, InUseFolder).FileName(50, u"first").FileName(60, u"second").Plain();
+    fake.records[70] = RecordBuilder().FileName(60, u"file.txt").Plain();
+    VolumeEntries volume = ReadAll(fake);
+    std::map<uint64_t, std::u16string> names;
+    for (const auto& [number, name] : volume.FolderNames) names[number] = std::u16string(name);
+    EXPECT_EQ(names,
+              (std::map<uint64_t, std::u16string>{{50, u"docs"}, {60, u"sub"}, {65, u"second"}}));
+    EXPECT_EQ(volume.FolderParents, (FolderParentMap{{50, Root}, {60, 50}, {65, 60}}));
+    // The map's texts are the entries' own arena texts.
+    for (const FileEntry& e : volume.entries)
+        if (e.IsFolder && e.RecordNumber != 65) {
+            EXPECT_EQ(volume.FolderNames.at(e.RecordNumber).data(), e.Name().data());
+        }
+}
