@@ -1,14 +1,18 @@
 #include "index/mft_reader.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <tuple>
 
 #include "index/platform.h"
+#include "index/raw_volume.h"
 #include "tests/index/ntfs_builder.h"
 
 using testntfs::Bytes;
@@ -553,4 +557,114 @@ TEST(FolderMaps, FoldersByRecordNumberLastWriteWins) {
         if (e.IsFolder && e.RecordNumber != 65) {
             EXPECT_EQ(volume.FolderNames.at(e.RecordNumber).data(), e.Name().data());
         }
+}
+
+namespace {
+
+// Makes a small NTFS image with mkntfs and fills it through an ntfs-3g mount. Exit status 77
+// means the tools or the mount are not available here.
+constexpr const char* MakeImageScript = R"(
+set -e
+command -v mkntfs >/dev/null && command -v ntfs-3g >/dev/null && command -v fls >/dev/null || exit 77
+truncate -s 64M img
+mkntfs -F -Q -s 512 -c 4096 img >/dev/null 2>&1
+mkdir mnt
+ntfs-3g -o streams_interface=windows img mnt 2>/dev/null || exit 77
+trap 'umount mnt 2>/dev/null || true' EXIT
+mkdir -p mnt/docs/sub "mnt/empty dir"
+: > mnt/docs/a.txt
+head -c 3000 /dev/zero > mnt/docs/a.txt:ads
+printf 'x' > mnt/docs:tag
+head -c 5000000 /dev/zero > mnt/big.bin
+ln mnt/docs/a.txt mnt/docs/sub/a-link.txt
+for i in $(seq 1 300); do head -c $i /dev/zero > mnt/docs/sub/f$i.txt; done
+head -c 1025 /dev/zero > "mnt/中文名.txt"
+umount mnt
+trap - EXIT
+fls -r -p -u img > fls.txt
+)";
+
+struct ImageEntry {
+    uint64_t record;
+    uint64_t parent;
+    std::string name;
+    bool folder;
+    auto operator<=>(const ImageEntry&) const = default;
+};
+
+// Entries as sleuthkit lists them: "d/d 64-144-2:<tab>docs/sub", named streams left out.
+std::set<ImageEntry> ParseFileList(const std::string& path) {
+    std::ifstream in(path);
+    std::map<std::string, uint64_t> folders = {{"", Root}};
+    std::vector<std::tuple<uint64_t, std::string, bool>> listed;
+    for (std::string line; std::getline(in, line);) {
+        std::size_t tab = line.find('\t');
+        if (tab == std::string::npos || line[0] == 'V') continue;
+        std::string file = line.substr(tab + 1);
+        if (file.find(':') != std::string::npos) continue;
+        uint64_t record = std::stoull(line.substr(4));
+        bool folder = line[0] == 'd';
+        if (folder) folders[file] = record;
+        listed.emplace_back(record, file, folder);
+    }
+    std::set<ImageEntry> entries;
+    for (const auto& [record, file, folder] : listed) {
+        std::size_t slash = file.rfind('/');
+        std::string dir = slash == std::string::npos ? "" : file.substr(0, slash);
+        entries.insert({record, folders.at(dir), file.substr(slash + 1), folder});
+    }
+    return entries;
+}
+
+}  // namespace
+
+TEST(RealImage, RecordsAndNamesMatchAnIndependentReader) {
+    char dir[] = "/tmp/mft-image-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    std::string work = dir;
+    std::ofstream(work + "/make.sh") << MakeImageScript;
+    int status = std::system(("cd " + work + " && bash make.sh").c_str());
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77) {
+        std::system(("rm -rf " + work).c_str());
+        GTEST_SKIP() << "mkntfs, ntfs-3g, a FUSE mount or fls is not available";
+    }
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    std::optional<VolumeSource> source = OpenVolumeImage(work + "/img");
+    ASSERT_TRUE(source);
+    std::optional<VolumeEntries> volume = ReadVolume(*source);
+    ASSERT_TRUE(volume);
+    std::set<ImageEntry> expected;
+    for (const ImageEntry& e : ParseFileList(work + "/fls.txt"))
+        if (e.record > 36) expected.insert(e);
+    std::set<ImageEntry> got;
+    std::set<uint64_t> lowRecords;
+    for (const FileEntry& e : volume->entries) {
+        if (e.RecordNumber > 36)
+            got.insert({e.RecordNumber, e.ParentRecordNumber, ToUtf8(e.Name()), e.IsFolder == 1});
+        else
+            lowRecords.insert(e.RecordNumber);
+    }
+    // f1.txt to f300.txt, then docs, sub, empty dir, a.txt, a-link.txt, big.bin and 中文名.txt.
+    EXPECT_EQ(got.size(), 300u + 7u);
+    EXPECT_EQ(got, expected);
+    // Only the record returned for the last request, at or below 36, can lie that low.
+    EXPECT_LE(lowRecords.size(), 1u);
+    EXPECT_TRUE(NonIncreasing(*volume));
+
+    std::map<std::string, std::u16string> sizes = {
+        {"big.bin", u"4,883 KB"}, {"a.txt", u"0 KB"},    {"a-link.txt", u"0 KB"},
+        {"中文名.txt", u"2 KB"},  {"f300.txt", u"1 KB"}, {"docs", u""},
+        {"empty dir", u""},
+    };
+    std::size_t checked = 0;
+    for (const FileEntry& e : volume->entries) {
+        auto size = sizes.find(ToUtf8(e.Name()));
+        if (size == sizes.end()) continue;
+        EXPECT_EQ(e.SizeText(), size->second) << size->first;
+        ++checked;
+    }
+    EXPECT_EQ(checked, sizes.size());
+    EXPECT_EQ(volume->FolderNames.size(), 3u);
+    std::system(("rm -rf " + work).c_str());
 }
