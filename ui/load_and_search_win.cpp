@@ -15,8 +15,6 @@ bool LoadDone = true;
 
 namespace {
 
-constexpr UINT_PTR LoadTimerId = 1;
-
 DWORD WINAPI BuildThread(LPVOID) {
     try {
         VolumeList = FindNtfsVolumes();

@@ -10,6 +10,10 @@
 // when done, so the load timer runs the load only once.
 extern bool LoadDone;
 
+// The load timer, set on the result list when the main window is created.
+constexpr UINT_PTR LoadTimerId = 1;
+constexpr UINT LoadTimerPeriod = 10;
+
 // Timer procedure of the load timer on the result list: builds the index, blocking this thread
 // until it is complete, then shows every entry.
 void CALLBACK InitialLoad(HWND window, UINT message, UINT_PTR timerId, DWORD time);

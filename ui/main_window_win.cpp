@@ -29,8 +29,6 @@ constexpr int QueryHeight = 30;
 // The status bar keeps the bottom 27 pixels below the list.
 constexpr int ListHeightReserve = QueryHeight + 27;
 constexpr DWORD StatusBarStyleBit = 0x0010;
-constexpr UINT_PTR LoadTimerId = 1;
-constexpr UINT LoadTimerPeriod = 10;
 
 HFONT QueryFont = nullptr;
 HBRUSH QueryBrush = nullptr;
