@@ -1,0 +1,617 @@
+#!/usr/bin/env bash
+# Runs Skimlet.exe under Wine in a private X server, with one and then two NTFS images mapped as
+# drives, drives it with xdotool and the probe, and holds what its windows show against
+# skimlet-cli on the same images.
+#
+#   wine_proof.sh --exe Skimlet.exe --cli skimlet-cli --make-image skimlet-make-image
+#                 --probe skimlet-probe.exe --work DIR [--screenshots DIR]
+set -uo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+screenshots="$repo/build/screenshots"
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --exe) exe=$(realpath "$2") ;;
+    --cli) cli=$(realpath "$2") ;;
+    --make-image) make_image=$(realpath "$2") ;;
+    --probe) probe=$(realpath "$2") ;;
+    --work) work=$(realpath -m "$2") ;;
+    --screenshots) screenshots=$(realpath -m "$2") ;;
+    *)
+        echo "unknown argument $1" >&2
+        exit 2
+        ;;
+    esac
+    shift 2
+done
+for needed in exe cli make_image probe work; do
+    if [ -z "${!needed:-}" ] || { [ "$needed" != work ] && [ ! -f "${!needed}" ]; }; then
+        echo "wine_proof: missing --${needed//_/-} (${!needed:-unset})" >&2
+        exit 2
+    fi
+done
+
+started=$(date +%s)
+SKIMLET_WINE_LIB=1 source "$repo/scripts/wine-prefix.sh"
+skimlet_ensure_locale
+# Wine and the C runtimes read the same POSIX zone text: China Standard Time, without summer time.
+export TZ=CST-8
+rm -rf "$work/run" && mkdir -p "$work/run" "$screenshots"
+run="$work/run"
+prefix="$work/prefix"
+skimlet_wine_env "$prefix"
+
+checks=0
+failures=0
+pass() { checks=$((checks + 1)); }
+fail() {
+    checks=$((checks + 1))
+    failures=$((failures + 1))
+    echo "FAIL: $*"
+}
+# check NAME EXPECTED ACTUAL
+check() {
+    if [ "$2" == "$3" ]; then
+        pass
+    else
+        fail "$1"
+        echo "  expected: $2"
+        echo "  actual:   $3"
+    fi
+}
+# check_files NAME EXPECTED_FILE ACTUAL_FILE
+check_files() {
+    if cmp -s "$2" "$3"; then
+        pass
+    else
+        fail "$1 ($2 vs $3)"
+        diff <(head -c 200000 "$2") <(head -c 200000 "$3") | head -8 | sed 's/^/  /'
+    fi
+}
+section() { echo "== $* ($(($(date +%s) - started)) s)"; }
+
+# ---- X server, images, prefix ----
+
+display=""
+for n in $(seq 140 199); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+        display=":$n"
+        break
+    fi
+done
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$run/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY="$display"
+probe_pid=""
+program_pids=()
+cleanup() {
+    [ -n "$probe_pid" ] && kill "$probe_pid" 2>/dev/null
+    wineserver -k 2>/dev/null
+    for pid in "${program_pids[@]}"; do kill "$pid" 2>/dev/null; done
+    kill "$xvfb_pid" 2>/dev/null
+}
+trap cleanup EXIT
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+
+section "images"
+for name in docs second; do
+    "$make_image" "$run/$name.img" "$here/images/$name.manifest" >"$run/$name.facts.log" 2>&1 ||
+        { echo "cannot make $name.img:" && cat "$run/$name.facts.log" && exit 1; }
+done
+
+# The program is started from a folder of its own so that "新建搜索窗口" finds "Skimlet.exe" there.
+mkdir -p "$run/bin"
+cp "$exe" "$run/bin/Skimlet.exe"
+
+# ---- The probe, a coprocess that answers one request per line ----
+
+start_probe() {
+    [ -n "$probe_pid" ] && kill "$probe_pid" 2>/dev/null
+    coproc PROBE { wine "$probe" 2>"$run/probe.err"; }
+    probe_pid=$PROBE_PID
+}
+# ask FIELD... : the answer's text in $answer; the status (0 for "ok") as result. Answers with
+# several lines are left in $answer_lines.
+answer=""
+answer_lines=()
+ask() {
+    local IFS=$'\t' line count
+    echo "$*" >&"${PROBE[1]}"
+    if ! read -r -t 120 line <&"${PROBE[0]}"; then
+        answer="no answer from the probe"
+        return 1
+    fi
+    answer=${line#* }
+    answer_lines=()
+    if [ "${line%% *}" != ok ]; then
+        return 1
+    fi
+    if [[ "$1" =~ ^(rows|headers|children|findall|menutree)$ ]]; then
+        count=$answer
+        # mapfile reads everything when given 0 lines to read.
+        [ "$count" -gt 0 ] && mapfile -t -n "$count" answer_lines <&"${PROBE[0]}"
+    fi
+    return 0
+}
+# must FIELD... : like ask, but a refused request ends the proof.
+must() {
+    if ! ask "$@"; then
+        fail "probe request '$*': $answer"
+        finish
+    fi
+}
+shot() {
+    import -window root "$screenshots/$1.png" 2>/dev/null || fail "screenshot $1"
+}
+
+# ---- Expectations from skimlet-cli ----
+
+# The five display cells of each row: Name, FolderPath, SizeText, CreatedText, ModifiedText.
+cells_of() { awk -F'\t' -v OFS='\t' '{ print $3, $11, $5, $7, $9 }'; }
+# expect NAME ARGS... : skimlet-cli's rows in $run/NAME.tsv and its count text in $expected_count.
+expect() {
+    local name=$1
+    shift
+    "$cli" "$@" "${images[@]}" >"$run/$name.tsv" 2>"$run/$name.err" ||
+        fail "skimlet-cli $* failed: $(cat "$run/$name.err")"
+    expected_count=$(tail -n 1 "$run/$name.err")
+}
+format_count() {
+    local n=$1 out=""
+    while [ ${#n} -gt 3 ]; do
+        out=",${n: -3}$out"
+        n=${n:0:${#n}-3}
+    done
+    echo "$n$out"
+}
+
+# rows_shown FILE : every row the list shows, as five TAB-separated cells.
+rows_shown() {
+    must rows "$list" 0 -1
+    printf '%s\n' "${answer_lines[@]}" | sed '/^$/d' >"$1"
+}
+# check_rows NAME EXPECTED_TSV KEY : the list must show the expected rows in their order, except
+# that rows which the last ordering finds equivalent (same kind and same KEY: name, size,
+# created, modified; none when unsorted) may stand in any order among themselves.
+check_rows() {
+    local name=$1 expected=$2 key=$3
+    rows_shown "$run/$name.shown"
+    awk -F'\t' -v OFS='\t' -v key="$key" '
+        {
+            if (key == "name") k = $4 "|" $3
+            else if (key == "size") k = $4 "|" $5
+            else if (key == "created") k = $4 "|" $6
+            else if (key == "modified") k = $4 "|" $8
+            else k = NR
+            if (NR == 1 || k != previous) group++
+            previous = k
+            print group
+        }' "$expected" >"$run/$name.groups"
+    paste "$run/$name.groups" <(cells_of <"$expected") | sort >"$run/$name.expected"
+    paste "$run/$name.groups" "$run/$name.shown" | sort >"$run/$name.actual"
+    if [ "$(wc -l <"$run/$name.shown")" -ne "$(wc -l <"$expected")" ]; then
+        fail "$name: the list shows $(wc -l <"$run/$name.shown") rows, expected $(wc -l <"$expected")"
+    elif cmp -s "$run/$name.expected" "$run/$name.actual"; then
+        pass
+    else
+        fail "$name: rows differ (by group: < expected, > shown)"
+        diff "$run/$name.expected" "$run/$name.actual" | head -6 | sed 's/^/  /'
+    fi
+}
+
+neutral_header() {
+    case $1 in
+    0) printf '名称%47s↑↓' '' ;;
+    1) printf '路径%58s↑↓' '' ;;
+    2) printf '大小    ↑↓' ;;
+    3) printf '创建时间    ↑↓' ;;
+    4) printf '修改时间    ↑↓' ;;
+    esac
+}
+# check_headers NAME [COLUMN MARKER] : the five header texts, COLUMN carrying MARKER.
+check_headers() {
+    local name=$1 column=${2:--1} marker=${3:-} expected="" i text
+    for i in 0 1 2 3 4; do
+        text=$(neutral_header $i)
+        [ "$i" = "$column" ] && text="${text%↑↓}$marker"
+        expected+="$text|"
+    done
+    must headers "$list"
+    check "$name: header texts" "$expected" "$(printf '%s|' "${answer_lines[@]}")"
+}
+
+# These leave their result in $answer: the probe's pipes are not open in subshells.
+status_text() { must text "$statusbar"; }
+# wait_status PATTERN SECONDS : waits until the status bar text matches an extended regex.
+wait_status() {
+    local deadline=$(($(date +%s) + $2))
+    while [ "$(date +%s)" -lt "$deadline" ]; do
+        ask text "$statusbar" && [[ "$answer" =~ $1 ]] && return 0
+        sleep 0.2
+    done
+    return 1
+}
+barrier() { must barrier "$edit"; }
+command() { must command "$main" "$1" "$edit"; }
+menu_state() {
+    must menu "$main" "$1"
+    answer=${answer%%,*}
+}
+
+# start_program : starts Skimlet.exe and finds its window and controls.
+start_program() {
+    (cd "$run/bin" && exec wine Skimlet.exe >"$run/program.out" 2>&1) &
+    program_pids+=($!)
+    program_shell=$!
+    must waitfind 60000 CreateChildWindow
+    main=$answer
+    must pid "$main"
+    main_pid=$answer
+    must watch "$main_pid"
+    must child "$main" 1000
+    edit=$answer
+    must child "$main" 2000
+    list=$answer
+    must child "$main" 3000
+    statusbar=$answer
+}
+
+# exit_program : "退出" must end the process with exit code 0.
+exit_program() {
+    must post "$main" 0x0111 40004 0
+    if ask exitcode "$main_pid" 20000; then
+        check "退出: exit code" 0 "$answer"
+    else
+        fail "退出: the process did not end ($answer)"
+    fi
+    wait "$program_shell"
+    check "退出: exit status of wine" 0 "$?"
+}
+
+# type_query TEXT : clicks into the query box and types TEXT one character at a time (xdotool
+# drops characters of Chinese text typed quickly), then waits until the box holds it.
+type_query() {
+    local text=$1 i x y w h
+    must settext "$edit" ""
+    must setforeground "$main"
+    must rect "$edit"
+    read -r x y w h <<<"$answer"
+    xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
+    # A character that Wine read with a stale keyboard mapping is lost; it is typed again.
+    for ((i = 0; i < ${#text}; i++)); do
+        for _ in 1 2 3; do
+            xdotool type --delay 30 -- "${text:i:1}"
+            for _ in $(seq 20); do
+                ask text "$edit" && [ "${#answer}" -gt "$i" ] && break
+                sleep 0.05
+            done
+            [ "${#answer}" -gt "$i" ] && break
+        done
+    done
+    check "typed query '$text' reaches the query box" "$text" "$answer"
+    barrier
+}
+
+# click_header COLUMN : a real mouse click on the header item.
+click_header() {
+    local x y w h
+    must headerrect "$list" "$1"
+    read -r x y w h <<<"$answer"
+    must setforeground "$main"
+    xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
+    sleep 0.3
+    barrier
+}
+
+# export_via_dialog UNIX_PATH : "导出", then xdotool types the file's Windows path into the save
+# dialog and confirms it.
+export_via_dialog() {
+    local target=$1 windows_path dialog name_box
+    windows_path=$(winepath -w "$target" 2>/dev/null)
+    rm -f "$target"
+    must post "$main" 0x0111 40002 0
+    if ! ask waitfind 20000 "#32770" - "$main_pid"; then
+        fail "导出: no save dialog appeared"
+        return
+    fi
+    dialog=$answer
+    shot "export-dialog-$(basename "$target")"
+    # The file-name box: the combo box's edit in the Explorer-style dialog, else the plain edit.
+    name_box=""
+    ask child "$dialog" 0x47c && ask child "$answer" 1001 && name_box=$answer
+    [ -z "$name_box" ] && ask child "$dialog" 0x480 && name_box=$answer
+    must setforeground "$dialog"
+    sleep 0.3
+    xdotool key --delay 50 End shift+Home BackSpace
+    xdotool type --delay 20 -- "$windows_path"
+    if [ -n "$name_box" ]; then
+        for _ in $(seq 50); do
+            ask text "$name_box" && [ "$answer" == "$windows_path" ] && break
+            sleep 0.1
+        done
+        check "导出: the typed path reaches the dialog" "$windows_path" "$answer"
+    fi
+    xdotool key Return
+    for _ in $(seq 100); do
+        ask visible "$dialog" || break
+        [ "$answer" = 0 ] && break
+        sleep 0.1
+    done
+    barrier
+    [ -f "$target" ] || fail "导出: no file $target was written"
+}
+
+finish() {
+    echo "wine proof: $checks checks, $failures failed, $(($(date +%s) - started)) s"
+    [ "$failures" -eq 0 ] && exit 0
+    exit 1
+}
+
+# ===================== One image as drive D =====================
+
+section "prefix with drive D"
+"$repo/scripts/wine-prefix.sh" "$prefix" D="$run/docs.img" >"$run/prefix.log" 2>&1 ||
+    { cat "$run/prefix.log" && exit 1; }
+images=("$run/docs.img=D")
+start_probe
+start_program
+
+section "load"
+expect all
+total=$(wc -l <"$run/all.tsv")
+if wait_status '耗时' 120; then pass; else fail "load: no finished-load text ($answer)"; fi
+status_text
+load_text=$answer
+if [[ "$load_text" =~ ^([0-9,]+)\ 个对象\ \ \ 耗时:\ [0-9]+\.[0-9]{6}秒$ ]]; then
+    check "load: count in the status bar" "$(format_count "$total") 个对象" "${BASH_REMATCH[1]} 个对象"
+else
+    fail "load: status text '$load_text' is not 'N 个对象   耗时: S秒'"
+fi
+must count "$list"
+check "load: row count" "$total" "$answer"
+must rows "$list" 0 25
+check "load: first rows' cells" "$(head -n 25 "$run/all.tsv" | cells_of)" \
+    "$(printf '%s\n' "${answer_lines[@]}")"
+check_headers "load"
+must text "$main"
+check "load: title" "Skimlet秒搜文件名" "$answer"
+for id_state in 40006:checked 40011:checked 40013:checked 40015:checked 40007:unchecked \
+    40012:unchecked 40020:unchecked; do
+    menu_state "${id_state%%:*}"
+    check "load: menu mark of ${id_state%%:*}" "${id_state#*:}" "$answer"
+done
+must menu "$main" 40014
+check "load: 区分大小写 is grayed" "unchecked,grayed"$'\t'"区分大小写" "$answer"
+check "load: C: and Z: are left out with the error line" 2 "$(grep -c '^error' "$run/program.out")"
+shot "loaded"
+
+section "whole table export before any sort"
+export_via_dialog "$run/export-all.csv"
+"$cli" --export "$run/expected-all.csv" --codepage CP936 "${images[@]}" >/dev/null 2>&1
+check_files "导出 of the whole table" "$run/expected-all.csv" "$run/export-all.csv"
+
+section "queries"
+for query in report skim "d: 报告" 照片 "旅行" "nothing-matches-this"; do
+    type_query "$query"
+    expect "query-$query" --query "$query"
+    status_text
+    check "query '$query': status text" "$expected_count" "$answer"
+    check_rows "query-$query" "$run/query-$query.tsv" none
+done
+shot "query-chinese"
+type_query "skim"
+command 40020
+expect type-folder --query skim --type 5
+status_text
+check "文件夹 with 'skim': status text" "$expected_count" "$answer"
+check_rows "type-folder" "$run/type-folder.tsv" none
+menu_state 40020
+check "文件夹 is marked" checked "$answer"
+menu_state 40015
+check "所有 is unmarked" unchecked "$answer"
+command 40018
+expect type-document --query skim --type 3
+check_rows "type-document" "$run/type-document.tsv" none
+command 40015
+check_rows "所有 again" "$run/query-skim.tsv" none
+
+section "orderings"
+must settext "$edit" ""
+barrier
+status_text
+check "empty query: count text" "$(format_count "$total") 个对象" "$answer"
+click_header 2
+expect click-size --click 2
+check_rows "header click 大小" "$run/click-size.tsv" size
+check_headers "header click 大小" 2 "▲"
+status_text
+check "header click: count text" "$(format_count "$total") 个对象" "$answer"
+shot "sorted-size-up"
+click_header 2
+expect click-size2 --click 2 --click 2
+check_rows "second header click 大小" "$run/click-size2.tsv" size
+check_headers "second header click 大小" 2 "▼"
+command 40012
+check_rows "降序 leaves the rows" "$run/click-size2.tsv" size
+menu_state 40012
+check "降序 is marked" checked "$answer"
+menu_state 40011
+check "升序 is unmarked" unchecked "$answer"
+command 40006
+expect sort-name-down --click 2 --click 2 --descending --sort 0
+check_rows "名称 排序 after 降序" "$run/sort-name-down.tsv" name
+check_headers "名称 排序 after 降序" 0 "▼"
+menu_state 40006
+check "名称 排序 is marked" checked "$answer"
+command 40011
+command 40010
+expect sort-modified --sort 4
+check_rows "修改时间 排序 after 升序" "$run/sort-modified.tsv" modified
+check_headers "修改时间 排序 after 升序" 4 "▲"
+menu_state 40010
+check "修改时间 排序 is marked" checked "$answer"
+click_header 1
+expect click-path --sort 4 --click 1
+check_rows "header click 路径" "$run/click-path.tsv" name
+check_headers "header click 路径" 1 "▲"
+menu_state 40010
+check "a header click moves no menu mark" checked "$answer"
+click_header 3
+expect click-created --sort 4 --click 1 --click 3
+check_rows "header click 创建时间 after 路径" "$run/click-created.tsv" created
+check_headers "header click 创建时间 after 路径" 3 "▼"
+shot "sorted-created"
+
+section "export after a sort"
+type_query "skim"
+click_header 0
+export_via_dialog "$run/export-skim.csv"
+expect expected-skim --query skim --sort 4 --click 1 --click 3 --click 0 \
+    --export "$run/expected-skim.csv" --codepage CP936
+check_files "导出 after a query and a header click" "$run/expected-skim.csv" "$run/export-skim.csv"
+check_rows "rows after the header click 名称" "$run/expected-skim.tsv" name
+
+section "selection and clipboard"
+# A row with a name in code page 936 and one with a name outside it: the program puts only
+# CF_TEXT, so the characters outside come back as question marks.
+gbk_text() {
+    local text=$1 out="" i c
+    for ((i = 0; i < ${#text}; i++)); do
+        c=${text:i:1}
+        if printf '%s' "$c" | iconv -f UTF-8 -t CP936 >/dev/null 2>&1; then out+=$c; else out+="?"; fi
+    done
+    printf '%s' "$out"
+}
+for name in "Skimlet计划.docx" "skim한글.txt"; do
+    row=$(awk -F'\t' -v n="$name" '$3 == n { print NR - 1; exit }' "$run/expected-skim.tsv")
+    if [ -z "$row" ]; then
+        fail "no row '$name' in the expected rows"
+        continue
+    fi
+    line=$(awk -v r=$((row + 1)) 'NR == r' "$run/expected-skim.tsv")
+    IFS=$'\t' read -r -a field <<<"$line"
+    must select "$list" "$row"
+    barrier
+    status_text
+    check "selecting '$name': status description" \
+        "创建时间: ${field[6]},  修改时间: ${field[8]},  路径: ${field[10]}" "$answer"
+    command 40030
+    expected_clip=$(gbk_text "${field[10]}\\${field[2]}")
+    clip=""
+    for _ in $(seq 50); do
+        clip=$(timeout 5 xclip -o -selection clipboard 2>/dev/null)
+        [ "$clip" == "$expected_clip" ] && break
+        sleep 0.1
+    done
+    check "复制全路径+文件名 of '$name'" "$expected_clip" "$clip"
+done
+shot "selection"
+
+section "tray, centring"
+must post "$main" 0x0112 0xF020 0
+barrier
+must visible "$main"
+check "minimised: window hidden" 0 "$answer"
+shot "tray"
+must post "$main" 0x0401 102 0x0203
+barrier
+must visible "$main"
+check "tray double click: window shown" 1 "$answer"
+must iconic "$main"
+check "tray double click: not minimised" 0 "$answer"
+command 40003
+must visible "$main"
+check "关闭: window hidden" 0 "$answer"
+must post "$main" 0x0401 102 0x0203
+barrier
+must workarea
+read -r wl wt ww wh <<<"$answer"
+# From a small window, and from one larger than the work area, which is shrunk to it.
+for size in "700 400" "1400 900"; do
+    read -r w h <<<"$size"
+    must move "$main" 37 41 "$w" "$h"
+    command 40005
+    must rect "$main"
+    nw=$((w < ww ? w : ww))
+    nh=$((h < wh ? h : wh))
+    check "窗口居中 from ${w}x${h}" "$((wl + (ww - nw) / 2)) $((wt + (wh - nh) / 2)) $nw $nh" "$answer"
+done
+must move "$main" 100 100 890 500
+shot "centred"
+
+section "new search window"
+must rect "$main"
+read -r x y w h <<<"$answer"
+command 40001
+if ask waitfind 30000 CreateChildWindow - - "$main_pid"; then
+    second=$answer
+    must pid "$second"
+    second_pid=$answer
+    must watch "$second_pid"
+    must rect "$second"
+    check "新建搜索窗口: position and size" "$((x + 30)) $((y + 30)) $w $h" "$answer"
+    must foreground
+    check "新建搜索窗口: the new window is in front" "$second" "$answer"
+    must child "$second" 3000
+    second_status=$answer
+    for _ in $(seq 600); do
+        ask text "$second_status" && [[ "$answer" =~ 耗时 ]] && break
+        sleep 0.2
+    done
+    check "新建搜索窗口: the new instance loads its own table" \
+        "$(format_count "$total") 个对象" "${answer%%   耗时*}"
+    shot "two-windows"
+    must post "$second" 0x0111 40004 0
+    ask exitcode "$second_pid" 20000
+    check "退出 of the second instance: exit code" 0 "$answer"
+else
+    fail "新建搜索窗口: no second window"
+fi
+
+section "exit"
+exit_program
+
+# ===================== Two images as drives D and E =====================
+
+section "prefix with drives D and E"
+kill "$probe_pid" 2>/dev/null
+probe_pid=""
+"$repo/scripts/wine-prefix.sh" "$prefix" D="$run/docs.img" E="$run/second.img" \
+    >"$run/prefix2.log" 2>&1 || { cat "$run/prefix2.log" && exit 1; }
+start_probe
+start_program
+if wait_status '耗时' 120; then pass; else fail "two drives: no finished-load text ($answer)"; fi
+# The table holds one block per volume in the order in which their readers finished.
+images=("$run/docs.img=D" "$run/second.img=E")
+expect two-de
+images=("$run/second.img=E" "$run/docs.img=D")
+expect two-ed
+two_total=$(wc -l <"$run/two-de.tsv")
+status_text
+load_text=$answer
+check "two drives: count in the status bar" "$(format_count "$two_total") 个对象" \
+    "${load_text%%   耗时*}"
+must rows "$list" 0 1
+first_folder=$(printf '%s' "${answer_lines[0]}" | cut -f2)
+if [[ "$first_folder" == E:* ]]; then
+    order=ed
+else
+    order=de
+    images=("$run/docs.img=D" "$run/second.img=E")
+fi
+check_rows "two drives: every row, volume by volume" "$run/two-$order.tsv" none
+shot "two-drives"
+for query in "e:" "report" "音乐"; do
+    type_query "$query"
+    expect "two-query-$query" --query "$query"
+    status_text
+    check "two drives, query '$query': status text" "$expected_count" "$answer"
+    check_rows "two drives, query '$query'" "$run/two-query-$query.tsv" none
+done
+click_header 0
+expect two-click-name --query 音乐 --click 0
+check_rows "two drives: header click 名称" "$run/two-click-name.tsv" name
+exit_program
+
+finish
