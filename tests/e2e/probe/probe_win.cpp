@@ -6,9 +6,10 @@
 // Wine does not marshal pointers of list-view and header messages between processes, so their
 // texts are fetched through memory allocated in the target process; menus and fonts live per
 // process and are read by the agent DLL that the probe loads into the target.
+#include <windows.h>
+// These two need the types that windows.h declares.
 #include <commctrl.h>
 #include <psapi.h>
-#include <windows.h>
 
 #include <cstdint>
 #include <cstdio>
