@@ -267,6 +267,10 @@ exit_program() {
     fi
     wait "$program_shell"
     check "退出: exit status of wine" 0 "$?"
+    if [ -n "${icon_x:-}" ]; then
+        sleep 0.5
+        check "退出: the tray icon is gone" 1 "$(tray_colours)"
+    fi
 }
 
 # type_query TEXT : clicks into the query box and types TEXT one character at a time (xdotool
@@ -508,23 +512,48 @@ for name in "Skimlet计划.docx" "skim한글.txt"; do
 done
 shot "selection"
 
-section "tray, centring"
+section "tray"
+# The task bar draws the tray icons itself, from its right end, 20 pixels apart.
+must find Shell_TrayWnd
+must rect "$answer"
+read -r tx ty tw th <<<"$answer"
+icon_x=$((tx + tw - 10))
+icon_y=$((ty + th / 2))
+tray_colours() {
+    import -window root png:- 2>/dev/null |
+        convert - -crop "16x16+$((icon_x - 8))+$((icon_y - 8))" +repage -format '%k' info:
+}
+# wait_visible VALUE : waits until the main window's visibility is VALUE (1 or 0).
+wait_visible() {
+    for _ in $(seq 50); do
+        ask visible "$main" && [ "$answer" = "$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+check "no tray icon before the first minimise" 1 "$(tray_colours)"
 must post "$main" 0x0112 0xF020 0
 barrier
-must visible "$main"
+wait_visible 0
 check "minimised: window hidden" 0 "$answer"
+colours=$(tray_colours)
+[ "$colours" -gt 1 ] && pass || fail "minimised: no tray icon ($colours colours where it belongs)"
 shot "tray"
-must post "$main" 0x0401 102 0x0203
-barrier
-must visible "$main"
-check "tray double click: window shown" 1 "$answer"
+xdotool mousemove "$icon_x" "$icon_y" click --repeat 2 --delay 80 1
+wait_visible 1
+check "tray icon double click: window shown" 1 "$answer"
 must iconic "$main"
-check "tray double click: not minimised" 0 "$answer"
+check "tray icon double click: not minimised" 0 "$answer"
+colours=$(tray_colours)
+[ "$colours" -gt 1 ] && pass || fail "restored: the tray icon should stay ($colours colours)"
 command 40003
-must visible "$main"
+wait_visible 0
 check "关闭: window hidden" 0 "$answer"
-must post "$main" 0x0401 102 0x0203
-barrier
+xdotool mousemove "$icon_x" "$icon_y" click --repeat 2 --delay 80 1
+wait_visible 1
+check "关闭, then tray icon double click: window shown" 1 "$answer"
+
+section "centring"
 must workarea
 read -r wl wt ww wh <<<"$answer"
 # From a small window, and from one larger than the work area, which is shrunk to it.
