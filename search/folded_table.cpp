@@ -1,7 +1,8 @@
 #include "search/folded_table.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <cstdint>
+#include <utility>
 
 #include "search/text_search.h"
 
@@ -37,56 +38,96 @@ TableIdentity IdentityOf(const std::vector<FileEntry>& table) {
     return identity;
 }
 
-void AppendFolded(std::vector<char16_t>& buffer, std::u16string_view text) {
-    for (char16_t unit : text) buffer.push_back(FoldUnit(unit));
-    buffer.push_back(u' ');
+char16_t* WriteFolded(char16_t* out, std::u16string_view text) {
+    for (char16_t unit : text) *out++ = FoldUnit(unit);
+    *out++ = u' ';
+    return out;
 }
 
-struct FolderKey {
-    const char16_t* text;
-    std::size_t length;
-    bool operator==(const FolderKey&) const = default;
-};
-
-struct FolderKeyHash {
-    std::size_t operator()(const FolderKey& key) const {
-        return std::hash<const void*>()(key.text) ^ (key.length * 0x9E3779B97F4A7C15ull);
+// Folder texts by address, open addressing: the build looks one up per entry, and a node-based
+// map costs an allocation per folder and a cache miss per probe.
+class FolderIndex {
+  public:
+    // The folder's index, and whether it was new.
+    std::pair<uint32_t, bool> Find(const char16_t* text, std::size_t length, uint32_t next) {
+        if ((used_ + 1) * 2 > slots_.size()) Grow();
+        std::size_t at = SlotOf(text, length);
+        while (slots_[at].folder != Empty) {
+            if (slots_[at].text == text && slots_[at].length == length)
+                return {slots_[at].folder, false};
+            at = (at + 1) & (slots_.size() - 1);
+        }
+        slots_[at] = {text, length, next};
+        ++used_;
+        return {next, true};
     }
+
+  private:
+    static constexpr uint32_t Empty = UINT32_MAX;
+    struct Slot {
+        const char16_t* text = nullptr;
+        std::size_t length = 0;
+        uint32_t folder = Empty;
+    };
+    std::size_t SlotOf(const char16_t* text, std::size_t length) const {
+        const uint64_t key = reinterpret_cast<uintptr_t>(text) ^ (uint64_t{length} << 48);
+        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & (slots_.size() - 1);
+    }
+    void Grow() {
+        std::vector<Slot> old = std::move(slots_);
+        slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot());
+        for (const Slot& slot : old) {
+            if (slot.folder == Empty) continue;
+            std::size_t at = SlotOf(slot.text, slot.length);
+            while (slots_[at].folder != Empty) at = (at + 1) & (slots_.size() - 1);
+            slots_[at] = slot;
+        }
+    }
+    std::vector<Slot> slots_;
+    std::size_t used_ = 0;
 };
 
 void Build(FoldedTable& out, const std::vector<FileEntry>& table) {
-    out = FoldedTable();
+    // Cleared rather than replaced, so a rebuild reuses the memory it already has.
+    const std::size_t count = table.size();
     std::size_t nameUnits = 0;
     for (const FileEntry& entry : table) nameUnits += entry.Name().size() + 1;
-    out.names.reserve(nameUnits);
-    out.nameStart.reserve(table.size() + 1);
-    out.category.reserve(table.size());
-    out.folderOf.reserve(table.size());
+    out.names.resize(nameUnits);
+    out.nameStart.resize(count + 1);
+    out.category.resize(count);
+    out.folderOf.resize(count);
+    out.folders.clear();
+    out.folderStart.clear();
 
     // Entries of one folder share their folder text, so the text's address identifies it.
-    std::unordered_map<FolderKey, uint32_t, FolderKeyHash> folderIndex;
-    FolderKey lastKey{nullptr, 0};
+    FolderIndex folderIndex;
+    const char16_t* lastText = nullptr;
+    std::size_t lastLength = 0;
     uint32_t lastFolder = 0;
-    for (const FileEntry& entry : table) {
-        out.nameStart.push_back(static_cast<uint32_t>(out.names.size()));
-        AppendFolded(out.names, entry.Name());
-        out.category.push_back(entry.Category);
+    char16_t* write = out.names.data();
+    for (std::size_t i = 0; i < count; ++i) {
+        const FileEntry& entry = table[i];
+        out.nameStart[i] = static_cast<uint32_t>(write - out.names.data());
+        write = WriteFolded(write, entry.Name());
+        out.category[i] = entry.Category;
 
         const std::u16string_view folder = entry.FolderPath();
-        const FolderKey key{folder.data(), folder.size()};
-        if (out.folderOf.empty() || !(key == lastKey)) {
-            auto [it, added] =
-                folderIndex.try_emplace(key, static_cast<uint32_t>(out.folderStart.size()));
+        if (i == 0 || folder.data() != lastText || folder.size() != lastLength) {
+            auto [index, added] = folderIndex.Find(folder.data(), folder.size(),
+                                                   static_cast<uint32_t>(out.folderStart.size()));
             if (added) {
                 out.folderStart.push_back(static_cast<uint32_t>(out.folders.size()));
-                AppendFolded(out.folders, folder);
+                const std::size_t at = out.folders.size();
+                out.folders.resize(at + folder.size() + 1);
+                WriteFolded(out.folders.data() + at, folder);
             }
-            lastKey = key;
-            lastFolder = it->second;
+            lastText = folder.data();
+            lastLength = folder.size();
+            lastFolder = index;
         }
-        out.folderOf.push_back(lastFolder);
+        out.folderOf[i] = lastFolder;
     }
-    out.nameStart.push_back(static_cast<uint32_t>(out.names.size()));
+    out.nameStart[count] = static_cast<uint32_t>(out.names.size());
     out.folderStart.push_back(static_cast<uint32_t>(out.folders.size()));
 }
 

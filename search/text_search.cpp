@@ -6,6 +6,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -20,6 +23,41 @@ bool SameFolded(const char16_t* text, const char16_t* folded, std::size_t count)
     return true;
 }
 
+#if defined(__GNUC__) && defined(__x86_64__)
+#define SKIMLET_HAVE_AVX2_SCAN 1
+// Sixteen candidate starts at a time on processors that have AVX2; the caller falls back to the
+// eight-at-a-time loop for the rest. Returns the match, or npos with `next` at the first start
+// not yet examined.
+__attribute__((target("avx2"))) std::size_t ScanAvx2(const char16_t* data, std::size_t from,
+                                                     std::size_t lastStart,
+                                                     std::u16string_view needle,
+                                                     std::size_t& next) {
+    const std::size_t length = needle.size();
+    const __m256i firstUnits = _mm256_set1_epi16(static_cast<short>(needle.front()));
+    const __m256i lastUnits = _mm256_set1_epi16(static_cast<short>(needle.back()));
+    std::size_t i = from;
+    for (; i + 15 <= lastStart; i += 16) {
+        __m256i atFirst = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
+        __m256i atLast =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + length - 1));
+        unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(
+            _mm256_cmpeq_epi16(atFirst, firstUnits), _mm256_cmpeq_epi16(atLast, lastUnits))));
+        while (mask != 0) {
+            const int bit = std::countr_zero(mask);
+            const std::size_t start = i + static_cast<std::size_t>(bit) / 2;
+            if (length <= 2 || SameUnits(data + start + 1, needle.data() + 1, length - 2)) {
+                return start;
+            }
+            mask &= ~(3u << bit);
+        }
+    }
+    next = i;
+    return std::u16string_view::npos;
+}
+
+const bool HasAvx2 = __builtin_cpu_supports("avx2");
+#endif
+
 }  // namespace
 
 std::size_t FindUnits(std::u16string_view text, std::u16string_view needle, std::size_t from) {
@@ -31,6 +69,12 @@ std::size_t FindUnits(std::u16string_view text, std::u16string_view needle, std:
     const char16_t last = needle.back();
     const std::size_t lastStart = text.size() - length;
     std::size_t i = from;
+#if defined(SKIMLET_HAVE_AVX2_SCAN)
+    if (HasAvx2) {
+        const std::size_t found = ScanAvx2(data, from, lastStart, needle, i);
+        if (found != std::u16string_view::npos) return found;
+    }
+#endif
 #if defined(__SSE2__)
     // Eight candidate starts at a time: a start survives when both its first and its last unit
     // agree with the needle's, which rejects almost every position before any full compare.
