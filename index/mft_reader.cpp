@@ -218,7 +218,6 @@ std::optional<VolumeEntries> ReadVolume(const VolumeSource& source) {
     std::vector<uint8_t> record(data.BytesPerFileRecordSegment);
     uint64_t n = static_cast<uint64_t>(count - 1);
     for (;;) {
-        std::fill(record.begin(), record.end(), 0);
         uint64_t number = n;
         bool delivered = source.recordAtOrBelow(n, number, record);
         // A source that answers above the number asked for would otherwise never end the walk.

@@ -228,7 +228,8 @@ void RawVolume::LoadChunk(uint64_t chunk) {
     uint64_t recordsPerChunk = ChunkBytes / geo_.recordSize;
     uint64_t first = chunk * recordsPerChunk;
     uint64_t count = std::min(recordsPerChunk, recordCount_ - first);
-    chunk_.assign(count * geo_.recordSize, 0);
+    // Every byte is either read or belongs to a record marked unreadable, so no zeroing.
+    chunk_.resize(count * geo_.recordSize);
     chunkRecordReadable_.assign(count, 1);
     chunkIndex_ = chunk;
     uint64_t base = first * geo_.recordSize;
@@ -266,18 +267,20 @@ void RawVolume::LoadChunk(uint64_t chunk) {
 }
 
 bool RawVolume::RecordAtOrBelow(uint64_t n, uint64_t& number, std::span<uint8_t> record) {
-    std::fill(record.begin(), record.end(), 0);
     uint64_t found;
     if (!HighestInUseAtOrBelow(n, found)) {
+        std::fill(record.begin(), record.end(), 0);
         number = 0;
         return true;
     }
     number = found;
-    if (record.size() != geo_.recordSize) return false;
     uint64_t recordsPerChunk = ChunkBytes / geo_.recordSize;
     if (found / recordsPerChunk != chunkIndex_) LoadChunk(found / recordsPerChunk);
     uint64_t index = found % recordsPerChunk;
-    if (!chunkRecordReadable_[index]) return false;
+    if (record.size() != geo_.recordSize || !chunkRecordReadable_[index]) {
+        std::fill(record.begin(), record.end(), 0);
+        return false;
+    }
     std::memcpy(record.data(), chunk_.data() + index * geo_.recordSize, geo_.recordSize);
     if (ntfs::LoadOr0<uint32_t>(record, 0) != ntfs::FileSignature || !ApplyFixup(record)) {
         std::fill(record.begin(), record.end(), 0);
