@@ -70,21 +70,23 @@ void ClassifyEntry(FileEntry& entry, const IconMap& icons, const CategoryMap& ca
 }
 
 EntryClassifier::EntryClassifier(const IconMap& icons, const CategoryMap& categories)
-    : icons_(icons), categories_(categories) {}
+    : icons_(icons), categories_(categories), slots_(SlotCount) {}
 
 void EntryClassifier::Classify(FileEntry& entry) {
     std::u16string_view extension = entry.Extension();
-    for (const Remembered& seen : recent_) {
-        if (seen.used && std::u16string_view(seen.extension, seen.length) == extension) {
-            entry.Category = seen.category;
-            entry.IconIndex = seen.iconIndex;
-            return;
-        }
+    if (extension.size() > MaxRememberedLength) {
+        ClassifyEntry(entry, icons_, categories_);
+        return;
+    }
+    uint32_t hash = static_cast<uint32_t>(extension.size());
+    for (char16_t c : extension) hash = hash * 31 + c;
+    Remembered& slot = slots_[(hash * 2654435761u >> 16) % SlotCount];
+    if (slot.used && std::u16string_view(slot.extension, slot.length) == extension) {
+        entry.Category = slot.category;
+        entry.IconIndex = slot.iconIndex;
+        return;
     }
     ClassifyEntry(entry, icons_, categories_);
-    if (extension.size() > MaxRememberedLength) return;
-    Remembered& slot = recent_[next_];
-    next_ = (next_ + 1) % RecentCount;
     slot.used = true;
     slot.length = static_cast<uint8_t>(extension.size());
     extension.copy(slot.extension, extension.size());

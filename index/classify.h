@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "index/file_entry.h"
 
@@ -36,15 +37,16 @@ CategoryMap BuildCategoryMap();
 // Sets Category and IconIndex from the entry's Extension.
 void ClassifyEntry(FileEntry& entry, const IconMap& icons, const CategoryMap& categories);
 
-// ClassifyEntry for a whole volume: most entries repeat one of a few extensions, so the answers
-// for the last few are remembered instead of looked up again. The maps must outlive it.
+// ClassifyEntry for a whole volume: a volume has few distinct extensions, so the answers are
+// remembered in a small direct-mapped cache instead of looked up in the maps again. The maps
+// must outlive it.
 class EntryClassifier {
   public:
     EntryClassifier(const IconMap& icons, const CategoryMap& categories);
     void Classify(FileEntry& entry);
 
   private:
-    static constexpr int RecentCount = 8;
+    static constexpr std::size_t SlotCount = 256;
     static constexpr std::size_t MaxRememberedLength = 8;
     struct Remembered {
         bool used = false;
@@ -55,6 +57,5 @@ class EntryClassifier {
     };
     const IconMap& icons_;
     const CategoryMap& categories_;
-    Remembered recent_[RecentCount];
-    int next_ = 0;
+    std::vector<Remembered> slots_;
 };

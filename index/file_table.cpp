@@ -59,40 +59,46 @@ void WriteDigits(char16_t* out, int value, int count) {
 }  // namespace
 
 int32_t TimeTextFormatter::OffsetOfHour(int64_t hour) {
-    if (hour == lastHour_) return lastOffset_;
-    auto known = hourOffsets_.find(hour);
-    int32_t offset;
-    if (known != hourOffsets_.end()) {
-        offset = known->second;
-    } else {
-        // The hour is linear when the offset at its first and its last second agree; a change
-        // of the zone's rules inside it (at :30 in some zones) is left to the C library.
-        int64_t first = hour * SecondsPerHour;
-        int64_t last = first + SecondsPerHour - 1;
-        CivilTime atFirst, atLast;
-        const auto& localTime = ThePlatform().localTime;
-        offset = NotLinear;
-        if (localTime(first, atFirst) && localTime(last, atLast)) {
-            int64_t firstOffset = SecondsFromCivil(atFirst) - first;
-            int64_t lastOffset = SecondsFromCivil(atLast) - last;
-            if (firstOffset == lastOffset && firstOffset > NotLinear && firstOffset < INT32_MAX)
-                offset = static_cast<int32_t>(firstOffset);
-        }
-        hourOffsets_.emplace(hour, offset);
+    std::size_t chunk = static_cast<std::size_t>(hour / HoursPerChunk);
+    if (chunk >= hourOffsets_.size()) hourOffsets_.resize(chunk + 1);
+    if (!hourOffsets_[chunk]) {
+        hourOffsets_[chunk] = std::make_unique<int32_t[]>(HoursPerChunk);
+        std::fill_n(hourOffsets_[chunk].get(), HoursPerChunk, Unknown);
     }
-    lastHour_ = hour;
-    lastOffset_ = offset;
+    int32_t& offset = hourOffsets_[chunk][hour % HoursPerChunk];
+    if (offset != Unknown) return offset;
+    // The hour is linear when the offset at its first and its last second agree; a change of
+    // the zone's rules inside it (at :30 in some zones) is left to the C library.
+    int64_t first = hour * SecondsPerHour;
+    int64_t last = first + SecondsPerHour - 1;
+    CivilTime atFirst, atLast;
+    const auto& localTime = ThePlatform().localTime;
+    offset = NotLinear;
+    if (localTime(first, atFirst) && localTime(last, atLast)) {
+        int64_t firstOffset = SecondsFromCivil(atFirst) - first;
+        int64_t lastOffset = SecondsFromCivil(atLast) - last;
+        if (firstOffset == lastOffset && firstOffset > Unknown && firstOffset < INT32_MAX)
+            offset = static_cast<int32_t>(firstOffset);
+    }
     return offset;
 }
 
-const char16_t* TimeTextFormatter::Intern(const CivilTime& local) {
-    if (local.year < 0 || local.year > 9999) return nullptr;
-    int64_t minute =
-        (((int64_t{local.year} * 13 + local.month) * 32 + local.day) * 24 + local.hour) * 60 +
-        local.minute;
+int64_t TimeTextFormatter::MinuteKey(const CivilTime& local) {
+    if (local.year < 0 || local.year > 9999) return 0;
+    return (((int64_t{local.year} * 13 + local.month) * 32 + local.day) * 24 + local.hour) * 60 +
+           local.minute + 1;
+}
+
+const char16_t* TimeTextFormatter::Intern(const CivilTime& local, int64_t minute) {
     if (minute == lastMinute_) return lastText_;
-    auto [slot, isNew] = texts_.try_emplace(minute, nullptr);
-    if (isNew) {
+    if (2 * (textCount_ + 1) > texts_.size()) {
+        std::vector<InternedText> old(std::max<std::size_t>(4096, 2 * texts_.size()));
+        old.swap(texts_);
+        for (const InternedText& item : old)
+            if (item.minute != 0) *FreeSlot(item.minute) = item;
+    }
+    InternedText* slot = FreeSlot(minute);
+    if (slot->minute == 0) {
         char16_t text[FileEntry::TimeTextLength];
         WriteDigits(text, local.year, 4);
         text[4] = u'-';
@@ -103,26 +109,57 @@ const char16_t* TimeTextFormatter::Intern(const CivilTime& local) {
         WriteDigits(text + 11, local.hour, 2);
         text[13] = u':';
         WriteDigits(text + 14, local.minute, 2);
-        slot->second = arena_.Store(std::u16string_view(text, FileEntry::TimeTextLength));
+        *slot = {minute, arena_.Store(std::u16string_view(text, FileEntry::TimeTextLength))};
+        ++textCount_;
     }
     lastMinute_ = minute;
-    lastText_ = slot->second;
+    lastText_ = slot->text;
     return lastText_;
 }
 
-const char16_t* TimeTextFormatter::Text(uint64_t filetime) {
-    if (filetime < UnixEpochAsFiletime) return nullptr;
+std::size_t TimeTextFormatter::HomeSlot(int64_t minute) const {
+    return static_cast<std::size_t>((static_cast<uint64_t>(minute) * 0x9E3779B97F4A7C15ull) >> 32) &
+           (texts_.size() - 1);
+}
+
+TimeTextFormatter::InternedText* TimeTextFormatter::FreeSlot(int64_t minute) {
+    std::size_t mask = texts_.size() - 1;
+    std::size_t at = HomeSlot(minute);
+    while (texts_[at].minute != 0 && texts_[at].minute != minute) at = (at + 1) & mask;
+    return &texts_[at];
+}
+
+bool TimeTextFormatter::LocalTime(uint64_t filetime, CivilTime& local) {
+    if (filetime < UnixEpochAsFiletime) return false;
     uint64_t unsignedSeconds = (filetime - UnixEpochAsFiletime) / TicksPerSecond;
-    if (unsignedSeconds > static_cast<uint64_t>(LastConvertibleSecond)) return nullptr;
+    if (unsignedSeconds > static_cast<uint64_t>(LastConvertibleSecond)) return false;
     int64_t seconds = static_cast<int64_t>(unsignedSeconds);
     int32_t offset = OffsetOfHour(seconds / SecondsPerHour);
-    CivilTime local;
     if (offset != NotLinear) {
         local = CivilFromSeconds(seconds + offset);
-    } else if (!ThePlatform().localTime(seconds, local)) {
-        return nullptr;
+        return true;
     }
-    return Intern(local);
+    return ThePlatform().localTime(seconds, local);
+}
+
+const char16_t* TimeTextFormatter::Text(uint64_t filetime) {
+    CivilTime local;
+    if (!LocalTime(filetime, local)) return nullptr;
+    int64_t minute = MinuteKey(local);
+    return minute != 0 ? Intern(local, minute) : nullptr;
+}
+
+void TimeTextFormatter::Texts(const uint64_t* filetimes, const char16_t** texts,
+                              std::size_t count) {
+    CivilTime locals[BatchSize];
+    int64_t minutes[BatchSize];
+    count = std::min(count, BatchSize);
+    for (std::size_t i = 0; i < count; ++i) {
+        minutes[i] = LocalTime(filetimes[i], locals[i]) ? MinuteKey(locals[i]) : 0;
+        if (minutes[i] != 0 && !texts_.empty()) __builtin_prefetch(&texts_[HomeSlot(minutes[i])]);
+    }
+    for (std::size_t i = 0; i < count; ++i)
+        texts[i] = minutes[i] != 0 ? Intern(locals[i], minutes[i]) : nullptr;
 }
 
 std::u16string TimeTextFor(uint64_t filetime) {
@@ -239,10 +276,23 @@ void ResolvePaths(VolumeEntries& volume, std::u16string_view devicePath, const I
     FolderPaths folders(volume, drive, arena);
     TimeTextFormatter times(arena);
     EntryClassifier classifier(icons, categories);
-    for (FileEntry& entry : volume.entries) {
-        FolderText folder = folders.ForParent(entry.ParentRecordNumber);
-        entry.SetFolderPath(folder.text, folder.length);
-        entry.SetTimeTexts(times.Text(entry.Created), times.Text(entry.Modified));
-        classifier.Classify(entry);
+    constexpr std::size_t EntriesPerBatch = TimeTextFormatter::BatchSize / 2;
+    uint64_t filetimes[TimeTextFormatter::BatchSize];
+    const char16_t* texts[TimeTextFormatter::BatchSize];
+    std::vector<FileEntry>& entries = volume.entries;
+    for (std::size_t first = 0; first < entries.size(); first += EntriesPerBatch) {
+        std::size_t count = std::min(EntriesPerBatch, entries.size() - first);
+        for (std::size_t i = 0; i < count; ++i) {
+            filetimes[2 * i] = entries[first + i].Created;
+            filetimes[2 * i + 1] = entries[first + i].Modified;
+        }
+        times.Texts(filetimes, texts, 2 * count);
+        for (std::size_t i = 0; i < count; ++i) {
+            FileEntry& entry = entries[first + i];
+            FolderText folder = folders.ForParent(entry.ParentRecordNumber);
+            entry.SetFolderPath(folder.text, folder.length);
+            entry.SetTimeTexts(texts[2 * i], texts[2 * i + 1]);
+            classifier.Classify(entry);
+        }
     }
 }

@@ -2,9 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "index/classify.h"
@@ -25,19 +25,37 @@ class TimeTextFormatter {
     explicit TimeTextFormatter(TextArena& arena) : arena_(arena) {}
     // A text of FileEntry::TimeTextLength units in the arena, or nullptr for the empty text.
     const char16_t* Text(uint64_t filetime);
+    // Text() of up to BatchSize values at once: the table slots are fetched ahead, so the
+    // memory waits of a batch overlap.
+    static constexpr std::size_t BatchSize = 64;
+    void Texts(const uint64_t* filetimes, const char16_t** texts, std::size_t count);
 
   private:
     static constexpr int32_t NotLinear = INT32_MIN;
+    static constexpr int32_t Unknown = INT32_MIN + 1;
+    static constexpr int HoursPerChunk = 4096;
+    struct InternedText {
+        int64_t minute = 0;  // 0: free slot
+        const char16_t* text = nullptr;
+    };
     int32_t OffsetOfHour(int64_t hour);
-    const char16_t* Intern(const CivilTime& local);
+    bool LocalTime(uint64_t filetime, CivilTime& local);
+    // A key > 0 per local minute; 0 when the year has no four-digit text.
+    static int64_t MinuteKey(const CivilTime& local);
+    const char16_t* Intern(const CivilTime& local, int64_t minute);
+    std::size_t HomeSlot(int64_t minute) const;
+    // The slot holding `minute`, or the free slot where it belongs.
+    InternedText* FreeSlot(int64_t minute);
 
     TextArena& arena_;
-    int64_t lastHour_ = -1;
-    int32_t lastOffset_ = 0;
-    std::unordered_map<int64_t, int32_t> hourOffsets_;
+    // Offsets by UTC hour in lazily made chunks: flat lookups, memory only for the years used.
+    std::vector<std::unique_ptr<int32_t[]>> hourOffsets_;
+    // Open addressing by local minute; most values of a volume miss every cache, so a flat
+    // table beats a node per text.
+    std::vector<InternedText> texts_;
+    std::size_t textCount_ = 0;
     int64_t lastMinute_ = -1;
     const char16_t* lastText_ = nullptr;
-    std::unordered_map<int64_t, const char16_t*> texts_;
 };
 
 // Fills FolderPath (and so FullPath), CreatedText and ModifiedText of every entry and

@@ -1,5 +1,6 @@
 #include "index/index_build.h"
 
+#include <algorithm>
 #include <chrono>
 #include <system_error>
 #include <thread>
@@ -20,6 +21,10 @@ void VolumeWorker(std::u16string devicePath, const VolumeOpener& open) {
     CategoryMap categories = BuildCategoryMap();
     ResolvePaths(*volume, devicePath, icons, categories);
     std::lock_guard<std::mutex> lock(TableLock);
+    // One volume's block is usually most of the table: grow to fit it rather than doubling.
+    std::size_t needed = ResultSet.size() + volume->entries.size();
+    if (needed > ResultSet.capacity())
+        ResultSet.reserve(std::max(needed, ResultSet.capacity() + ResultSet.capacity() / 2));
     ResultSet.insert(ResultSet.end(), volume->entries.begin(), volume->entries.end());
     if (volume->texts) TableTexts.push_back(std::move(volume->texts));
 }

@@ -338,7 +338,7 @@ std::u16string WalkedFolderPath(const VolumeEntries& volume, const FileEntry& en
     return fullPath.substr(0, fullPath.rfind(u'\\'));
 }
 
-TEST(ResolvePaths, MatchesTheSimpleWalkOnRandomTrees) {
+TEST(ResolvePaths, MatchesTheSimpleWalkAndSingleTimesOnRandomTrees) {
     for (unsigned seed : {1u, 2u, 3u}) {
         std::mt19937 random(seed);
         VolumeBuilder builder;
@@ -359,15 +359,24 @@ TEST(ResolvePaths, MatchesTheSimpleWalkOnRandomTrees) {
             std::string name = "n";
             name += std::to_string(record);
             if (!isFolder) name += ".txt";
-            builder.Add(record, parentOf[record], FromUtf8(name), isFolder);
+            // Times repeat often (shared minutes), some fall before 1970.
+            int64_t created = 1100000000 + static_cast<int64_t>(random() % 400) * 45;
+            int64_t modified = static_cast<int64_t>(random() % 1800000000) - 100000000;
+            builder.Add(record, parentOf[record], FromUtf8(name), isFolder,
+                        created < 0 ? 0 : FiletimeOf(created),
+                        modified < 0 ? UnixEpochAsFiletime - 1 : FiletimeOf(modified));
         }
         // A few folders whose parent link is lost.
         for (int i = 0; i < 20; ++i)
             builder.volume.FolderParents.erase(folders[1 + random() % (folders.size() - 1)]);
+        ScopedTimeZone zone("Europe/London");
         builder.Resolve(u"\\\\.\\E:");
-        for (const FileEntry& entry : builder.volume.entries)
+        for (const FileEntry& entry : builder.volume.entries) {
             ASSERT_EQ(entry.FolderPath(), WalkedFolderPath(builder.volume, entry, u"E:"))
                 << seed << " " << entry.RecordNumber;
+            ASSERT_EQ(entry.CreatedText(), TimeTextFor(entry.Created)) << entry.RecordNumber;
+            ASSERT_EQ(entry.ModifiedText(), TimeTextFor(entry.Modified)) << entry.RecordNumber;
+        }
     }
 }
 
