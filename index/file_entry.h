@@ -71,14 +71,15 @@ private:
     static std::u16string_view TimeText(const char16_t* text) {
         return text ? std::u16string_view(text, TimeTextLength) : std::u16string_view();
     }
+    // The small fields first, so they share the eight bytes after IsFolder: 80 bytes an entry.
+    uint8_t nameLength_ = 0;
+    uint8_t extensionLength_ = 0;
+    uint8_t sizeLength_ = 0;
+    uint32_t folderLength_ = 0;
     const char16_t* ownText_ = u"";
     const char16_t* createdText_ = nullptr;
     const char16_t* modifiedText_ = nullptr;
     const char16_t* folderText_ = u"";
-    uint32_t folderLength_ = 0;
-    uint8_t nameLength_ = 0;
-    uint8_t extensionLength_ = 0;
-    uint8_t sizeLength_ = 0;
 };
 
 // The master table (filled once at the end of the build) and the rows the list shows.
