@@ -5,6 +5,7 @@
 #ifndef _WIN32
 #include <iconv.h>
 
+#include <bit>
 #include <cerrno>
 #include <memory>
 #endif
@@ -37,11 +38,10 @@ void AppendField(std::u16string& line, std::u16string_view field) {
 }
 
 bool WriteLine(std::FILE* file, const std::u16string& line, const CodePageConverter& convert) {
-    std::string bytes = convert(line);
-    bytes += "\r\n";
+    const std::string bytes = convert(line);
     // Every line reaches the file as soon as it ends.
     return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
-           std::fflush(file) == 0;
+           std::fwrite("\r\n", 1, 2, file) == 2 && std::fflush(file) == 0;
 }
 
 }  // namespace
@@ -83,14 +83,21 @@ std::optional<CodePageConverter> IconvConverter(const std::string& codePage) {
         std::shared_ptr<void>(handle, [](void* h) { iconv_close(static_cast<iconv_t>(h)); });
     return CodePageConverter([shared](std::u16string_view text) {
         iconv_t cd = static_cast<iconv_t>(shared.get());
-        std::string input(text.size() * 2, '\0');
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            input[2 * i] = static_cast<char>(text[i] & 0xFF);
-            input[2 * i + 1] = static_cast<char>(text[i] >> 8);
+        // iconv reads UTF-16LE bytes; on a little-endian machine those are the text itself.
+        std::string input;
+        char* in = nullptr;
+        if constexpr (std::endian::native == std::endian::little) {
+            in = const_cast<char*>(reinterpret_cast<const char*>(text.data()));
+        } else {
+            input.resize(text.size() * 2);
+            for (std::size_t i = 0; i < text.size(); ++i) {
+                input[2 * i] = static_cast<char>(text[i] & 0xFF);
+                input[2 * i + 1] = static_cast<char>(text[i] >> 8);
+            }
+            in = input.data();
         }
-        std::string out(text.size() * 4 + 16, '\0');
-        char* in = input.data();
-        std::size_t inLeft = input.size();
+        std::size_t inLeft = text.size() * 2;
+        std::string out(text.size() * 3 + 16, '\0');
         char* next = out.data();
         std::size_t outLeft = out.size();
         iconv(cd, nullptr, nullptr, nullptr, nullptr);

@@ -133,46 +133,52 @@ void RadixSort(std::vector<NumberedRow>& rows) {
     }
 }
 
-// Eight units of a name at a time. A name that ends inside the chunk is padded with zeros, and
-// `rest` (the units left, at most 9) tells such a name from a longer one that holds zeros there.
+// Sixteen units of a name at a time, four to a word, big-endian, so that the words compare as
+// the units do. A name that ends inside the chunk is padded with zeros, and `rest` (the units
+// left, at most 17) tells such a name from a longer one that holds zeros there.
+constexpr std::size_t ChunkWords = 4;
+constexpr std::size_t ChunkUnits = ChunkWords * 4;
+
 struct NameChunkRow {
-    uint64_t high;
-    uint64_t low;
+    uint64_t key[ChunkWords];
     const char16_t* text;
     uint32_t length;
     uint32_t row;
     uint32_t rest;
 };
 
-constexpr std::size_t ChunkUnits = 8;
-
 void LoadChunk(NameChunkRow& r, std::size_t depth) {
-    const std::u16string_view name(r.text, r.length);
     const std::size_t start = depth * ChunkUnits;
-    uint64_t units[ChunkUnits];
-    for (std::size_t k = 0; k < ChunkUnits; ++k) {
-        units[k] = start + k < name.size() ? name[start + k] : 0;
+    for (std::size_t w = 0; w < ChunkWords; ++w) {
+        uint64_t word = 0;
+        for (std::size_t k = start + w * 4; k < start + w * 4 + 4; ++k) {
+            word = word << 16 | (k < r.length ? r.text[k] : 0u);
+        }
+        r.key[w] = word;
     }
-    r.high = units[0] << 48 | units[1] << 32 | units[2] << 16 | units[3];
-    r.low = units[4] << 48 | units[5] << 32 | units[6] << 16 | units[7];
     r.rest = static_cast<uint32_t>(
-        name.size() > start ? std::min<std::size_t>(name.size() - start, ChunkUnits + 1) : 0);
+        r.length > start ? std::min<std::size_t>(r.length - start, ChunkUnits + 1) : 0);
 }
 
 bool SameChunk(const NameChunkRow& a, const NameChunkRow& b) {
-    return a.high == b.high && a.low == b.low && a.rest == b.rest;
+    for (std::size_t w = 0; w < ChunkWords; ++w) {
+        if (a.key[w] != b.key[w]) return false;
+    }
+    return a.rest == b.rest;
 }
 
 bool ChunkLess(const NameChunkRow& a, const NameChunkRow& b) {
-    if (a.high != b.high) return a.high < b.high;
-    if (a.low != b.low) return a.low < b.low;
+    for (std::size_t w = 0; w < ChunkWords; ++w) {
+        if (a.key[w] != b.key[w]) return a.key[w] < b.key[w];
+    }
     return a.rest < b.rest;
 }
 
 // Sorts by one chunk, then each run that agrees on it and goes on by the next chunk.
 void SortNameChunks(NameChunkRow* begin, NameChunkRow* end, std::size_t depth) {
     for (NameChunkRow* r = begin; r != end; ++r) LoadChunk(*r, depth);
-    std::sort(begin, end, ChunkLess);
+    std::sort(begin, end,
+              [](const NameChunkRow& a, const NameChunkRow& b) { return ChunkLess(a, b); });
     for (NameChunkRow* run = begin; run != end;) {
         NameChunkRow* runEnd = run + 1;
         while (runEnd != end && SameChunk(*run, *runEnd)) ++runEnd;
@@ -195,8 +201,11 @@ std::vector<uint32_t> UpOrder(SortKey key) {
                 const FileEntry& entry = ResultSet[i];
                 if ((entry.IsFolder != 0) != (folders != 0)) continue;
                 const std::u16string_view name = entry.Name();
-                rows.push_back({0, 0, name.data(), static_cast<uint32_t>(name.size()),
-                                static_cast<uint32_t>(i), 0});
+                rows.push_back({{},
+                                name.data(),
+                                static_cast<uint32_t>(name.size()),
+                                static_cast<uint32_t>(i),
+                                0});
             }
             SortNameChunks(rows.data(), rows.data() + rows.size(), 0);
             for (const NameChunkRow& r : rows) order.push_back(r.row);
