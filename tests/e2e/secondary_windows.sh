@@ -212,15 +212,26 @@ expect_closed() {
     check "$name closed: the window below is in the foreground" "$below" "$answer"
 }
 
-# expect_no_input NAME : a click and a key on the main window's query box change nothing.
+# expect_no_input NAME TOP [BELOW] : a click and a key on the left end of the main window's query
+# box change nothing and leave TOP in the foreground; so does a click on the left edge of BELOW.
 expect_no_input() {
-    local x y w h
+    local name=$1 top=$2 below=${3:-} x y w h
     must rect "$edit"
     read -r x y w h <<<"$answer"
-    xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1 type --delay 50 -- "q"
+    xdotool mousemove $((x + 20)) $((y + h / 2)) click 1 type --delay 50 -- "q"
     sleep 0.5
     must text "$edit"
-    check "$1: the query box takes no input" "" "$answer"
+    check "$name: the query box takes no input" "" "$answer"
+    must foreground
+    check "$name: a click on the main window leaves it in the foreground" "$top" "$answer"
+    if [ -n "$below" ]; then
+        must rect "$below"
+        read -r x y w h <<<"$answer"
+        xdotool mousemove $((x + 10)) $((y + h / 2)) click 1
+        sleep 0.5
+        must foreground
+        check "$name: a click on the window below leaves it in the foreground" "$top" "$answer"
+    fi
 }
 
 help_labels=(
@@ -262,7 +273,7 @@ for round in 1 2; do
         expect_font "$name" 0 system
         for i in 1 2 3 4 5 6 7; do expect_font "$name" $i "微软雅黑" -16 500 0; done
         if [ "$round" == 1 ]; then
-            expect_no_input "$name"
+            expect_no_input "$name" "$window"
             shot secondary-help
         fi
         must post "$window" $WM_CLOSE 0 0
@@ -286,7 +297,7 @@ for round in 1 2; do
             check "$name: WM_SETCURSOR over control $i handled" "$want" "$answer"
         done
         if [ "$round" == 1 ]; then
-            expect_no_input "$name"
+            expect_no_input "$name" "$window"
             shot secondary-about
         fi
         must post "$window" $WM_CLOSE 0 0
@@ -317,9 +328,11 @@ for round in 1 2; do
                 done
                 must children "$qrcode"
                 check "$qname: no controls" 0 "${#answer_lines[@]}"
-                expect_no_input "$qname"
                 must setforeground "$qrcode"
                 sleep 0.5
+                expect_no_input "$qname" "$qrcode" "$donation"
+                must findall QRcodeWindow
+                check "$qname: one QR-code window" 1 "${#answer_lines[@]}"
                 shot "secondary-qrcode-$round-$press"
                 # The picture fills the left 300 pixels and the top 400 of the client area; read
                 # back from the screen, it must still be the product address's QR code.
