@@ -56,7 +56,11 @@ void WholeBuild(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * FileTable.size()));
     ReleaseTable();
 }
-BENCHMARK(WholeBuild)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(WholeBuild)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Iterations(5);
 
 void ReadAndParse(benchmark::State& state) {
     std::optional<std::string> image = BenchImage(state);
