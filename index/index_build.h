@@ -26,6 +26,7 @@ void VolumeWorker(std::u16string devicePath, const VolumeOpener& open);
 // The fixed NTFS drives as device paths.
 std::vector<std::u16string> FindNtfsVolumes();
 // Opens "\\.\C:" with the NTFS driver's control codes, falling back to the raw reader over the
-// same handle when the driver answers error 50 or 1.
+// same handle when the driver answers error 50 or 1. A volume that cannot be opened or read still
+// yields a source, whose refused volume-data request makes the walk write "error".
 std::optional<VolumeSource> OpenWindowsVolume(std::u16string_view devicePath);
 #endif

@@ -42,6 +42,14 @@ struct RecordFacts {
 
 class Walk {
   public:
+    // Room for a volume's records up front, so the vectors never move during a large walk;
+    // capped because the count comes from the volume.
+    void Reserve(uint64_t records) {
+        std::size_t count = static_cast<std::size_t>(std::min<uint64_t>(records, 1 << 24));
+        records_.reserve(count);
+        names_.reserve(count);
+        namePool_.reserve(count * 16);
+    }
     void Parse(uint64_t number, std::span<const uint8_t> record);
     VolumeEntries Assemble();
 
@@ -215,6 +223,7 @@ std::optional<VolumeEntries> ReadVolume(const VolumeSource& source) {
     int64_t count = data.MftValidDataLength / static_cast<int64_t>(data.BytesPerFileRecordSegment);
     if (count - 1 < static_cast<int64_t>(FirstWalkedRecord)) return walk.Assemble();
 
+    walk.Reserve(static_cast<uint64_t>(count));
     std::vector<uint8_t> record(data.BytesPerFileRecordSegment);
     uint64_t n = static_cast<uint64_t>(count - 1);
     for (;;) {

@@ -108,6 +108,8 @@ std::optional<VolumeSource> OpenWindowsVolume(std::u16string_view devicePath) {
             return false;
         }
         std::memcpy(&number, reply->data(), sizeof(number));
+        // The walk steps by record numbers; a sequence number in the top bits would derail it.
+        number &= 0x0000FFFFFFFFFFFF;
         std::memcpy(record.data(), reply->data() + FileRecordReplyHeaderBytes, record.size());
         return true;
     };
