@@ -270,6 +270,9 @@ BENCHMARK_CAPTURE(BM_Sort, by_size, 2)->Unit(benchmark::kMillisecond)->Iteration
 BENCHMARK_CAPTURE(BM_Sort, by_modified, 4)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_Export)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 BENCHMARK_CAPTURE(BM_Keystroke, image_report, u"report", true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Keystroke, image_drive_ab_not_cd, u"d:  ab !cd", true)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Keystroke, image_chinese, u"报告", true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Keystroke, image_empty, u"", true)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

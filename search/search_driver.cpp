@@ -1,6 +1,8 @@
 #include "search/search_driver.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "index/file_entry.h"
 #include "search/folded_table.h"
@@ -105,6 +107,8 @@ std::size_t RunSearch(std::u16string_view queryText) {
     } else {
         const FoldedTable& columns = FoldedColumns(FileTable);
         static std::vector<uint8_t> folderPasses;
+        static std::vector<uint32_t> hits;
+        hits.clear();
         if (anyDrive) MarkFolders(columns, query, folderPasses);
         const EntryTest test{columns, query, scanned, anyDrive ? &folderPasses : nullptr};
         const std::size_t count = columns.EntryCount();
@@ -114,12 +118,19 @@ std::size_t RunSearch(std::u16string_view queryText) {
             for (std::size_t pos = FindUnits(all, scanned->text); pos != std::u16string_view::npos;
                  pos = FindUnits(all, scanned->text, columns.nameStart[entry + 1])) {
                 entry = columns.EntryAt(pos, entry);
-                if (test.Holds(entry)) ResultSet.push_back(FileTable[entry]);
+                if (test.Holds(entry)) hits.push_back(static_cast<uint32_t>(entry));
             }
         } else {
             for (std::size_t entry = 0; entry < count; ++entry) {
-                if (test.Holds(entry)) ResultSet.push_back(FileTable[entry]);
+                if (test.Holds(entry)) hits.push_back(static_cast<uint32_t>(entry));
             }
+        }
+        // Hits are far apart in an 80-byte-per-entry table, so each copy would wait for its own
+        // cache and TLB miss; fetching a few hits ahead lets those misses overlap.
+        constexpr std::size_t Ahead = 16;
+        for (std::size_t k = 0; k < hits.size(); ++k) {
+            if (k + Ahead < hits.size()) __builtin_prefetch(&FileTable[hits[k + Ahead]]);
+            ResultSet.push_back(FileTable[hits[k]]);
         }
     }
     ShowResultCount(ResultSet.size());
