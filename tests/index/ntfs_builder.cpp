@@ -222,6 +222,25 @@ Bytes AttributeListEntry(uint32_t type, uint64_t lowestVcn, uint64_t record, uin
     return entry;
 }
 
+// The first attribute of a record built for the purpose.
+Bytes FirstAttribute(const Bytes& record) {
+    std::size_t first = record[0x14] | record[0x15] << 8;
+    uint32_t length = record[first + 4] | record[first + 5] << 8;
+    return Bytes(record.begin() + first, record.begin() + first + length);
+}
+
+// A non-resident attribute of any type over one run, laid out as a non-resident $DATA.
+Bytes NonResidentAttribute(uint32_t type, uint64_t size, uint64_t lcn, uint64_t clusterSize,
+                           uint32_t recordSize) {
+    uint64_t clusters = (size + clusterSize - 1) / clusterSize;
+    Bytes attribute = FirstAttribute(
+        RecordBuilder(recordSize)
+            .NonResidentData(size, EncodeRuns({{int64_t(lcn), clusters}}), 0, clusters - 1)
+            .Plain());
+    Put32(attribute, 0, type);
+    return attribute;
+}
+
 }  // namespace
 
 Volume MakeVolume(const VolumeLayout& layout) {
@@ -254,6 +273,7 @@ Volume MakeVolume(const VolumeLayout& layout) {
     std::set<uint64_t> inUse = layout.alsoInUse;
     inUse.insert(0);
     for (uint64_t number : layout.extensionRecords) inUse.insert(number);
+    if (layout.bitmapRecord) inUse.insert(layout.bitmapRecord);
     for (const auto& [number, bytes] : layout.records) inUse.insert(number);
     for (uint64_t number : layout.notInUse) inUse.erase(number);
     Bytes bitmap(((recordCount + 63) / 64) * 8, 0);
@@ -268,7 +288,7 @@ Volume MakeVolume(const VolumeLayout& layout) {
     RecordBuilder mft(recordSize, InUse);
     mft.StandardInformation(1, 2).FileName(5 | uint64_t{5} << 48, u"$MFT", 3, 1, 2);
     std::map<uint64_t, Bytes> records = layout.records;
-    if (!layout.extensionRecords.empty()) {
+    if (!layout.extensionRecords.empty() || layout.bitmapRecord) {
         std::vector<Bytes> dataEntries;
         uint64_t vcn = baseClusters;
         for (std::size_t i = 0; i < layout.extensionRecords.size(); ++i) {
@@ -288,9 +308,16 @@ Volume MakeVolume(const VolumeLayout& layout) {
               AttributeListEntry(0x80, 0, 0, 2)})
             list.insert(list.end(), entry.begin(), entry.end());
         for (const Bytes& entry : dataEntries) list.insert(list.end(), entry.begin(), entry.end());
-        Bytes bitmapEntry = AttributeListEntry(0xB0, 0, 0, 3);
+        Bytes bitmapEntry = AttributeListEntry(0xB0, 0, layout.bitmapRecord, 3);
         list.insert(list.end(), bitmapEntry.begin(), bitmapEntry.end());
-        mft.Resident(0x20, list);
+        if (layout.attributeListNonResident) {
+            mft.Raw(NonResidentAttribute(0x20, list.size(), layout.attributeListLcn, clusterSize,
+                                         recordSize));
+            std::copy(list.begin(), list.end(),
+                      image.begin() + layout.attributeListLcn * clusterSize);
+        } else {
+            mft.Resident(0x20, list);
+        }
     }
     uint64_t initialized =
         layout.mftInitializedSize == UINT64_MAX ? volume.mftDataSize : layout.mftInitializedSize;
@@ -298,22 +325,20 @@ Volume MakeVolume(const VolumeLayout& layout) {
         volume.mftDataSize,
         layout.mftPairsOverride.empty() ? EncodeRuns(baseRuns) : layout.mftPairsOverride, 0,
         baseClusters - 1, u"", initialized);
-    if (layout.bitmapNonResident && !layout.omitBitmap) {
-        uint64_t clusters = (bitmap.size() + clusterSize - 1) / clusterSize;
-        Bytes attribute =
-            RecordBuilder(recordSize)
-                .NonResidentData(bitmap.size(), EncodeRuns({{int64_t(layout.bitmapLcn), clusters}}),
-                                 0, clusters - 1)
-                .Plain();
-        // Reuse the non-resident layout, retyped as $BITMAP.
-        std::size_t first = attribute[0x14] | attribute[0x15] << 8;
-        uint32_t length = attribute[first + 4] | attribute[first + 5] << 8;
-        Bytes bitmapAttribute(attribute.begin() + first, attribute.begin() + first + length);
-        Put32(bitmapAttribute, 0, 0xB0);
-        mft.Raw(bitmapAttribute);
-        std::copy(bitmap.begin(), bitmap.end(), image.begin() + layout.bitmapLcn * clusterSize);
-    } else if (!layout.omitBitmap) {
-        mft.Resident(0xB0, bitmap);
+    if (!layout.omitBitmap) {
+        Bytes attribute;
+        if (layout.bitmapNonResident) {
+            attribute = NonResidentAttribute(0xB0, bitmap.size(), layout.bitmapLcn, clusterSize,
+                                             recordSize);
+            std::copy(bitmap.begin(), bitmap.end(), image.begin() + layout.bitmapLcn * clusterSize);
+        } else {
+            attribute = FirstAttribute(RecordBuilder(recordSize).Resident(0xB0, bitmap).Plain());
+        }
+        if (layout.bitmapRecord)
+            records[layout.bitmapRecord] =
+                RecordBuilder(recordSize).BaseRecord(uint64_t{1} << 48).Raw(attribute).Protected();
+        else
+            mft.Raw(attribute);
     }
     records[0] = mft.Protected();
 

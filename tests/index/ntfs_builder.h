@@ -81,6 +81,11 @@ struct VolumeLayout {
     // The $MFT bitmap: resident in record 0, or non-resident at bitmapLcn.
     bool bitmapNonResident = false;
     uint64_t bitmapLcn = 8;
+    // A record other than 0 that holds the $BITMAP attribute, named in the attribute list.
+    uint64_t bitmapRecord = 0;
+    // The attribute list itself stored outside record 0, at attributeListLcn.
+    bool attributeListNonResident = false;
+    uint64_t attributeListLcn = 12;
     // Records besides 0 and the extension records, protected before being written.
     std::map<uint64_t, Bytes> records;
     // Bits set in the bitmap besides 0, the extension records and the keys of `records`.

@@ -171,6 +171,8 @@ struct GeometryCase {
     std::vector<uint64_t> extensionRecords;
     bool reverseList;
     bool bitmapNonResident;
+    uint64_t bitmapRecord = 0;
+    bool listNonResident = false;
 };
 
 const GeometryCase GeometryCases[] = {
@@ -226,6 +228,30 @@ const GeometryCase GeometryCases[] = {
      {16, 40},
      false,
      false},
+    {"non-resident attribute list, bitmap in an extension record",
+     512,
+     8,
+     -10,
+     512,
+     {{16, 8}, {200, 8}, {100, 16}},
+     1,
+     {16, 17},
+     false,
+     true,
+     20,
+     true},
+    {"resident bitmap in an extension record of an unfragmented $MFT",
+     512,
+     8,
+     -10,
+     512,
+     {{16, 64}},
+     SIZE_MAX,
+     {},
+     false,
+     false,
+     21,
+     false},
 };
 
 }  // namespace
@@ -243,6 +269,9 @@ TEST(RawVolume, ReturnsEveryInUseRecordThroughAnyRunLayout) {
         layout.reverseAttributeList = c.reverseList;
         layout.bitmapNonResident = c.bitmapNonResident;
         layout.bitmapLcn = c.clusters - 8;
+        layout.bitmapRecord = c.bitmapRecord;
+        layout.attributeListNonResident = c.listNonResident;
+        layout.attributeListLcn = c.clusters - 16;
         uint64_t mftClusters = 0;
         for (const ClusterRun& run : c.mftRuns) mftClusters += run.length;
         uint64_t recordCount = mftClusters * layout.ClusterSize() / layout.RecordSize();
@@ -272,6 +301,7 @@ TEST(RawVolume, ReturnsEveryInUseRecordThroughAnyRunLayout) {
         std::set<uint64_t> inUse = built;
         inUse.insert(0);
         inUse.insert(c.extensionRecords.begin(), c.extensionRecords.end());
+        if (c.bitmapRecord) inUse.insert(c.bitmapRecord);
         Bytes record(layout.RecordSize());
         for (uint64_t n = recordCount + 3; n + 1 > 0; --n) {
             uint64_t number = 999999;
