@@ -4,8 +4,8 @@
 # Creates PREFIX when it is new (Chinese fonts, a virtual desktop with the shell task bar,
 # unmanaged windows), drops the image drives of an earlier call, maps each IMAGE as drive LETTER
 # and stops the Wine server so that the next program sees the new drives.
-# Other scripts source it with SKIMLET_WINE_LIB=1 to get skimlet_wine_env only.
-set -euo pipefail
+# Other scripts source it with SKIMLET_WINE_LIB=1 to get skimlet_wine_env and
+# skimlet_ensure_locale only; the shell options below are then left as the caller set them.
 
 # Wine takes its ANSI code page from the Unix locale; zh_CN.UTF-8 gives code page 936, as on a
 # simplified-Chinese system.
@@ -25,6 +25,7 @@ skimlet_ensure_locale() {
 }
 
 [ "${SKIMLET_WINE_LIB:-0}" = 1 ] && return 0
+set -euo pipefail
 
 if [ $# -lt 1 ]; then
     echo "usage: $0 PREFIX [LETTER=IMAGE ...]" >&2
