@@ -249,6 +249,11 @@ start_program() {
     must pid "$main"
     main_pid=$answer
     must watch "$main_pid"
+    # The window is found as soon as it exists, perhaps before its controls are made.
+    for _ in $(seq 100); do
+        ask child "$main" 2000 && break
+        sleep 0.1
+    done
     must child "$main" 1000
     edit=$answer
     must child "$main" 2000
