@@ -162,7 +162,7 @@ bool PublishImage() {
         if (!image) return false;
         FileTable.clear();
         ResultSet.clear();
-        VolumeList = {u"\\\\.\\C:"};
+        VolumeList = {u"\\\\.\\D:"};
         BuildIndex([&](std::u16string_view) { return OpenVolumeImage(image); });
         ok = !FileTable.empty();
     }

@@ -189,43 +189,52 @@ void SortNameChunks(NameChunkRow* begin, NameChunkRow* end, std::size_t depth) {
 
 enum class SortKey { Name, Size, Created, Modified };
 
+template <typename Row, typename MakeRow>
+void SplitByKind(std::vector<Row>& folders, std::vector<Row>& files, MakeRow makeRow) {
+    for (std::size_t i = 0; i < ResultSet.size(); ++i) {
+        const FileEntry& entry = ResultSet[i];
+        (entry.IsFolder ? folders : files).push_back(makeRow(entry, static_cast<uint32_t>(i)));
+    }
+}
+
 // Folders first, as every Up ordering wants, each kind in its ordering's key order.
 std::vector<uint32_t> UpOrder(SortKey key) {
-    const std::size_t count = ResultSet.size();
     std::vector<uint32_t> order;
-    order.reserve(count);
-    for (const uint8_t folders : {1, 0}) {
-        if (key == SortKey::Name) {
-            std::vector<NameChunkRow> rows;
-            for (std::size_t i = 0; i < count; ++i) {
-                const FileEntry& entry = ResultSet[i];
-                if ((entry.IsFolder != 0) != (folders != 0)) continue;
-                const std::u16string_view name = entry.Name();
-                rows.push_back({{},
-                                name.data(),
-                                static_cast<uint32_t>(name.size()),
-                                static_cast<uint32_t>(i),
-                                0});
-            }
-            SortNameChunks(rows.data(), rows.data() + rows.size(), 0);
-            for (const NameChunkRow& r : rows) order.push_back(r.row);
-            continue;
+    order.reserve(ResultSet.size());
+    if (key == SortKey::Name) {
+        std::vector<NameChunkRow> folders, files;
+        SplitByKind(folders, files, [](const FileEntry& entry, uint32_t row) {
+            const std::u16string_view name = entry.Name();
+            return NameChunkRow{{}, name.data(), static_cast<uint32_t>(name.size()), row, 0};
+        });
+        for (std::vector<NameChunkRow>* rows : {&folders, &files}) {
+            SortNameChunks(rows->data(), rows->data() + rows->size(), 0);
+            for (const NameChunkRow& r : *rows) order.push_back(r.row);
         }
-        std::vector<NumberedRow> rows;
-        for (std::size_t i = 0; i < count; ++i) {
-            const FileEntry& entry = ResultSet[i];
-            if ((entry.IsFolder != 0) != (folders != 0)) continue;
-            uint64_t value = entry.Modified;
-            if (key == SortKey::Created) value = entry.Created;
-            // Flipping the sign bit makes unsigned order agree with signed order.
-            if (key == SortKey::Size)
-                value = static_cast<uint64_t>(SizeKey(entry)) ^ (uint64_t{1} << 63);
-            rows.push_back({value, static_cast<uint32_t>(i)});
-        }
-        RadixSort(rows);
-        for (const NumberedRow& r : rows) order.push_back(r.row);
+        return order;
+    }
+    std::vector<NumberedRow> folders, files;
+    SplitByKind(folders, files, [key](const FileEntry& entry, uint32_t row) {
+        uint64_t value = entry.Modified;
+        if (key == SortKey::Created) value = entry.Created;
+        // Flipping the sign bit makes unsigned order agree with signed order.
+        if (key == SortKey::Size)
+            value = static_cast<uint64_t>(SizeKey(entry)) ^ (uint64_t{1} << 63);
+        return NumberedRow{value, row};
+    });
+    for (std::vector<NumberedRow>* rows : {&folders, &files}) {
+        RadixSort(*rows);
+        for (const NumberedRow& r : *rows) order.push_back(r.row);
     }
     return order;
+}
+
+// The keyed sorts know two kinds only; any other IsFolder value is left to the predicate.
+bool KindsAreZeroOrOne() {
+    for (const FileEntry& entry : ResultSet) {
+        if (entry.IsFolder > 1) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -244,7 +253,7 @@ void SortResults(RowOrdering ordering) {
         if (ordering) std::sort(ResultSet.begin(), ResultSet.end(), ordering);
         return;
     }
-    if (ResultSet.size() > std::numeric_limits<uint32_t>::max()) {
+    if (ResultSet.size() > std::numeric_limits<uint32_t>::max() || !KindsAreZeroOrOne()) {
         std::sort(ResultSet.begin(), ResultSet.end(), ordering);
         return;
     }

@@ -248,6 +248,27 @@ TEST(SortResults, SortsByEveryOrderingLikeThePredicate) {
     ResultSet.clear();
 }
 
+// IsFolder is compared as a byte, so a stray value above 1 still orders above a folder.
+TEST(SortResults, KindByteAboveOne) {
+    RowMaker maker;
+    const std::vector<FileEntry> rows = maker.MakeAll({{u"c", u"C:", 0, u"1 KB"},
+                                                       {u"b", u"C:", 2, u"2 KB"},
+                                                       {u"a", u"C:", 1, u""},
+                                                       {u"d", u"C:", 2, u"3 KB"}});
+    struct Case {
+        RowOrdering ordering;
+        const char* order;
+    } cases[] = {{NameUp, "bdac"}, {NameDown, "cadb"}, {SizeUp, "bdac"}, {SizeDown, "cadb"}};
+    for (const Case& c : cases) {
+        ResultSet = rows;
+        SortResults(c.ordering);
+        std::string order;
+        for (const FileEntry& row : ResultSet) order += ToUtf8(row.Name());
+        EXPECT_EQ(order, c.order) << NameOf(c.ordering);
+    }
+    ResultSet.clear();
+}
+
 // Rows whose five orders all differ, so the applied ordering can be read off the result.
 class SortSequence : public ::testing::Test {
   protected:
