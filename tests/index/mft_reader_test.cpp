@@ -579,6 +579,11 @@ head -c 5000000 /dev/zero > mnt/big.bin
 ln mnt/docs/a.txt mnt/docs/sub/a-link.txt
 for i in $(seq 1 300); do head -c $i /dev/zero > mnt/docs/sub/f$i.txt; done
 head -c 1025 /dev/zero > "mnt/中文名.txt"
+# Forty long names for one file overflow its record into extension records.
+mkdir mnt/links
+head -c 7000 /dev/zero > mnt/links/target.bin
+long=$(printf 'L%.0s' $(seq 1 100))
+for i in $(seq 1 40); do ln mnt/links/target.bin "mnt/links/${long}_$i"; done
 umount mnt
 trap - EXIT
 fls -r -p -u img > fls.txt
@@ -645,17 +650,18 @@ TEST(RealImage, RecordsAndNamesMatchAnIndependentReader) {
         else
             lowRecords.insert(e.RecordNumber);
     }
-    // f1.txt to f300.txt, then docs, sub, empty dir, a.txt, a-link.txt, big.bin and 中文名.txt.
-    EXPECT_EQ(got.size(), 300u + 7u);
+    // f1.txt to f300.txt; docs, sub, empty dir, a.txt, a-link.txt, big.bin, 中文名.txt; links
+    // and the 41 names of target.bin.
+    EXPECT_EQ(got.size(), 300u + 7u + 1u + 41u);
     EXPECT_EQ(got, expected);
     // Only the record returned for the last request, at or below 36, can lie that low.
     EXPECT_LE(lowRecords.size(), 1u);
     EXPECT_TRUE(NonIncreasing(*volume));
 
     std::map<std::string, std::u16string> sizes = {
-        {"big.bin", u"4,883 KB"}, {"a.txt", u"0 KB"},    {"a-link.txt", u"0 KB"},
-        {"中文名.txt", u"2 KB"},  {"f300.txt", u"1 KB"}, {"docs", u""},
-        {"empty dir", u""},
+        {"big.bin", u"4,883 KB"}, {"a.txt", u"0 KB"},      {"a-link.txt", u"0 KB"},
+        {"中文名.txt", u"2 KB"},  {"f300.txt", u"1 KB"},   {"docs", u""},
+        {"empty dir", u""},       {"target.bin", u"7 KB"}, {std::string(100, 'L') + "_40", u"7 KB"},
     };
     std::size_t checked = 0;
     for (const FileEntry& e : volume->entries) {
@@ -665,6 +671,19 @@ TEST(RealImage, RecordsAndNamesMatchAnIndependentReader) {
         ++checked;
     }
     EXPECT_EQ(checked, sizes.size());
-    EXPECT_EQ(volume->FolderNames.size(), 3u);
+    EXPECT_EQ(volume->FolderNames.size(), 4u);
+
+    // The image must really hold extension records for the check above to cover them.
+    NtfsVolumeData data;
+    ASSERT_TRUE(source->volumeData(data));
+    std::vector<uint8_t> record(data.BytesPerFileRecordSegment);
+    std::size_t extensions = 0;
+    for (uint64_t n = data.MftValidDataLength / data.BytesPerFileRecordSegment, number = 0; n > 0;
+         n = number) {
+        uint64_t base = 0;
+        if (source->recordAtOrBelow(n - 1, number, record)) std::memcpy(&base, &record[0x20], 6);
+        if (base != 0) ++extensions;
+    }
+    EXPECT_GT(extensions, 0u);
     std::system(("rm -rf " + work).c_str());
 }
