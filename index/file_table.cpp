@@ -56,6 +56,30 @@ void WriteDigits(char16_t* out, int value, int count) {
     }
 }
 
+bool UnixSecondsOf(uint64_t filetime, int64_t& seconds) {
+    if (filetime < UnixEpochAsFiletime) return false;
+    uint64_t unsignedSeconds = (filetime - UnixEpochAsFiletime) / TicksPerSecond;
+    if (unsignedSeconds > static_cast<uint64_t>(LastConvertibleSecond)) return false;
+    seconds = static_cast<int64_t>(unsignedSeconds);
+    return true;
+}
+
+bool HasTimeText(const CivilTime& local) {
+    return local.year >= 0 && local.year <= 9999;
+}
+
+void WriteTimeText(const CivilTime& local, char16_t* text) {
+    WriteDigits(text, local.year, 4);
+    text[4] = u'-';
+    WriteDigits(text + 5, local.month, 2);
+    text[7] = u'-';
+    WriteDigits(text + 8, local.day, 2);
+    text[10] = u' ';
+    WriteDigits(text + 11, local.hour, 2);
+    text[13] = u':';
+    WriteDigits(text + 14, local.minute, 2);
+}
+
 }  // namespace
 
 int32_t TimeTextFormatter::OffsetOfHour(int64_t hour) {
@@ -84,7 +108,7 @@ int32_t TimeTextFormatter::OffsetOfHour(int64_t hour) {
 }
 
 int64_t TimeTextFormatter::MinuteKey(const CivilTime& local) {
-    if (local.year < 0 || local.year > 9999) return 0;
+    if (!HasTimeText(local)) return 0;
     return (((int64_t{local.year} * 13 + local.month) * 32 + local.day) * 24 + local.hour) * 60 +
            local.minute + 1;
 }
@@ -100,15 +124,7 @@ const char16_t* TimeTextFormatter::Intern(const CivilTime& local, int64_t minute
     InternedText* slot = FreeSlot(minute);
     if (slot->minute == 0) {
         char16_t text[FileEntry::TimeTextLength];
-        WriteDigits(text, local.year, 4);
-        text[4] = u'-';
-        WriteDigits(text + 5, local.month, 2);
-        text[7] = u'-';
-        WriteDigits(text + 8, local.day, 2);
-        text[10] = u' ';
-        WriteDigits(text + 11, local.hour, 2);
-        text[13] = u':';
-        WriteDigits(text + 14, local.minute, 2);
+        WriteTimeText(local, text);
         *slot = {minute, arena_.Store(std::u16string_view(text, FileEntry::TimeTextLength))};
         ++textCount_;
     }
@@ -130,10 +146,8 @@ TimeTextFormatter::InternedText* TimeTextFormatter::FreeSlot(int64_t minute) {
 }
 
 bool TimeTextFormatter::LocalTime(uint64_t filetime, CivilTime& local) {
-    if (filetime < UnixEpochAsFiletime) return false;
-    uint64_t unsignedSeconds = (filetime - UnixEpochAsFiletime) / TicksPerSecond;
-    if (unsignedSeconds > static_cast<uint64_t>(LastConvertibleSecond)) return false;
-    int64_t seconds = static_cast<int64_t>(unsignedSeconds);
+    int64_t seconds = 0;
+    if (!UnixSecondsOf(filetime, seconds)) return false;
     int32_t offset = OffsetOfHour(seconds / SecondsPerHour);
     if (offset != NotLinear) {
         local = CivilFromSeconds(seconds + offset);
@@ -162,11 +176,16 @@ void TimeTextFormatter::Texts(const uint64_t* filetimes, const char16_t** texts,
         texts[i] = minutes[i] != 0 ? Intern(locals[i], minutes[i]) : nullptr;
 }
 
+// One value: straight through the C library, no cache.
 std::u16string TimeTextFor(uint64_t filetime) {
-    TextArena arena;
-    TimeTextFormatter formatter(arena);
-    const char16_t* text = formatter.Text(filetime);
-    return text ? std::u16string(text, FileEntry::TimeTextLength) : std::u16string();
+    int64_t seconds = 0;
+    CivilTime local;
+    if (!UnixSecondsOf(filetime, seconds) || !ThePlatform().localTime(seconds, local) ||
+        !HasTimeText(local))
+        return std::u16string();
+    char16_t text[FileEntry::TimeTextLength];
+    WriteTimeText(local, text);
+    return std::u16string(text, FileEntry::TimeTextLength);
 }
 
 namespace {

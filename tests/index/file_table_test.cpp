@@ -88,6 +88,13 @@ TEST(TimeTextFor, LocalTimeInSeveralZones) {
     for (const Case& c : cases) {
         ScopedTimeZone zone(c.zone);
         EXPECT_EQ(TimeTextFor(c.filetime), c.text) << c.zone << " " << c.filetime;
+        // The cached formatter, warmed up on the hour before, must agree.
+        TextArena arena;
+        TimeTextFormatter formatter(arena);
+        formatter.Text(c.filetime - 3600 * 10000000ull);
+        const char16_t* text = formatter.Text(c.filetime);
+        EXPECT_EQ(text ? std::u16string(text, FileEntry::TimeTextLength) : u"", c.text)
+            << c.zone << " " << c.filetime;
     }
 }
 
