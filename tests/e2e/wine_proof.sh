@@ -273,8 +273,12 @@ exit_program() {
     wait "$program_shell"
     check "退出: exit status of wine" 0 "$?"
     if [ -n "${icon_x:-}" ]; then
-        sleep 0.5
-        check "退出: the tray icon is gone" 1 "$(tray_colours)"
+        for _ in $(seq 30); do
+            colours=$(tray_colours)
+            [ "$colours" = 1 ] && break
+            sleep 0.1
+        done
+        check "退出: the tray icon is gone" 1 "$colours"
     fi
 }
 
@@ -557,6 +561,82 @@ for name in "Skimlet计划.docx" "skim한글.txt"; do
 done
 shot "selection"
 
+# row_of NAME : the row index of NAME in the expected rows of the current list.
+row_of() { awk -F'\t' -v n="$1" '$3 == n { print NR - 1; exit }' "$run/expected-skim.tsv"; }
+# expect_message_box NAME TEXT : a message box "错误" with TEXT, which is then closed.
+expect_message_box() {
+    local box found=0 line
+    if ! ask waitfind 15000 "#32770" "错误" "$main_pid"; then
+        fail "$1: no message box"
+        return
+    fi
+    box=$answer
+    sleep 0.3
+    must children "$box"
+    for line in "${answer_lines[@]}"; do
+        [ "$(cut -f5 <<<"$line")" == "$2" ] && found=1
+    done
+    [ "$found" = 1 ] && pass || fail "$1: the message box does not say '$2'"
+    shot "message-box-${1%% *}"
+    must post "$box" 0x0111 1 0
+    for _ in $(seq 50); do
+        ask visible "$box" || break
+        [ "$answer" = 0 ] && break
+        sleep 0.1
+    done
+    barrier
+}
+# click_cell ROW COLUMN [BUTTON] [REPEAT] : a mouse click into a cell of the list.
+click_cell() {
+    local hx hw ry rh
+    must headerrect "$list" "$2"
+    read -r hx _ hw _ <<<"$answer"
+    must itemrect "$list" "$1"
+    read -r _ ry _ rh <<<"$answer"
+    must setforeground "$main"
+    xdotool mousemove $((hx + 20)) $((ry + rh / 2)) click --repeat "${4:-1}" --delay 80 "${3:-1}"
+    sleep 0.3
+    barrier
+}
+
+# The images hold no file contents for Wine's drive D, so every shell action fails.
+name_row=$(row_of "Skimlet计划.docx")
+notes_row=$(row_of "skimlet-notes.txt")
+# Before the click the status bar describes the row selected last.
+click_cell "$notes_row" 2
+status_text
+check "click in column 2 of a row: count text" "$(format_count "$(wc -l <"$run/expected-skim.tsv")") 个对象" "$answer"
+click_cell "$name_row" 0
+status_text
+IFS=$'\t' read -r -a field <<<"$(awk -v r=$((name_row + 1)) 'NR == r' "$run/expected-skim.tsv")"
+check "click in column 0 of a row: its description stays" \
+    "创建时间: ${field[6]},  修改时间: ${field[8]},  路径: ${field[10]}" "$answer"
+command 40028
+expect_message_box "打开文件 of a missing file" "无法打开文件"
+command 40029
+expect_message_box "打开路径 of a missing folder" "无法打开路径"
+click_cell "$name_row" 0 1 2
+expect_message_box "double click on a missing file" \
+    "该文件没有与之关联的应用来执行操作。请安装应用，若已经安装应用，请在“默认应用设置”页面中创建关联"
+# The row's context menu: the third item copies the path of the first selected row.
+click_cell "$notes_row" 0 3
+if ask waitfind 5000 "#32768" - "$main_pid"; then
+    pass
+    shot "context-menu"
+    xdotool key --delay 120 Down Down Down Return
+    sleep 0.3
+    barrier
+    expected_clip="${field[10]}\\skimlet-notes.txt"
+    for _ in $(seq 50); do
+        clip=$(timeout 5 xclip -o -selection clipboard 2>/dev/null)
+        [ "$clip" == "$expected_clip" ] && break
+        sleep 0.1
+    done
+    check "context menu 复制全路径+文件名" "$expected_clip" "$clip"
+else
+    fail "right click on a row: no context menu"
+fi
+
 section "tray"
 # The task bar draws the tray icons itself, from its right end, 20 pixels apart.
 must find Shell_TrayWnd
@@ -567,6 +647,15 @@ icon_y=$((ty + th / 2))
 tray_colours() {
     import -window root png:- 2>/dev/null |
         convert - -crop "16x16+$((icon_x - 8))+$((icon_y - 8))" +repage -format '%k' info:
+}
+# wait_tray_icon : the number of colours where the icon belongs, once the task bar has drawn it.
+wait_tray_icon() {
+    for _ in $(seq 30); do
+        colours=$(tray_colours)
+        [ "$colours" -gt 1 ] && return 0
+        sleep 0.1
+    done
+    return 1
 }
 # wait_visible VALUE : waits until the main window's visibility is VALUE (1 or 0).
 wait_visible() {
@@ -581,16 +670,14 @@ must post "$main" 0x0112 0xF020 0
 barrier
 wait_visible 0
 check "minimised: window hidden" 0 "$answer"
-colours=$(tray_colours)
-[ "$colours" -gt 1 ] && pass || fail "minimised: no tray icon ($colours colours where it belongs)"
+wait_tray_icon && pass || fail "minimised: no tray icon ($colours colours where it belongs)"
 shot "tray"
 xdotool mousemove "$icon_x" "$icon_y" click --repeat 2 --delay 80 1
 wait_visible 1
 check "tray icon double click: window shown" 1 "$answer"
 must iconic "$main"
 check "tray icon double click: not minimised" 0 "$answer"
-colours=$(tray_colours)
-[ "$colours" -gt 1 ] && pass || fail "restored: the tray icon should stay ($colours colours)"
+wait_tray_icon && pass || fail "restored: the tray icon should stay ($colours colours)"
 command 40003
 wait_visible 0
 check "关闭: window hidden" 0 "$answer"
