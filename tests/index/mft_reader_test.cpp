@@ -687,3 +687,29 @@ TEST(RealImage, RecordsAndNamesMatchAnIndependentReader) {
     EXPECT_GT(extensions, 0u);
     std::system(("rm -rf " + work).c_str());
 }
+
+TEST(RecordParse, AnyDamagedByteCostsAtMostItsOwnRecord) {
+    Bytes good = RecordBuilder()
+                     .StandardInformation(1, 2)
+                     .FileName(Root, u"LONGNA~1.TXT", 2)
+                     .FileName(Root, u"long name.txt", 1)
+                     .NonResidentData(5000, testntfs::EncodeRuns({{9, 2}}), 0, 1)
+                     .Plain();
+    // Bytes past the used size are never looked at.
+    std::size_t used = good[0x18] | good[0x19] << 8;
+    for (std::size_t at = 0; at < used; ++at) {
+        for (uint8_t value : {uint8_t{0x00}, uint8_t{0xFF}}) {
+            FakeVolume fake;
+            fake.validLength = 41 * 1024;
+            fake.records[40] = good;
+            fake.records[40][at] = value;
+            fake.records[39] = NamedFile(u"neighbour.txt");
+            VolumeEntries volume = ReadAll(fake);
+            ASSERT_FALSE(volume.entries.empty()) << at;
+            EXPECT_EQ(volume.entries.back().RecordNumber, 39u) << at;
+            EXPECT_EQ(volume.entries.back().Name(), u"neighbour.txt") << at;
+            for (const FileEntry& e : volume.entries) EXPECT_FALSE(e.Name().empty()) << at;
+            EXPECT_LE(volume.entries.size(), 3u) << at;
+        }
+    }
+}

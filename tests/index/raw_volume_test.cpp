@@ -543,3 +543,36 @@ TEST(RawVolume, DamagedVolumeStructuresFailTheVolume) {
         EXPECT_EQ(OpenImage(volume.image).has_value(), intact) << c.what;
     }
 }
+
+TEST(RawVolume, AnyDamagedByteOfRecordZeroFailsCleanlyOrStillAnswers) {
+    VolumeLayout layout;
+    layout.clusters = 96;
+    layout.mftRuns = {{16, 8}, {40, 8}};
+    layout.records[40] = RecordBuilder().FileName(5, u"kept").Protected();
+    testntfs::Volume volume = testntfs::MakeVolume(layout);
+    uint64_t recordZero = volume.recordPieces.at(0).front().first;
+    std::size_t opened = 0, refused = 0;
+    for (std::size_t at = 0; at < 1024; ++at) {
+        for (uint8_t flip : {uint8_t{0x01}, uint8_t{0x80}, uint8_t{0xFF}}) {
+            Bytes image = volume.image;
+            image[recordZero + at] ^= flip;
+            std::optional<VolumeSource> source = OpenImage(image);
+            if (!source) {
+                ++refused;
+                continue;
+            }
+            ++opened;
+            NtfsVolumeData data;
+            ASSERT_TRUE(source->volumeData(data));
+            Bytes record(data.BytesPerFileRecordSegment);
+            for (uint64_t n : {uint64_t{0}, uint64_t{39}, uint64_t{40}, uint64_t{1000}}) {
+                uint64_t number = 12345;
+                source->recordAtOrBelow(n, number, record);
+                EXPECT_LE(number, n) << at;
+            }
+        }
+    }
+    // Damage to the header, the runs or the bitmap refuses the volume; damage elsewhere does not.
+    EXPECT_GT(opened, 0u);
+    EXPECT_GT(refused, 0u);
+}
