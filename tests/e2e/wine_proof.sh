@@ -636,6 +636,25 @@ if ask waitfind 5000 "#32768" - "$main_pid"; then
 else
     fail "right click on a row: no context menu"
 fi
+# A right click below the rows shows the "视图    " menu; its "大小 排序" sorts as the menu bar's.
+must client "$list"
+read -r lx ly lw lh <<<"$answer"
+must setforeground "$main"
+xdotool mousemove $((lx + 100)) $((ly + lh - 40)) click 3
+if ask waitfind 5000 "#32768" - "$main_pid"; then
+    pass
+    shot "view-menu-below-rows"
+    xdotool key --delay 120 Down Down Down Down Return
+    sleep 0.3
+    barrier
+    expect view-menu-size --query skim --sort 4 --click 1 --click 3 --click 0 --sort 2
+    check_rows "大小 排序 from the menu below the rows" "$run/view-menu-size.tsv" size
+    check_headers "大小 排序 from the menu below the rows" 2 "▼"
+    menu_state 40008
+    check "大小 排序 is marked" checked "$answer"
+else
+    fail "right click below the rows: no menu"
+fi
 
 section "tray"
 # The task bar draws the tray icons itself, from its right end, 20 pixels apart.
