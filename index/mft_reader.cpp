@@ -153,10 +153,7 @@ VolumeEntries Walk::Assemble() {
     }
 
     std::size_t nameCount = 0;
-    for (const RecordFacts& facts : records_)
-        if (facts.base == 0) nameCount += facts.nameCount;
-    for (const RecordFacts& facts : records_)
-        if (facts.base != 0) nameCount += facts.nameCount;
+    for (const RecordFacts& facts : records_) nameCount += facts.nameCount;
     volume.entries.reserve(nameCount);
 
     std::vector<const NameFact*> recordNames;

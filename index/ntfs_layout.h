@@ -24,7 +24,6 @@ inline constexpr uint32_t FileNameType = 0x30;
 inline constexpr uint32_t DataType = 0x80;
 inline constexpr uint32_t BitmapType = 0xB0;
 inline constexpr uint8_t DosNamespace = 2;
-inline constexpr uint16_t RecordInUse = 0x0001;
 inline constexpr uint16_t FolderRecordFlags = 0x0003;
 // The update sequence protects the last two bytes of every 512-byte stride, whatever the sector
 // size of the volume.
