@@ -43,13 +43,14 @@ std::wstring Wide(const std::string& text) {
     return out;
 }
 
-// Control characters would break the line protocol; they are written as \xHH.
+// Control characters would break the line protocol; they are written as \u00XX, as skimlet-cli
+// writes them, so that the two outputs compare directly.
 std::wstring Printable(const std::wstring& text) {
     std::wstring out;
     for (wchar_t c : text) {
-        if (c < 0x20 || c == 0x7F) {
+        if (c < 0x20) {
             wchar_t escaped[8];
-            swprintf(escaped, 8, L"\\x%02X", static_cast<unsigned>(c));
+            swprintf(escaped, 8, L"\\u%04X", static_cast<unsigned>(c));
             out += escaped;
         } else {
             out += c;
@@ -80,7 +81,7 @@ void Fail(const std::wstring& text) {
 std::wstring WithoutLineBreaks(const std::wstring& text) {
     std::wstring out;
     for (wchar_t c : text)
-        out += c == L'\n' ? L"\\x0A" : c == L'\r' ? L"\\x0D" : std::wstring(1, c);
+        out += c == L'\n' ? L"\\u000A" : c == L'\r' ? L"\\u000D" : std::wstring(1, c);
     return out;
 }
 
