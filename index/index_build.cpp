@@ -21,11 +21,16 @@ void VolumeWorker(std::u16string devicePath, const VolumeOpener& open) {
     CategoryMap categories = BuildCategoryMap();
     ResolvePaths(*volume, devicePath, icons, categories);
     std::lock_guard<std::mutex> lock(TableLock);
-    // One volume's block is usually most of the table: grow to fit it rather than doubling.
-    std::size_t needed = ResultSet.size() + volume->entries.size();
-    if (needed > ResultSet.capacity())
-        ResultSet.reserve(std::max(needed, ResultSet.capacity() + ResultSet.capacity() / 2));
-    ResultSet.insert(ResultSet.end(), volume->entries.begin(), volume->entries.end());
+    if (ResultSet.empty()) {
+        // The first block to arrive becomes the ResultSet itself: no copy, no second page-in.
+        ResultSet = std::move(volume->entries);
+    } else {
+        // Grow to fit the block rather than doubling: it is usually a large part of the table.
+        std::size_t needed = ResultSet.size() + volume->entries.size();
+        if (needed > ResultSet.capacity())
+            ResultSet.reserve(std::max(needed, ResultSet.capacity() + ResultSet.capacity() / 2));
+        ResultSet.insert(ResultSet.end(), volume->entries.begin(), volume->entries.end());
+    }
     if (volume->texts) TableTexts.push_back(std::move(volume->texts));
 }
 

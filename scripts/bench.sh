@@ -8,7 +8,7 @@ image=${SKIMLET_BENCH_IMAGE:-$build/bench/bench-1m.img}
 
 # The image maker skips the work when the image is newer than the tool.
 if [ -x scripts/make-bench-image.sh ]; then
-    scripts/make-bench-image.sh "$image"
+    BUILD=$(realpath "$build") scripts/make-bench-image.sh "$image"
 fi
 if [ ! -r "$image" ]; then
     echo "note: no bench image at $image; image benchmarks will be skipped" >&2
