@@ -70,3 +70,4 @@ else
     echo "Close the window to end."
     wait "$program" || true
 fi
+[ -n "$main" ]
