@@ -425,7 +425,7 @@ export_via_dialog "$run/export-all.csv" ""
 check_files "导出 of the whole table" "$run/expected-all.csv" "$run/export-all.csv"
 
 section "queries"
-for query in report skim "d: 报告" 照片 "旅行" "nothing-matches-this"; do
+for query in report skim SKIM "d: 报告" 照片 "旅行" "nothing-matches-this"; do
     type_query "$query"
     expect "query-$query" --query "$query"
     status_text
@@ -515,6 +515,25 @@ expect click-created --query re --sort 4 --click 1 --click 3
 check_rows "header click 创建时间 after 路径" "$run/click-created.tsv" created
 check_headers "header click 创建时间 after 路径" 3 "▼"
 shot "sorted-created"
+# Selecting a row describes it in the status bar; a folder text is cut to 99 characters there.
+long_row=""
+i=0
+while IFS=$'\t' read -r _ folder _ created modified; do
+    if [ "${#folder}" -gt 99 ]; then
+        long_row=$i
+        break
+    fi
+    i=$((i + 1))
+done <"$run/header click 创建时间 after 路径.shown"
+if [ -n "$long_row" ]; then
+    must select "$list" "$long_row"
+    barrier
+    status_text
+    check "selecting a row with a long folder: description" \
+        "创建时间: $created,  修改时间: $modified,  路径: ${folder:0:99}" "$answer"
+else
+    fail "no row with a folder text longer than 99 characters in the result of 're'"
+fi
 
 section "export after a sort"
 type_query "skim"
@@ -716,6 +735,17 @@ for size in "700 400" "1400 900"; do
     nw=$((w < ww ? w : ww))
     nh=$((h < wh ? h : wh))
     check "窗口居中 from ${w}x${h}" "$((wl + (ww - nw) / 2)) $((wt + (wh - nh) / 2)) $nw $nh" "$answer"
+    # The layout follows the size: query box 30 high on top, the list below it, 27 pixels left
+    # to the status bar.
+    must client "$main"
+    read -r cx cy cw ch <<<"$answer"
+    must rect "$edit"
+    check "layout at ${nw}x${nh}: query box" "$cx $cy $cw 30" "$answer"
+    must rect "$list"
+    check "layout at ${nw}x${nh}: result list" "$cx $((cy + 30)) $cw $((ch - 57))" "$answer"
+    must rect "$statusbar"
+    read -r _ sy _ sh <<<"$answer"
+    check "layout at ${nw}x${nh}: status bar at the bottom" "$((cy + ch))" "$((sy + sh))"
 done
 must move "$main" 100 100 890 500
 shot "centred"
