@@ -555,6 +555,11 @@ gbk_text() {
     done
     printf '%s' "$out"
 }
+# Wine hands X the whole memory block of CF_TEXT, also what follows the terminating zero, where
+# the system stops; so the text ends at the first zero.
+read_clipboard_text() {
+    clip=$(timeout 5 xclip -o -selection clipboard 2>/dev/null | tr '\0' '\n' | head -n 1)
+}
 for name in "Skimlet计划.docx" "skim한글.txt"; do
     row=$(awk -F'\t' -v n="$name" '$3 == n { print NR - 1; exit }' "$run/expected-skim.tsv")
     if [ -z "$row" ]; then
@@ -572,7 +577,7 @@ for name in "Skimlet计划.docx" "skim한글.txt"; do
     expected_clip=$(gbk_text "${field[10]}\\${field[2]}")
     clip=""
     for _ in $(seq 50); do
-        clip=$(timeout 5 xclip -o -selection clipboard 2>/dev/null)
+        read_clipboard_text
         [ "$clip" == "$expected_clip" ] && break
         sleep 0.1
     done
@@ -647,7 +652,7 @@ if ask waitfind 5000 "#32768" - "$main_pid"; then
     barrier
     expected_clip="${field[10]}\\skimlet-notes.txt"
     for _ in $(seq 50); do
-        clip=$(timeout 5 xclip -o -selection clipboard 2>/dev/null)
+        read_clipboard_text
         [ "$clip" == "$expected_clip" ] && break
         sleep 0.1
     done
