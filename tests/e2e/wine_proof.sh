@@ -239,9 +239,11 @@ menu_state() {
     answer=${answer%%,*}
 }
 
-# start_program : starts Skimlet.exe and finds its window and controls.
+# start_program [FOLDER EXE] : starts the program (Skimlet.exe of $run/bin unless given) and finds
+# its window and controls.
 start_program() {
-    (cd "$run/bin" && exec wine Skimlet.exe >"$run/program.out" 2>&1) &
+    local folder=${1:-$run/bin} file=${2:-Skimlet.exe}
+    (cd "$folder" && exec wine "$file" >"$run/program.out" 2>&1) &
     program_pids+=($!)
     program_shell=$!
     must waitfind 60000 CreateChildWindow
@@ -827,7 +829,10 @@ probe_pid=""
 "$repo/scripts/wine-prefix.sh" "$prefix" D="$run/docs.img" E="$run/second.img" \
     >"$run/prefix2.log" 2>&1 || { cat "$run/prefix2.log" && exit 1; }
 start_probe
-start_program
+# This time under another name, in a folder without Skimlet.exe.
+mkdir -p "$run/renamed"
+cp "$exe" "$run/renamed/Renamed.exe"
+start_program "$run/renamed" Renamed.exe
 if wait_status '耗时' 120; then pass; else fail "two drives: no finished-load text ($answer)"; fi
 # The table holds one block per volume in the order in which their readers finished, so the
 # expected rows are skimlet-cli's rows of each volume alone, put in the order the list shows.
@@ -863,6 +868,15 @@ done
 click_header 0
 expect two-click-name --query 音乐 --click 0
 check_rows "two drives: header click 名称" "$run/two-click-name.tsv" name
+# Without a Skimlet.exe to find, "新建搜索窗口" starts nothing and only writes its diagnostic line.
+command 40001
+if ask waitfind 3000 CreateChildWindow - - "$main_pid"; then
+    fail "新建搜索窗口 under another name: a window appeared"
+else
+    pass
+fi
+check "新建搜索窗口 under another name: diagnostic line" "CreateProcess failed (2)." \
+    "$(grep -a 'CreateProcess' "$run/program.out" | tr -d '\r')"
 exit_program
 
 finish
