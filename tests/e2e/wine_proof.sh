@@ -774,9 +774,9 @@ for size in "700 400" "1400 900"; do
     must rect "$statusbar"
     read -r _ sy _ sh <<<"$answer"
     check "layout at ${nw}x${nh}: status bar at the bottom" "$((cy + ch))" "$((sy + sh))"
+    shot "centred-from-${w}x${h}"
 done
 must move "$main" 100 100 890 500
-shot "centred"
 
 section "new search window"
 must rect "$main"
