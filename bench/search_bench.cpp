@@ -262,6 +262,7 @@ BENCHMARK_CAPTURE(BM_Keystroke, drive_ab_not_cd, u"d:  ab !cd", false)
 BENCHMARK_CAPTURE(BM_Keystroke, empty, u"", false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Keystroke, chinese, u"报告", false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Keystroke, wildcard, u"img*.jpg", false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Keystroke, suffix, u"*.pdf", false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Keystroke, one_letter, u"e", false)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FirstSearchAfterPublish)->Unit(benchmark::kMillisecond)->Iterations(4);
 BENCHMARK_CAPTURE(BM_GrepCount, report, "report")->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -90,7 +90,7 @@ class FolderIndex {
 void Build(FoldedTable& out, const std::vector<FileEntry>& table) {
     // Cleared rather than replaced, so a rebuild reuses the memory it already has.
     const std::size_t count = table.size();
-    std::size_t nameUnits = 0;
+    std::size_t nameUnits = 1;
     for (const FileEntry& entry : table) nameUnits += entry.Name().size() + 1;
     out.names.resize(nameUnits);
     out.nameStart.resize(count + 1);
@@ -105,6 +105,7 @@ void Build(FoldedTable& out, const std::vector<FileEntry>& table) {
     std::size_t lastLength = 0;
     uint32_t lastFolder = 0;
     char16_t* write = out.names.data();
+    *write++ = u' ';
     for (std::size_t i = 0; i < count; ++i) {
         const FileEntry& entry = table[i];
         out.nameStart[i] = static_cast<uint32_t>(write - out.names.data());

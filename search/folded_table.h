@@ -10,8 +10,9 @@
 #include "index/file_entry.h"
 
 struct FoldedTable {
-    // Folded names, each followed by a space. A term never holds a space, so a match found in
-    // this buffer always lies inside one name.
+    // Folded names, each preceded and followed by a space. A term never holds a space, so a
+    // match of a term found in this buffer lies inside one name, and a space and a text find
+    // the names that begin with that text.
     std::vector<char16_t> names;
     std::vector<uint32_t> nameStart;  // one per entry, plus the end of the buffer
     std::vector<int32_t> category;

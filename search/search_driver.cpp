@@ -90,13 +90,27 @@ std::size_t RunSearch(std::u16string_view queryText) {
 
     bool impossible = false;
     bool anyDrive = false;
+    // The longest text is likely the rarest, so its occurrences drive the scan: a plain term, or
+    // a wildcard's prefix behind the space before each name or its suffix before the space after.
     const QueryTerm* scanned = nullptr;
+    std::u16string needle;
     for (const QueryTerm& term : query) {
         if (term.kind == TermKind::Exclusion && term.text.empty()) impossible = true;
         if (term.kind == TermKind::Drive) anyDrive = true;
-        // The longest plain term is likely the rarest, so its occurrences drive the scan.
-        if (term.kind == TermKind::Plain && (!scanned || term.text.size() > scanned->text.size())) {
+        if (term.kind == TermKind::Plain && term.text.size() > needle.size()) {
             scanned = &term;
+            needle = term.text;
+        }
+        if (term.kind == TermKind::Wildcard) {
+            if (!term.prefix.empty() && term.prefix.size() + 1 > needle.size()) {
+                scanned = nullptr;
+                needle = u' ' + term.prefix;
+            }
+            // Suffixes are mostly extensions, shared by many names; a prefix is the better guide.
+            if (term.prefix.empty() && term.suffix.size() + 1 > needle.size()) {
+                scanned = nullptr;
+                needle = term.suffix + u' ';
+            }
         }
     }
 
@@ -112,12 +126,15 @@ std::size_t RunSearch(std::u16string_view queryText) {
         if (anyDrive) MarkFolders(columns, query, folderPasses);
         const EntryTest test{columns, query, scanned, anyDrive ? &folderPasses : nullptr};
         const std::size_t count = columns.EntryCount();
-        if (scanned) {
+        if (!needle.empty()) {
+            // A match may begin at the space before a name; the name is the one after it. A
+            // wildcard found this way is tested again in full, as a space may stand inside a name.
             const std::u16string_view all(columns.names.data(), columns.names.size());
+            const std::size_t inName = needle.front() == u' ' ? 1 : 0;
             std::size_t entry = 0;
-            for (std::size_t pos = FindUnits(all, scanned->text); pos != std::u16string_view::npos;
-                 pos = FindUnits(all, scanned->text, columns.nameStart[entry + 1])) {
-                entry = columns.EntryAt(pos, entry);
+            for (std::size_t pos = FindUnits(all, needle); pos != std::u16string_view::npos;
+                 pos = FindUnits(all, needle, columns.nameStart[entry + 1] - 1)) {
+                entry = columns.EntryAt(pos + inName, entry);
                 if (test.Holds(entry)) hits.push_back(static_cast<uint32_t>(entry));
             }
         } else {
