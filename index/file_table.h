@@ -18,8 +18,8 @@ std::u16string TimeTextFor(uint64_t filetime);
 
 // TimeTextFor for a whole volume. Asking the C library per entry is far too slow for millions
 // of entries, so the local offset is asked once per UTC hour and the digits are written here;
-// texts are interned in `arena`, as many entries share a minute. The time zone is read at
-// construction time and through the cache's life, so one formatter serves one build.
+// texts are interned in `arena`, as many entries share a minute. Offsets are kept for the
+// formatter's life and a later change of the time zone is not seen: one formatter, one build.
 class TimeTextFormatter {
   public:
     explicit TimeTextFormatter(TextArena& arena) : arena_(arena) {}
