@@ -107,7 +107,8 @@ std::size_t RunSearch(std::u16string_view queryText) {
                 needle = u' ' + term.prefix;
             }
             // Suffixes are mostly extensions, shared by many names; a prefix is the better guide.
-            if (term.prefix.empty() && term.suffix.size() + 1 > needle.size()) {
+            if (term.prefix.empty() && !term.suffix.empty() &&
+                term.suffix.size() + 1 > needle.size()) {
                 scanned = nullptr;
                 needle = term.suffix + u' ';
             }
