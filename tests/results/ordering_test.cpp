@@ -70,14 +70,14 @@ TEST(SizeKey, ReadsTheTextLikeTheCLibrary) {
 
 struct PairCase {
     RowOrdering ordering;
-    RowSpec a;
-    RowSpec b;
+    RowFields a;
+    RowFields b;
     bool before;
 };
 
 TEST(Orderings, Pairs) {
-    const RowSpec folderB{u"b", u"C:", 1, u"", 5, 10, 10};
-    const RowSpec fileA{u"a", u"C:", 0, u"1 KB", 8, 20, 20};
+    const RowFields folderB{u"b", u"C:", 1, u"", 5, 10, 10};
+    const RowFields fileA{u"a", u"C:", 0, u"1 KB", 8, 20, 20};
     const PairCase cases[] = {
         // folders before files in every Up ordering, whatever the key
         {NameUp, folderB, fileA, true},
@@ -131,7 +131,7 @@ TEST(Orderings, Pairs) {
     }
 }
 
-std::vector<RowSpec> RandomSpecs(std::mt19937& random, std::size_t count) {
+std::vector<RowFields> RandomRows(std::mt19937& random, std::size_t count) {
     // Long shared prefixes and U+0000 units reach past the first key chunks of the name sort.
     const std::u16string pieces[] = {u"a",
                                      u"A",
@@ -146,14 +146,14 @@ std::vector<RowSpec> RandomSpecs(std::mt19937& random, std::size_t count) {
                                      u"IMG_2023_0512_",
                                      u"\xFFFF"};
     const std::size_t pieceCount = sizeof(pieces) / sizeof(pieces[0]);
-    std::vector<RowSpec> specs;
+    std::vector<RowFields> fieldList;
     for (std::size_t i = 0; i < count; ++i) {
-        RowSpec spec;
+        RowFields fields;
         int parts = static_cast<int>(random() % 8);
-        for (int p = 0; p <= parts; ++p) spec.name += pieces[random() % pieceCount];
-        spec.folder = u"C:";
-        spec.isFolder = random() % 4 == 0;
-        if (!spec.isFolder) {
+        for (int p = 0; p <= parts; ++p) fields.name += pieces[random() % pieceCount];
+        fields.folder = u"C:";
+        fields.isFolder = random() % 4 == 0;
+        if (!fields.isFolder) {
             const uint64_t sizes[] = {0, 1, 999, 1000, 4883, 2147483648ull, 99999999999ull};
             std::string digits = std::to_string(sizes[random() % 7]);
             std::string grouped;
@@ -161,19 +161,19 @@ std::vector<RowSpec> RandomSpecs(std::mt19937& random, std::size_t count) {
                 if (d > 0 && (digits.size() - d) % 3 == 0) grouped += ',';
                 grouped += digits[d];
             }
-            spec.sizeText = FromUtf8(grouped + " KB");
+            fields.sizeText = FromUtf8(grouped + " KB");
         }
-        spec.created = random() % 6;
-        spec.modified = random() % 2 ? random() % 6 : (1ull << 63) + random() % 3;
-        specs.push_back(spec);
+        fields.created = random() % 6;
+        fields.modified = random() % 2 ? random() % 6 : (1ull << 63) + random() % 3;
+        fieldList.push_back(fields);
     }
-    return specs;
+    return fieldList;
 }
 
 TEST(Orderings, DownMirrorsUpAndEachIsAStrictOrder) {
     std::mt19937 random(7);
     RowMaker maker;
-    std::vector<FileEntry> rows = maker.MakeAll(RandomSpecs(random, 60));
+    std::vector<FileEntry> rows = maker.MakeAll(RandomRows(random, 60));
     const std::pair<RowOrdering, RowOrdering> mirrors[] = {{NameUp, NameDown},
                                                            {SizeUp, SizeDown},
                                                            {CreatedUp, CreatedDown},
@@ -218,7 +218,7 @@ TEST(SortResults, SortsByEveryOrderingLikeThePredicate) {
     std::mt19937 random(99);
     RowMaker maker;
     for (std::size_t count : {0u, 1u, 2u, 17u, 500u, 5000u}) {
-        std::vector<FileEntry> rows = maker.MakeAll(RandomSpecs(random, count));
+        std::vector<FileEntry> rows = maker.MakeAll(RandomRows(random, count));
         for (const NamedOrdering& o : Orderings) {
             SCOPED_TRACE(std::string(o.name) + " " + std::to_string(count));
             ResultSet = rows;
@@ -422,9 +422,9 @@ TEST(HeaderTexts, NeutralAndMarked) {
 
 TEST(CellText, ColumnsShowTheStoredTexts) {
     RowMaker maker;
-    RowSpec spec{u"notes.txt",        u"C:\\docs",        0, u"1,234 KB", 3, 1, 2,
-                 u"2024-05-01 09:30", u"2024-05-02 10:00"};
-    FileEntry row = maker.Make(spec);
+    RowFields fields{u"notes.txt",        u"C:\\docs",        0, u"1,234 KB", 3, 1, 2,
+                     u"2024-05-01 09:30", u"2024-05-02 10:00"};
+    FileEntry row = maker.Make(fields);
     const char* expected[] = {"notes.txt", "C:\\docs", "1,234 KB", "2024-05-01 09:30",
                               "2024-05-02 10:00"};
     for (int column = 0; column < ColumnCount; ++column) {

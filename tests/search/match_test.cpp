@@ -133,9 +133,9 @@ TEST_F(MatchEntryTest, TypeFilterComesFirst) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.filter << " " << c.category << " " << ToUtf8(c.query));
-        RowSpec spec{u"ab.txt", u"C:"};
-        spec.category = c.category;
-        FileEntry entry = maker_.Make(spec);
+        RowFields fields{u"ab.txt", u"C:"};
+        fields.category = c.category;
+        FileEntry entry = maker_.Make(fields);
         TypeFilter = c.filter;
         EXPECT_EQ(MatchEntry(entry, ParseQuery(c.query)), c.hit);
     }

@@ -145,13 +145,13 @@ TEST(RunSearchAgreement, MatchesEntryByEntryTesting) {
     };
     std::vector<std::u16string> folders = {
         u"C:", u"D:", u"D:\\ab", u"c:\\x:y", u"E:\\报告\\A b", u"D:\\d：x"};
-    std::vector<RowSpec> specs;
+    std::vector<RowFields> fieldList;
     for (int i = 0; i < 3000; ++i) {
-        RowSpec spec{randomText(6), folders[random() % folders.size()]};
-        spec.category = 1 + static_cast<int32_t>(random() % 8);
-        specs.push_back(spec);
+        RowFields fields{randomText(6), folders[random() % folders.size()]};
+        fields.category = 1 + static_cast<int32_t>(random() % 8);
+        fieldList.push_back(fields);
     }
-    FileTable = maker.MakeAll(specs);
+    FileTable = maker.MakeAll(fieldList);
     const std::vector<std::u16string> termPieces = {u"a",  u"b",   u"ab",  u"!a", u"!",    u"*",
                                                     u"a*", u"*b",  u"a*b", u"d:", u"c:",   u"d：",
                                                     u"报", u"!报", u"x.",  u"é",  u"d:\\a"};

@@ -8,7 +8,7 @@
 
 #include "index/file_entry.h"
 
-struct RowSpec {
+struct RowFields {
     std::u16string name = {};
     std::u16string folder = {};
     uint8_t isFolder = 0;
@@ -23,20 +23,21 @@ struct RowSpec {
 // Owns the texts of the entries it makes; it must outlive them.
 class RowMaker {
   public:
-    FileEntry Make(const RowSpec& spec) {
+    FileEntry Make(const RowFields& fields) {
         FileEntry entry;
-        entry.SetOwnTexts(arena_, spec.name, spec.isFolder ? u"ISDIR" : u"TXT", spec.sizeText);
-        entry.SetFolderPath(arena_.Store(spec.folder), spec.folder.size());
-        entry.SetTimeTexts(TimeText(spec.createdText), TimeText(spec.modifiedText));
-        entry.IsFolder = spec.isFolder;
-        entry.Category = spec.category;
-        entry.Created = spec.created;
-        entry.Modified = spec.modified;
+        entry.SetOwnTexts(arena_, fields.name, fields.isFolder ? u"ISDIR" : u"TXT",
+                          fields.sizeText);
+        entry.SetFolderPath(arena_.Store(fields.folder), fields.folder.size());
+        entry.SetTimeTexts(TimeText(fields.createdText), TimeText(fields.modifiedText));
+        entry.IsFolder = fields.isFolder;
+        entry.Category = fields.category;
+        entry.Created = fields.created;
+        entry.Modified = fields.modified;
         return entry;
     }
-    std::vector<FileEntry> MakeAll(const std::vector<RowSpec>& specs) {
+    std::vector<FileEntry> MakeAll(const std::vector<RowFields>& fieldList) {
         std::vector<FileEntry> rows;
-        for (const RowSpec& spec : specs) rows.push_back(Make(spec));
+        for (const RowFields& fields : fieldList) rows.push_back(Make(fields));
         return rows;
     }
 
