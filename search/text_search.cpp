@@ -55,7 +55,14 @@ __attribute__((target("avx2"))) std::size_t ScanAvx2(const char16_t* data, std::
     return std::u16string_view::npos;
 }
 
-const bool HasAvx2 = __builtin_cpu_supports("avx2");
+// Asked on first use: a static initializer could run before the processor features are read.
+bool HasAvx2() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
 #endif
 
 }  // namespace
@@ -70,7 +77,7 @@ std::size_t FindUnits(std::u16string_view text, std::u16string_view needle, std:
     const std::size_t lastStart = text.size() - length;
     std::size_t i = from;
 #if defined(SKIMLET_HAVE_AVX2_SCAN)
-    if (HasAvx2) {
+    if (HasAvx2()) {
         const std::size_t found = ScanAvx2(data, from, lastStart, needle, i);
         if (found != std::u16string_view::npos) return found;
     }
