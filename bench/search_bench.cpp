@@ -21,6 +21,7 @@
 #include "index/raw_volume.h"
 #include "results/export.h"
 #include "results/ordering.h"
+#include "search/folded_table.h"
 #include "search/match.h"
 #include "search/search_driver.h"
 
@@ -185,6 +186,12 @@ void BM_Keystroke(benchmark::State& state, const char16_t* query, bool fromImage
     }
     TypeFilter = 0;
     if (!fromImage) state.counters["first_search_ms"] = FirstSearchMs;
+    const FoldedTable& columns = FoldedColumns(FileTable);
+    state.counters["columns_MB"] =
+        static_cast<double>(columns.names.capacity() * 2 + columns.nameStart.capacity() * 4 +
+                            columns.category.capacity() * 4 + columns.folderOf.capacity() * 4 +
+                            columns.folders.capacity() * 2 + columns.folderStart.capacity() * 4) /
+        1e6;
     std::size_t hits = 0;
     for (auto _ : state) {
         hits = RunSearch(query);
