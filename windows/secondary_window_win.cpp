@@ -34,15 +34,15 @@ void ReleaseKeptObjects(HWND window) {
     }
 }
 
-void CreateControls(HWND parent, const ControlSpec* specs, int count) {
+void CreateControls(HWND parent, const ControlSpec* items, int count) {
     auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE));
     for (int i = 0; i < count; ++i) {
-        const ControlSpec& spec = specs[i];
+        const ControlSpec& item = items[i];
         HWND control = CreateWindowExW(
-            0, spec.className, spec.text, spec.style, spec.x, spec.y, spec.width, spec.height,
-            parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
-        if (control == nullptr || spec.fontSlot == DefaultFont) continue;
-        if (HGDIOBJ font = KeptObject(parent, spec.fontSlot)) {
+            0, item.className, item.text, item.style, item.x, item.y, item.width, item.height,
+            parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)), instance, nullptr);
+        if (control == nullptr || item.fontSlot == DefaultFont) continue;
+        if (HGDIOBJ font = KeptObject(parent, item.fontSlot)) {
             SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         }
     }

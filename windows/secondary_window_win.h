@@ -35,7 +35,7 @@ void ReleaseKeptObjects(HWND window);
 
 // Creates the controls in table order and gives each one with a kept font that font, without
 // redrawing. A control that cannot be created is left out.
-void CreateControls(HWND parent, const ControlSpec* specs, int count);
+void CreateControls(HWND parent, const ControlSpec* items, int count);
 
 // The brush of the system window colour that the labels are painted with.
 LRESULT WindowColourBrush();
