@@ -139,38 +139,17 @@ class RowWriter {
     // UTF-8; code units below U+0020 as \u00XX so that a row stays one line of TAB-separated
     // fields, and an unpaired surrogate as U+FFFD.
     void Text(std::u16string_view text) {
+        std::size_t start = 0;
         for (std::size_t i = 0; i < text.size(); ++i) {
-            uint32_t c = text[i];
-            if (c < 0x20) {
-                static const char Hex[] = "0123456789ABCDEF";
-                buffer_ += "\\u00";
-                buffer_.push_back(Hex[c >> 4]);
-                buffer_.push_back(Hex[c & 15]);
-                continue;
-            }
-            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-                text[i + 1] <= 0xDFFF) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-                ++i;
-            } else if (c >= 0xD800 && c <= 0xDFFF) {
-                c = 0xFFFD;
-            }
-            if (c < 0x80) {
-                buffer_.push_back(static_cast<char>(c));
-            } else if (c < 0x800) {
-                buffer_.push_back(static_cast<char>(0xC0 | (c >> 6)));
-                buffer_.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-            } else if (c < 0x10000) {
-                buffer_.push_back(static_cast<char>(0xE0 | (c >> 12)));
-                buffer_.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-                buffer_.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-            } else {
-                buffer_.push_back(static_cast<char>(0xF0 | (c >> 18)));
-                buffer_.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-                buffer_.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-                buffer_.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-            }
+            if (text[i] >= 0x20) continue;
+            static const char Hex[] = "0123456789ABCDEF";
+            AppendUtf8(buffer_, text.substr(start, i - start));
+            buffer_ += "\\u00";
+            buffer_.push_back(Hex[text[i] >> 4]);
+            buffer_.push_back(Hex[text[i] & 15]);
+            start = i + 1;
         }
+        AppendUtf8(buffer_, text.substr(start));
     }
 
     void Tab() { buffer_.push_back('\t'); }

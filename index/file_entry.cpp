@@ -26,7 +26,9 @@ char16_t* TextArena::Reserve(std::size_t units) {
     return out;
 }
 
-const char16_t* TextArena::Store(std::u16string_view text) { return Store(text, {}, {}); }
+const char16_t* TextArena::Store(std::u16string_view text) {
+    return Store(text, {}, {});
+}
 
 const char16_t* TextArena::Store(std::u16string_view first, std::u16string_view second,
                                  std::u16string_view third) {
@@ -84,9 +86,7 @@ std::u16string FormatCount(int64_t value) {
     return text;
 }
 
-std::string ToUtf8(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size());
+void AppendUtf8(std::string& out, std::u16string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         uint32_t c = text[i];
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
@@ -112,6 +112,12 @@ std::string ToUtf8(std::u16string_view text) {
             out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
         }
     }
+}
+
+std::string ToUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    AppendUtf8(out, text);
     return out;
 }
 
@@ -122,7 +128,11 @@ std::u16string FromUtf8(std::string_view text) {
     while (i < text.size()) {
         unsigned char b = static_cast<unsigned char>(text[i]);
         uint32_t c = 0xFFFD;
-        std::size_t extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : 9;
+        std::size_t extra = b < 0x80         ? 0
+                            : (b >> 5) == 6  ? 1
+                            : (b >> 4) == 14 ? 2
+                            : (b >> 3) == 30 ? 3
+                                             : 9;
         if (extra == 0) {
             c = b;
         } else if (extra <= 3 && i + extra < text.size()) {

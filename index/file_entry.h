@@ -12,13 +12,13 @@
 // the arena's lifetime; an entry refers to its texts instead of owning them, so copying an entry
 // (into the ResultSet, by a sort) never copies text.
 class TextArena {
-public:
+  public:
     const char16_t* Store(std::u16string_view text);
     const char16_t* Store(std::u16string_view first, std::u16string_view second,
                           std::u16string_view third);
     std::size_t BytesUsed() const { return bytesUsed_; }
 
-private:
+  private:
     char16_t* Reserve(std::size_t units);
     std::vector<std::unique_ptr<char16_t[]>> chunks_;
     char16_t* next_ = nullptr;
@@ -67,7 +67,7 @@ struct FileEntry {
     int32_t Category = 0;
     uint8_t IsFolder = 0;
 
-private:
+  private:
     static std::u16string_view TimeText(const char16_t* text) {
         return text ? std::u16string_view(text, TimeTextLength) : std::u16string_view();
     }
@@ -95,8 +95,11 @@ extern std::mutex TableLock;
 // Decimal text with a comma before every group of three digits counted from the right.
 std::u16string FormatCount(int64_t value);
 std::u16string FormatCount(uint64_t value);
-inline std::u16string FormatCount(int value) { return FormatCount(static_cast<int64_t>(value)); }
+inline std::u16string FormatCount(int value) {
+    return FormatCount(static_cast<int64_t>(value));
+}
 
 // UTF-16 <-> UTF-8 helpers for the native tools and tests; invalid units become U+FFFD.
 std::string ToUtf8(std::u16string_view text);
+void AppendUtf8(std::string& out, std::u16string_view text);
 std::u16string FromUtf8(std::string_view text);

@@ -4,7 +4,12 @@
 
 void OpenSecondaryWindow(HWND mainWindow, const wchar_t* className, WNDPROC procedure,
                          const wchar_t* title, int width, int height) {
-    EnableWindow(mainWindow, FALSE);
+    OpenModalWindow(mainWindow, mainWindow, className, procedure, title, width, height);
+}
+
+void OpenModalWindow(HWND disabledWindow, HWND owner, const wchar_t* className, WNDPROC procedure,
+                     const wchar_t* title, int width, int height) {
+    EnableWindow(disabledWindow, FALSE);
     HINSTANCE instance = GetModuleHandleW(nullptr);
 
     // From the second opening on this fails because the class exists; the existing one serves.
@@ -18,15 +23,15 @@ void OpenSecondaryWindow(HWND mainWindow, const wchar_t* className, WNDPROC proc
     const Placement place = CenteredOnScreen(GetSystemMetrics(SM_CXSCREEN),
                                              GetSystemMetrics(SM_CYSCREEN), width, height);
     HWND window = CreateWindowExW(0, className, title, WS_SYSMENU, place.x, place.y, place.width,
-                                  place.height, mainWindow, nullptr, instance, nullptr);
+                                  place.height, owner, nullptr, instance, nullptr);
     if (window == nullptr) {
         MessageBoxW(nullptr, L"创建窗口失败!", L"错误", MB_ICONERROR);
-        EnableWindow(mainWindow, TRUE);
+        EnableWindow(disabledWindow, TRUE);
         return;
     }
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
-    RunModalLoop(mainWindow);
+    RunModalLoop(disabledWindow);
 }
 
 void RunModalLoop(HWND disabledWindow) {

@@ -7,4 +7,8 @@
 
 void OpenSecondaryWindow(HWND mainWindow, const wchar_t* className, WNDPROC procedure,
                          const wchar_t* title, int width, int height);
+// The same over any window: `disabledWindow` is disabled while the new window, owned by `owner`
+// (which may be none), is open, then enabled and brought to the foreground again.
+void OpenModalWindow(HWND disabledWindow, HWND owner, const wchar_t* className, WNDPROC procedure,
+                     const wchar_t* title, int width, int height);
 void RunModalLoop(HWND disabledWindow);

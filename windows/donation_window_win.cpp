@@ -57,30 +57,9 @@ void PaintQRcode(HWND window) {
 }  // namespace
 
 void OpenQRcodeWindow(HWND donationWindow) {
-    EnableWindow(donationWindow, FALSE);
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = QRcodeWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = L"QRcodeWindow";
-    // Fails from the second opening on, because the class exists; the existing class serves.
-    RegisterClassW(&windowClass);
-
-    // No owner: the window stands on its own, and the modal loop below keeps the others disabled.
-    HWND qrcodeWindow =
-        CreateWindowExW(0, L"QRcodeWindow", L"二维码捐赠", WS_SYSMENU,
-                        (GetSystemMetrics(SM_CXSCREEN) - QRcodeWindowWidth) / 2,
-                        (GetSystemMetrics(SM_CYSCREEN) - QRcodeWindowHeight) / 2, QRcodeWindowWidth,
-                        QRcodeWindowHeight, nullptr, nullptr, instance, nullptr);
-    if (qrcodeWindow == nullptr) {
-        MessageBoxW(nullptr, L"创建窗口失败!", L"错误", MB_ICONERROR);
-        EnableWindow(donationWindow, TRUE);
-        return;
-    }
-    ShowWindow(qrcodeWindow, SW_SHOW);
-    UpdateWindow(qrcodeWindow);
-    RunModalLoop(donationWindow);
+    // No owner: the window stands on its own, and the modal loop keeps the others disabled.
+    OpenModalWindow(donationWindow, nullptr, L"QRcodeWindow", QRcodeWindowProc, L"二维码捐赠",
+                    QRcodeWindowWidth, QRcodeWindowHeight);
 }
 
 LRESULT CALLBACK DonationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
