@@ -25,7 +25,9 @@ int CountingIconList(int) {
     return count++;
 }
 
-void StandardOutputLine(std::string_view line) { std::cout << line << std::endl; }
+void StandardOutputLine(std::string_view line) {
+    std::cout << line << std::endl;
+}
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 // The few things the portable core needs from the platform. The Windows layer installs its own
-// functions at start; natively the defaults (C library, a counting icon list) serve tools and tests.
+// functions at start; natively the defaults (C library, a counting icon list) serve tools and
+// tests.
 #pragma once
 
 #include <cstdint>
