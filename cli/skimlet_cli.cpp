@@ -235,6 +235,7 @@ int main(int argc, char** argv) {
 
     auto start = std::chrono::steady_clock::now();
     BuildIndex(open);
+    PrepareSearch();
     std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
     WriteStandardError(ToUtf8(LoadSummary(ResultSet.size(), seconds.count())));
 

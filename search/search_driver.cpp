@@ -82,6 +82,10 @@ void MarkFolders(const FoldedTable& columns, const ParsedQuery& query,
 
 }  // namespace
 
+void PrepareSearch() {
+    FoldedColumns(FileTable);
+}
+
 std::size_t RunSearch(std::u16string_view queryText) {
     const ParsedQuery query = ParseQuery(queryText);
     ResultSet.clear();

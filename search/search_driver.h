@@ -14,6 +14,10 @@ extern const char16_t* const LoadWaitText;  // shown while the index is built
 // the TypeFilter, and sets StatusText through ShowResultCount; returns the number of hits.
 std::size_t RunSearch(std::u16string_view queryText);
 
+// Builds the search's folded columns of the just-published FileTable, so that the first
+// keystroke does not pay for them. Searching works without it.
+void PrepareSearch();
+
 // Sets StatusText to "N 个对象" and returns it.
 const std::u16string& ShowResultCount(std::size_t count);
 

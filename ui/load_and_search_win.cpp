@@ -19,6 +19,7 @@ DWORD WINAPI BuildThread(LPVOID) {
     try {
         VolumeList = FindNtfsVolumes();
         BuildIndex(OpenWindowsVolume);
+        PrepareSearch();
     } catch (const std::exception&) {
         // Nothing may escape this thread; as with any build failure, the count comes out smaller.
         std::fputs("error\n", stdout);
