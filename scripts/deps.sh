@@ -5,7 +5,7 @@ packages=(
   cmake g++ make pkg-config clang-format libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   ntfs-3g ntfs-3g-dev sleuthkit
-  wine wine64 libwine fonts-wine xvfb xdotool xclip imagemagick fonts-wqy-microhei qrencode zbar-tools locales
+  wine wine64 libwine fonts-wine xvfb xdotool xclip imagemagick fonts-wqy-microhei qrencode zbar-tools locales python3
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -16,5 +16,5 @@ if [ ${#missing[@]} -gt 0 ]; then
   sudo_cmd=""
   [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
   $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
 fi
