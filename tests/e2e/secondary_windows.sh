@@ -51,78 +51,16 @@ cp "$exe" "$run/bin/Skimlet.exe"
     { echo "cannot prepare the Wine prefix:" && cat "$run/prefix.log" && exit 1; }
 skimlet_wine_env "$work/prefix"
 
-checks=0
-failures=0
-pass() { checks=$((checks + 1)); }
-fail() {
-    checks=$((checks + 1))
-    failures=$((failures + 1))
-    echo "FAIL: $*"
-}
-check() {
-    if [ "$2" == "$3" ]; then
-        pass
-    else
-        fail "$1"
-        echo "  expected: $2"
-        echo "  actual:   $3"
-    fi
-}
+source "$here/harness.sh"
 finish() {
     echo "$((checks - failures)) passed, $failures failed"
     [ "$failures" -eq 0 ]
     exit
 }
 
-display=""
-for n in $(seq 200 259); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-        display=":$n"
-        break
-    fi
-done
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$run/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY="$display"
-probe_pid=""
-program_pid=""
-cleanup() {
-    [ -n "$probe_pid" ] && kill "$probe_pid" 2>/dev/null
-    wineserver -k 2>/dev/null
-    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
-    kill "$xvfb_pid" 2>/dev/null
-}
-trap cleanup EXIT
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+start_xvfb 200 259
 
-coproc PROBE { wine "$probe" 2>"$run/probe.err"; }
-probe_pid=$PROBE_PID
-answer=""
-answer_lines=()
-# ask FIELD... : the probe's answer in $answer (and $answer_lines for several lines); status 0
-# for "ok".
-ask() {
-    local IFS=$'\t' line
-    echo "$*" >&"${PROBE[1]}"
-    if ! read -r -t 120 line <&"${PROBE[0]}"; then
-        answer="no answer from the probe"
-        return 1
-    fi
-    answer=${line#* }
-    answer_lines=()
-    [ "${line%% *}" == ok ] || return 1
-    if [[ "$1" =~ ^(children|findall)$ ]] && [ "$answer" -gt 0 ]; then
-        mapfile -t -n "$answer" answer_lines <&"${PROBE[0]}"
-    fi
-    return 0
-}
-must() {
-    if ! ask "$@"; then
-        fail "probe request '$*': $answer"
-        finish
-    fi
-}
-shot() { import -window root "$screenshots/$1.png" 2>/dev/null || fail "screenshot $1"; }
+start_probe
 
 WM_CLOSE=0x0010
 WM_SETCURSOR=0x0020
@@ -131,7 +69,7 @@ BM_CLICK=0x00F5
 HTCLIENT=1
 
 (cd "$run/bin" && exec wine Skimlet.exe >"$run/program.out" 2>&1) &
-program_pid=$!
+program_pids+=($!)
 must waitfind 60000 CreateChildWindow
 main=$answer
 must child "$main" 1000
