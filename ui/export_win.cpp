@@ -4,8 +4,8 @@
 
 #include <cstdio>
 
-#include "index/file_entry.h"
 #include "results/export.h"
+#include "ui/load_and_search_win.h"
 #include "ui/result_list_win.h"
 #include "ui/text_win.h"
 
@@ -47,6 +47,6 @@ void ExportResults(const wchar_t* path) {
         MessageBoxW(nullptr, L"无法打开文件", L"错误", MB_ICONERROR);
         return;
     }
-    WriteExport(file, CurrentHeaderTexts(), ResultSet, ToAnsi);
+    WriteExport(file, CurrentHeaderTexts(), Results, ToAnsi);
     std::fclose(file);
 }
