@@ -264,17 +264,17 @@ int main(int argc, char** argv) {
         }
     }
 
+    bool exportFailed = false;
     if (options.exportPath) {
         std::vector<std::u16string> headers;
         for (int column = 0; column < ColumnCount; ++column)
             headers.push_back(column == markedColumn ? MarkedHeaderText(column, marker)
                                                      : NeutralHeaderText(column));
-        std::FILE* file = std::fopen(options.exportPath->c_str(), "wb");
-        if (!file) {
-            WriteStandardError("无法打开文件");
-        } else {
-            WriteExport(file, headers, results, *converter);
-            std::fclose(file);
+        const ExportOutcome outcome = ExportToFile(std::fopen(options.exportPath->c_str(), "wb"),
+                                                   headers, results, *converter);
+        if (outcome != ExportOutcome::Written) {
+            WriteStandardError(ToUtf8(ExportFailureText(outcome)) + ": " + *options.exportPath);
+            exportFailed = true;
         }
     }
 
@@ -283,5 +283,5 @@ int main(int argc, char** argv) {
         for (std::size_t i = 0; i < results.Size(); ++i) rows.Row(results.Row(i));
     }
     WriteStandardError(ToUtf8(ResultCountText(results.Size())));
-    return 0;
+    return exportFailed ? 1 : 0;
 }

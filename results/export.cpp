@@ -76,6 +76,14 @@ bool WriteExport(std::FILE* file, const std::vector<std::u16string>& headers, co
     return true;
 }
 
+ExportOutcome ExportToFile(std::FILE* file, const std::vector<std::u16string>& headers,
+                           const ResultSet& rows, const CodePageConverter& convert) {
+    if (file == nullptr) return ExportOutcome::CannotOpen;
+    const bool written = WriteExport(file, headers, rows, convert);
+    const bool closed = std::fclose(file) == 0;
+    return written && closed ? ExportOutcome::Written : ExportOutcome::WriteFailed;
+}
+
 #ifndef _WIN32
 std::optional<CodePageConverter> IconvConverter(const std::string& codePage) {
     iconv_t handle = iconv_open(codePage.c_str(), "UTF-16LE");

@@ -20,6 +20,13 @@ using CodePageConverter = std::function<std::string(std::u16string_view)>;
 bool WriteExport(std::FILE* file, const std::vector<std::u16string>& headers, const ResultSet& rows,
                  const CodePageConverter& convert);
 
+enum class ExportOutcome { Written, CannotOpen, WriteFailed };
+
+// WriteExport into `file` as it came from the open (nullptr when the open failed), then closes
+// it; a failed close counts as a failed write, as it may be the one that flushes.
+ExportOutcome ExportToFile(std::FILE* file, const std::vector<std::u16string>& headers,
+                           const ResultSet& rows, const CodePageConverter& convert);
+
 #ifndef _WIN32
 // Natively: iconv to the named code page; unrepresentable characters become '?'. Nothing when
 // iconv does not know the name.

@@ -7,6 +7,18 @@
 
 const char16_t* const LoadWaitText = u"正在整理数据，请稍等片刻.........";
 
+std::u16string ExportFailureText(ExportOutcome outcome) {
+    switch (outcome) {
+        case ExportOutcome::Written:
+            return {};
+        case ExportOutcome::CannotOpen:
+            return u"无法打开文件";
+        case ExportOutcome::WriteFailed:
+            return u"写入文件失败";
+    }
+    return {};
+}
+
 std::u16string ResultCountText(std::size_t count) {
     return FormatCount(static_cast<uint64_t>(count)) + u" 个对象";
 }

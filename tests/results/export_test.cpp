@@ -174,4 +174,21 @@ TEST(WriteExport, ReportsAFailedWrite) {
     std::fclose(full);
 }
 
+// The outcome tells the three ends apart: a file that could not be opened, a write that failed
+// after the open, and a complete file; the file is closed in every case but the first.
+TEST(ExportToFile, TellsTheOutcome) {
+    RowMaker maker;
+    ShownRows rows({maker.Make({u"a", u"C:", 0, u"1 KB"})});
+    EXPECT_EQ(ExportToFile(nullptr, NeutralHeaders(), rows.view, Utf8()),
+              ExportOutcome::CannotOpen);
+    std::FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    EXPECT_EQ(ExportToFile(full, NeutralHeaders(), rows.view, Utf8()), ExportOutcome::WriteFailed);
+    const std::string path = testing::TempDir() + "skimlet_export_outcome.csv";
+    EXPECT_EQ(ExportToFile(std::fopen(path.c_str(), "wb"), NeutralHeaders(), rows.view, Utf8()),
+              ExportOutcome::Written);
+    EXPECT_EQ(ReadFile(path), Export(NeutralHeaders(), rows.view, Utf8()));
+    std::remove(path.c_str());
+}
+
 }  // namespace

@@ -34,4 +34,10 @@ TEST(StatusTexts, CountAndLoadSummary) {
     EXPECT_EQ(ToUtf8(LoadWaitText), "正在整理数据，请稍等片刻.........");
 }
 
+TEST(StatusTexts, ExportFailures) {
+    EXPECT_EQ(ToUtf8(ExportFailureText(ExportOutcome::CannotOpen)), "无法打开文件");
+    EXPECT_EQ(ToUtf8(ExportFailureText(ExportOutcome::WriteFailed)), "写入文件失败");
+    EXPECT_TRUE(ExportFailureText(ExportOutcome::Written).empty());
+}
+
 }  // namespace
