@@ -235,14 +235,14 @@ void BM_GrepCount(benchmark::State& state, const char* pattern) {
     }
 }
 
-void BM_Sort(benchmark::State& state, int column) {
+void BM_Sort(benchmark::State& state, Column column) {
     PublishSynthetic();
     ResultSet& view = SyntheticView();
     for (auto _ : state) {
         state.PauseTiming();
         view.ShowAll();
         state.ResumeTiming();
-        SortCommand(view, column, 1);
+        SortByColumn(view, column, 1);
     }
     state.counters["rows"] = static_cast<double>(view.Size());
 }
@@ -254,7 +254,7 @@ void BM_Export(benchmark::State& state) {
     auto convert = IconvConverter("CP936");
     std::vector<std::u16string> headers;
     for (int column = 0; column < ColumnCount; ++column)
-        headers.push_back(NeutralHeaderText(column));
+        headers.push_back(NeutralHeaderText(static_cast<Column>(column)));
     std::size_t bytes = 0;
     for (auto _ : state) {
         std::FILE* file = std::fopen("/tmp/skimlet_bench_export.csv", "wb");
@@ -281,9 +281,11 @@ BENCHMARK_CAPTURE(BM_Keystroke, suffix, u"*.pdf", false)->Unit(benchmark::kMilli
 BENCHMARK_CAPTURE(BM_Keystroke, one_letter, u"e", false)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FirstSearchAfterPublish)->Unit(benchmark::kMillisecond)->Iterations(4);
 BENCHMARK_CAPTURE(BM_GrepCount, report, "report")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_Sort, by_name, 0)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK_CAPTURE(BM_Sort, by_size, 2)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK_CAPTURE(BM_Sort, by_modified, 4)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK_CAPTURE(BM_Sort, by_name, Column::Name)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK_CAPTURE(BM_Sort, by_size, Column::Size)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK_CAPTURE(BM_Sort, by_modified, Column::Modified)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 BENCHMARK(BM_Export)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 BENCHMARK_CAPTURE(BM_Keystroke, image_report, u"report", true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Keystroke, image_drive_ab_not_cd, u"d:  ab !cd", true)

@@ -52,9 +52,9 @@ void OpenWebSite() {
 }
 
 void RunMenuCommand(HWND mainWindow, uint16_t id) {
-    if (const int column = SortColumnOf(id); column >= 0) {
+    if (const std::optional<Column> column = ColumnAt(SortColumnOf(id))) {
         MarkRadioItem(mainWindow, id);
-        ApplyOrdering(column, SortCommand(Results, column, SortAscending));
+        ApplyOrdering(*column);
         return;
     }
     if (const int type = TypeFilterOf(id); type >= 0) {
