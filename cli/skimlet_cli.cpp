@@ -13,6 +13,7 @@
 #include "index/index_build.h"
 #include "index/platform.h"
 #include "index/raw_volume.h"
+#include "index/utf8.h"
 #include "results/export.h"
 #include "results/ordering.h"
 #include "results/result_set.h"

@@ -11,7 +11,7 @@
 namespace {
 
 constexpr uint64_t FirstWalkedRecord = 36;
-constexpr uint32_t MaxRecordSize = 1 << 20;
+constexpr uint32_t MaxDriverRecordSize = 1 << 20;
 constexpr uint32_t NoRecord = std::numeric_limits<uint32_t>::max();
 
 struct NameFact {
@@ -213,7 +213,7 @@ VolumeEntries Walk::Assemble() {
 std::optional<VolumeEntries> ReadVolume(const VolumeSource& source) {
     NtfsVolumeData data;
     if (!source.volumeData || !source.volumeData(data) || data.BytesPerFileRecordSegment == 0 ||
-        data.BytesPerFileRecordSegment > MaxRecordSize) {
+        data.BytesPerFileRecordSegment > MaxDriverRecordSize) {
         ThePlatform().diagnostic("error");
         return std::nullopt;
     }
