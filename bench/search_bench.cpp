@@ -23,7 +23,6 @@
 #include "results/export.h"
 #include "results/ordering.h"
 #include "search/folded_table.h"
-#include "search/reference_match.h"
 #include "search/search_driver.h"
 #include "ui/status_texts.h"
 
