@@ -2,9 +2,13 @@
 
 #include "index/file_entry.h"
 
+int64_t KilobytesFor(uint64_t bytes) {
+    // At most 2^54, so the count fits the signed key the orderings compare.
+    return static_cast<int64_t>(bytes / 1024 + (bytes % 1024 != 0 ? 1 : 0));
+}
+
 std::u16string SizeTextFor(uint64_t bytes) {
-    uint64_t kilobytes = bytes / 1024 + (bytes % 1024 != 0 ? 1 : 0);
-    std::u16string text = FormatCount(kilobytes);
+    std::u16string text = FormatCount(static_cast<uint64_t>(KilobytesFor(bytes)));
     text += u" KB";
     return text;
 }

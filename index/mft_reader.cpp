@@ -196,6 +196,7 @@ VolumeEntries Walk::Assemble() {
             entry.IsFolder = isFolder ? 1 : 0;
             entry.Created = hasTimes ? created : name->created;
             entry.Modified = hasTimes ? modified : name->modified;
+            entry.SizeKilobytes = isFolder ? 0 : KilobytesFor(size);
             entry.SetOwnTexts(*volume.texts, Name(*name), ExtensionFor(Name(*name), isFolder),
                               sizeText);
             if (isFolder) {

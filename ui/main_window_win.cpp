@@ -140,8 +140,6 @@ LRESULT HandleMainMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         default:
             return DefWindowProcW(window, message, wParam, lParam);
     }
-    // The load timer's first tick must find this clear; once the load is done it changes nothing.
-    LoadDone = false;
     return result;
 }
 
