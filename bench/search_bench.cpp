@@ -19,6 +19,7 @@
 #include "index/file_entry.h"
 #include "index/index_build.h"
 #include "index/raw_volume.h"
+#include "index/utf8.h"
 #include "results/export.h"
 #include "results/ordering.h"
 #include "search/folded_table.h"

@@ -14,6 +14,7 @@
 #include "index/partition_table.h"
 #include "index/platform.h"
 #include "index/raw_volume.h"
+#include "index/utf8.h"
 #include "results/export.h"
 #include "results/ordering.h"
 #include "results/result_set.h"

@@ -1,6 +1,7 @@
 #include "index/derived_texts.h"
 
 #include "index/file_entry.h"
+#include "index/format_count.h"
 
 int64_t KilobytesFor(uint64_t bytes) {
     // At most 2^54, so the count fits the signed key the orderings compare.

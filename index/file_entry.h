@@ -83,15 +83,3 @@ struct FileEntry {
     const char16_t* modifiedText_ = nullptr;
     const char16_t* folderText_ = u"";
 };
-
-// Decimal text with a comma before every group of three digits counted from the right.
-std::u16string FormatCount(int64_t value);
-std::u16string FormatCount(uint64_t value);
-inline std::u16string FormatCount(int value) {
-    return FormatCount(static_cast<int64_t>(value));
-}
-
-// UTF-16 <-> UTF-8 helpers for the native tools and tests; invalid units become U+FFFD.
-std::string ToUtf8(std::u16string_view text);
-void AppendUtf8(std::string& out, std::u16string_view text);
-std::u16string FromUtf8(std::string_view text);

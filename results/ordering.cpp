@@ -184,7 +184,7 @@ struct NameChunkRow {
     uint32_t rest;
 };
 
-void LoadChunk(NameChunkRow& r, std::size_t depth) {
+void LoadNameChunk(NameChunkRow& r, std::size_t depth) {
     const std::size_t start = depth * ChunkUnits;
     for (std::size_t w = 0; w < ChunkWords; ++w) {
         uint64_t word = 0;
@@ -213,7 +213,7 @@ bool ChunkLess(const NameChunkRow& a, const NameChunkRow& b) {
 
 // Sorts by one chunk, then each run that agrees on it and goes on by the next chunk.
 void SortNameChunks(NameChunkRow* begin, NameChunkRow* end, std::size_t depth) {
-    for (NameChunkRow* r = begin; r != end; ++r) LoadChunk(*r, depth);
+    for (NameChunkRow* r = begin; r != end; ++r) LoadNameChunk(*r, depth);
     std::sort(begin, end,
               [](const NameChunkRow& a, const NameChunkRow& b) { return ChunkLess(a, b); });
     for (NameChunkRow* run = begin; run != end;) {

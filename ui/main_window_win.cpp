@@ -10,9 +10,9 @@
 #include "ui/commands.h"
 #include "ui/load_and_search_win.h"
 #include "ui/menu_win.h"
-#include "ui/placement.h"
 #include "ui/result_list_win.h"
 #include "ui/tray_win.h"
+#include "windows/placement.h"
 
 HWND QueryEdit = nullptr;
 HWND ResultList = nullptr;

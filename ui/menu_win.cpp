@@ -8,10 +8,12 @@
 #include "ui/item_actions_win.h"
 #include "ui/load_and_search_win.h"
 #include "ui/menu_table.h"
-#include "ui/modal_win.h"
 #include "ui/result_list_win.h"
+#include "ui/search_window_win.h"
 #include "ui/text_win.h"
 #include "ui/tray_win.h"
+#include "ui/window_placement_win.h"
+#include "windows/modal_win.h"
 
 #if __has_include("windows/help_window_win.h")
 #include "windows/help_window_win.h"

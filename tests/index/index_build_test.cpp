@@ -13,6 +13,7 @@
 #include "index/classify.h"
 #include "index/file_entry.h"
 #include "index/platform.h"
+#include "index/utf8.h"
 #include "results/ordering.h"
 
 namespace {

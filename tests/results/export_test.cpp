@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "index/utf8.h"
 #include "results/ordering.h"
 #include "tests/search/test_rows.h"
 

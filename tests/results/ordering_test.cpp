@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "index/utf8.h"
 #include "tests/search/test_rows.h"
 
 namespace {
