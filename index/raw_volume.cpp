@@ -470,15 +470,8 @@ std::optional<VolumeSource> OpenRawVolume(ReadAt read, std::shared_ptr<void> own
 }
 
 #ifndef _WIN32
-std::optional<VolumeSource> OpenVolumeImage(const std::string& path) {
-    int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) return std::nullopt;
-    auto file = std::shared_ptr<void>(new int(descriptor), [](void* p) {
-        int* fd = static_cast<int*>(p);
-        ::close(*fd);
-        delete fd;
-    });
-    ReadAt read = [descriptor](uint64_t offset, std::span<uint8_t> buffer) {
+ReadAt FileReader(int descriptor) {
+    return [descriptor](uint64_t offset, std::span<uint8_t> buffer) {
         std::size_t done = 0;
         while (done < buffer.size()) {
             ssize_t got = ::pread(descriptor, buffer.data() + done, buffer.size() - done,
@@ -489,6 +482,22 @@ std::optional<VolumeSource> OpenVolumeImage(const std::string& path) {
         }
         return true;
     };
+}
+
+std::optional<VolumeSource> OpenVolumeImage(const std::string& path, uint64_t offset) {
+    int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return std::nullopt;
+    auto file = std::shared_ptr<void>(new int(descriptor), [](void* p) {
+        int* fd = static_cast<int*>(p);
+        ::close(*fd);
+        delete fd;
+    });
+    ReadAt fromFile = FileReader(descriptor);
+    ReadAt read = offset == 0
+                      ? std::move(fromFile)
+                      : ReadAt([fromFile, offset](uint64_t at, std::span<uint8_t> buffer) {
+                            return at <= UINT64_MAX - offset && fromFile(at + offset, buffer);
+                        });
     return OpenRawVolume(std::move(read), std::move(file));
 }
 #endif
