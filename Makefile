@@ -4,7 +4,7 @@ NATIVE := build/native
 ASAN := build/asan
 WIN := build/win
 
-.PHONY: deps native asan win test run bench format clean
+.PHONY: deps native asan win test run bench bench-5m format clean
 
 deps:
 	@scripts/deps.sh
@@ -30,6 +30,9 @@ run: native win
 
 bench: native
 	scripts/bench.sh
+
+bench-5m: native
+	BENCH_ENTRIES=5000000 scripts/bench.sh
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h' '*.c')
