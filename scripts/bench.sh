@@ -2,7 +2,7 @@
 # `make bench`: runs every benchmark of the native build on the 1,000,000-entry image;
 # `make bench-5m` (BENCH_ENTRIES=5000000) on the 5,000,000-entry one.
 # Environment: BUILD (default build/native), BENCH_ENTRIES (1000000 or 5000000),
-# SKIMLET_BENCH_IMAGE (default: made under BUILD).
+# SKIMLET_BENCH_IMAGE (default: made under BUILD), BENCH_ARGS (more benchmark options).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD:-build/native}
@@ -26,5 +26,7 @@ benches=(
 )
 for bench in "${benches[@]}"; do
     echo "== $bench"
-    "$build/bench/$bench" --benchmark_counters_tabular=true
+    # BENCH_ARGS passes more options, e.g. --benchmark_repetitions=3 for medians.
+    # shellcheck disable=SC2086
+    "$build/bench/$bench" --benchmark_counters_tabular=true ${BENCH_ARGS:-}
 done
