@@ -3,11 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-std::vector<FileEntry> FileTable;
-std::vector<FileEntry> ResultSet;
-std::vector<std::unique_ptr<TextArena>> TableTexts;
-std::mutex TableLock;
-
 namespace {
 constexpr std::size_t ArenaChunkUnits = 1 << 20;
 }

@@ -1,16 +1,15 @@
-// The FileEntry record and the two vectors of entries that every subsystem reads.
+// The FileEntry record, the arena its texts live in, and the text helpers shared by the core.
 #pragma once
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
 // Append-only storage for the immutable texts of the table. Pointers handed out stay valid for
 // the arena's lifetime; an entry refers to its texts instead of owning them, so copying an entry
-// (into the ResultSet, by a sort) never copies text.
+// never copies text. Not thread-safe: each volume's worker fills an arena of its own.
 class TextArena {
   public:
     const char16_t* Store(std::u16string_view text);
@@ -81,16 +80,6 @@ struct FileEntry {
     const char16_t* modifiedText_ = nullptr;
     const char16_t* folderText_ = u"";
 };
-
-// The master table (filled once at the end of the build) and the rows the list shows.
-extern std::vector<FileEntry> FileTable;
-extern std::vector<FileEntry> ResultSet;
-
-// Arenas of every published volume; they live as long as entries may refer to them.
-extern std::vector<std::unique_ptr<TextArena>> TableTexts;
-
-// Serialises the volume workers' appends to the ResultSet; it only matters during the build.
-extern std::mutex TableLock;
 
 // Decimal text with a comma before every group of three digits counted from the right.
 std::u16string FormatCount(int64_t value);

@@ -4,8 +4,6 @@
 #include <limits>
 #include <vector>
 
-uint8_t SortAscending = 1;
-
 int64_t SizeKey(const FileEntry& row) {
     std::u16string_view text = row.SizeText();
     text = text.size() < 3 ? std::u16string_view() : text.substr(0, text.size() - 3);
@@ -94,8 +92,8 @@ ColumnOrdering OrderingFor(int column, uint8_t sortAscending) {
 
 namespace {
 
-// The sorts below never move 80-byte rows or follow text pointers per comparison: they sort
-// small records holding a key and the row's position, then gather the rows once. A Down
+// The sorts below never follow text pointers per comparison: they sort small records holding a
+// key and the row's position, then reorder the view's row numbers once. A Down
 // ordering is the exact mirror of its Up ordering, so its order is the Up order read backwards
 // (rows the ordering finds equivalent may stand in any order either way).
 
@@ -190,20 +188,22 @@ void SortNameChunks(NameChunkRow* begin, NameChunkRow* end, std::size_t depth) {
 enum class SortKey { Name, Size, Created, Modified };
 
 template <typename Row, typename MakeRow>
-void SplitByKind(std::vector<Row>& folders, std::vector<Row>& files, MakeRow makeRow) {
-    for (std::size_t i = 0; i < ResultSet.size(); ++i) {
-        const FileEntry& entry = ResultSet[i];
+void SplitByKind(const ResultSet& results, std::vector<Row>& folders, std::vector<Row>& files,
+                 MakeRow makeRow) {
+    for (std::size_t i = 0; i < results.Size(); ++i) {
+        const FileEntry& entry = results.Row(i);
         (entry.IsFolder ? folders : files).push_back(makeRow(entry, static_cast<uint32_t>(i)));
     }
 }
 
 // Folders first, as every Up ordering wants, each kind in its ordering's key order.
-std::vector<uint32_t> UpOrder(SortKey key) {
-    std::vector<uint32_t> order;
-    order.reserve(ResultSet.size());
+// `order` receives positions in the view.
+void UpOrder(const ResultSet& results, SortKey key, std::vector<uint32_t>& order) {
+    order.clear();
+    order.reserve(results.Size());
     if (key == SortKey::Name) {
         std::vector<NameChunkRow> folders, files;
-        SplitByKind(folders, files, [](const FileEntry& entry, uint32_t row) {
+        SplitByKind(results, folders, files, [](const FileEntry& entry, uint32_t row) {
             const std::u16string_view name = entry.Name();
             return NameChunkRow{{}, name.data(), static_cast<uint32_t>(name.size()), row, 0};
         });
@@ -211,10 +211,10 @@ std::vector<uint32_t> UpOrder(SortKey key) {
             SortNameChunks(rows->data(), rows->data() + rows->size(), 0);
             for (const NameChunkRow& r : *rows) order.push_back(r.row);
         }
-        return order;
+        return;
     }
     std::vector<NumberedRow> folders, files;
-    SplitByKind(folders, files, [key](const FileEntry& entry, uint32_t row) {
+    SplitByKind(results, folders, files, [key](const FileEntry& entry, uint32_t row) {
         uint64_t value = entry.Modified;
         if (key == SortKey::Created) value = entry.Created;
         // Flipping the sign bit makes unsigned order agree with signed order.
@@ -226,20 +226,28 @@ std::vector<uint32_t> UpOrder(SortKey key) {
         RadixSort(*rows);
         for (const NumberedRow& r : *rows) order.push_back(r.row);
     }
-    return order;
 }
 
 // The keyed sorts know two kinds only; any other IsFolder value is left to the predicate.
-bool KindsAreZeroOrOne() {
-    for (const FileEntry& entry : ResultSet) {
-        if (entry.IsFolder > 1) return false;
+bool KindsAreZeroOrOne(const ResultSet& results) {
+    for (std::size_t i = 0; i < results.Size(); ++i) {
+        if (results.Row(i).IsFolder > 1) return false;
     }
     return true;
 }
 
+// The rows sorted by the predicate itself: for orderings without a key, and kinds beyond two.
+void SortByPredicate(ResultSet& results, RowOrdering ordering) {
+    std::vector<uint32_t> rows = results.RowNumbers();
+    const FileTable& table = results.Table();
+    std::sort(rows.begin(), rows.end(),
+              [&](uint32_t a, uint32_t b) { return ordering(table[a], table[b]); });
+    results.ShowRows(std::move(rows));
+}
+
 }  // namespace
 
-void SortResults(RowOrdering ordering) {
+void SortResults(ResultSet& results, RowOrdering ordering) {
     SortKey key;
     if (ordering == NameUp || ordering == NameDown) {
         key = SortKey::Name;
@@ -250,40 +258,31 @@ void SortResults(RowOrdering ordering) {
     } else if (ordering == ModifiedUp || ordering == ModifiedDown) {
         key = SortKey::Modified;
     } else {
-        if (ordering) std::sort(ResultSet.begin(), ResultSet.end(), ordering);
+        if (ordering) SortByPredicate(results, ordering);
         return;
     }
-    if (ResultSet.size() > std::numeric_limits<uint32_t>::max() || !KindsAreZeroOrOne()) {
-        std::sort(ResultSet.begin(), ResultSet.end(), ordering);
+    if (!KindsAreZeroOrOne(results)) {
+        SortByPredicate(results, ordering);
         return;
     }
-    std::vector<uint32_t> order = UpOrder(key);
+    std::vector<uint32_t>& order = results.SortScratch();
+    UpOrder(results, key, order);
     if (ordering == NameDown || ordering == SizeDown || ordering == CreatedDown ||
         ordering == ModifiedDown) {
         std::reverse(order.begin(), order.end());
     }
-    // Row i takes the row at order[i]. The reads are independent of one another, so many cache
-    // misses overlap; the previous row buffer is kept for the next sort, sparing its page faults.
-    static std::vector<FileEntry> spare;
-    spare.clear();
-    spare.reserve(ResultSet.size());
-    constexpr std::size_t Ahead = 8;
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        if (i + Ahead < order.size()) __builtin_prefetch(&ResultSet[order[i + Ahead]]);
-        spare.push_back(ResultSet[order[i]]);
-    }
-    ResultSet.swap(spare);
+    results.Reorder(order);
 }
 
-char16_t SortCommand(int column) {
-    const ColumnOrdering chosen = OrderingFor(column, SortAscending);
-    SortResults(chosen.ordering);
+char16_t SortCommand(ResultSet& results, int column, uint8_t sortAscending) {
+    const ColumnOrdering chosen = OrderingFor(column, sortAscending);
+    SortResults(results, chosen.ordering);
     return chosen.marker;
 }
 
-char16_t HeaderClick(int column) {
-    const char16_t marker = SortCommand(column);
-    SortAscending = SortAscending == 1 ? 0 : 1;
+char16_t HeaderClick(ResultSet& results, int column, uint8_t& sortAscending) {
+    const char16_t marker = SortCommand(results, column, sortAscending);
+    sortAscending = sortAscending == 1 ? 0 : 1;
     return marker;
 }
 

@@ -1,15 +1,13 @@
-// Row orderings of the ResultSet, the direction flag and the column header texts.
+// Row orderings of the ResultSet and the column header texts.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "index/file_entry.h"
+#include "results/result_set.h"
 
 using RowOrdering = bool (*)(const FileEntry& a, const FileEntry& b);
-
-// Direction of the next ordering, 1 at start.
-extern uint8_t SortAscending;
 
 constexpr int ColumnCount = 5;
 
@@ -32,14 +30,14 @@ struct ColumnOrdering {
 };
 ColumnOrdering OrderingFor(int column, uint8_t sortAscending);
 
-// Reorders the whole ResultSet.
-void SortResults(RowOrdering ordering);
+// Reorders the whole view.
+void SortResults(ResultSet& results, RowOrdering ordering);
 
-// Sort command for a column: OrderingFor with the current flag, then SortResults; returns the
-// marker. The flag is left alone.
-char16_t SortCommand(int column);
+// Sort command for a column: OrderingFor with `sortAscending` (the direction of the next
+// ordering, 1 at start, kept by the window), then SortResults; returns the marker.
+char16_t SortCommand(ResultSet& results, int column, uint8_t sortAscending);
 // Header click: the same, then the flag flips.
-char16_t HeaderClick(int column);
+char16_t HeaderClick(ResultSet& results, int column, uint8_t& sortAscending);
 
 // "名称" + 47 blanks + "↑↓" and so on; with a marker, the arrows become that marker.
 std::u16string NeutralHeaderText(int column);

@@ -5,11 +5,14 @@
 #include <cstdio>
 #include <exception>
 
-#include "index/file_entry.h"
 #include "index/index_build.h"
-#include "search/search_driver.h"
 #include "ui/main_window_win.h"
+#include "ui/status_texts.h"
 #include "ui/text_win.h"
+
+SearchableTable ShownTable;
+ResultSet Results;
+uint8_t SortAscending = 1;
 
 bool LoadDone = true;
 
@@ -17,9 +20,7 @@ namespace {
 
 DWORD WINAPI BuildThread(LPVOID) {
     try {
-        VolumeList = FindNtfsVolumes();
-        BuildIndex(OpenWindowsVolume);
-        PrepareSearch();
+        ShownTable = Publish(BuildIndex(FindNtfsVolumes(), OpenWindowsVolume));
     } catch (const std::exception&) {
         // Nothing may escape this thread; as with any build failure, the count comes out smaller.
         std::fputs("error\n", stdout);
@@ -46,7 +47,9 @@ void LoadAndShowEverything() {
         CloseHandle(thread);
     }
 
-    const std::size_t count = ResultSet.size();
+    Results.Attach(ShownTable.table);
+    Results.ShowAll();
+    const std::size_t count = Results.Size();
     QueryPerformanceCounter(&end);
     const double seconds = frequency.QuadPart > 0
                                ? static_cast<double>(end.QuadPart - start.QuadPart) /
@@ -63,7 +66,7 @@ void SetStatusText(const std::u16string& text) {
 }
 
 void ShowResultCountInStatusBar() {
-    SetStatusText(ShowResultCount(ResultSet.size()));
+    SetStatusText(ResultCountText(Results.Size()));
 }
 
 void RefreshRows(std::size_t count) {
@@ -71,13 +74,13 @@ void RefreshRows(std::size_t count) {
     SendMessageW(ResultList, LVM_REDRAWITEMS, 0, static_cast<LPARAM>(count));
 }
 
-void RunSearch() {
+void RunSearchFromQueryBox() {
     const int length = GetWindowTextLengthW(QueryEdit);
     std::u16string text(static_cast<std::size_t>(length) + 1, u'\0');
     const int copied =
         GetWindowTextW(QueryEdit, reinterpret_cast<wchar_t*>(text.data()), length + 1);
     text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    const std::size_t count = RunSearch(std::u16string_view(text));
+    const std::size_t count = RunSearch(ShownTable, std::u16string_view(text), Results);
     RefreshRows(count);
     ShowResultCountInStatusBar();
 }
@@ -88,7 +91,7 @@ void CALLBACK InitialLoad(HWND, UINT, UINT_PTR, DWORD) {
         LoadAndShowEverything();
     } catch (const std::exception&) {
         // The status texts could not be made; the rows are shown all the same.
-        RefreshRows(ResultSet.size());
+        RefreshRows(Results.Size());
     }
     LoadDone = true;
     KillTimer(ResultList, LoadTimerId);

@@ -4,7 +4,17 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+
+#include "results/result_set.h"
+#include "search/search_driver.h"
+
+// The window's single table, published once by the load, and the rows its list shows.
+extern SearchableTable ShownTable;
+extern ResultSet Results;
+// Direction of the next ordering, 1 at start.
+extern uint8_t SortAscending;
 
 // Set at start; the main window clears it after the messages it handles, and the load sets it
 // when done, so the load timer runs the load only once.
@@ -19,11 +29,11 @@ constexpr UINT LoadTimerPeriod = 10;
 void CALLBACK InitialLoad(HWND window, UINT message, UINT_PTR timerId, DWORD time);
 
 // Reads the query box and searches the whole table with it.
-void RunSearch();
+void RunSearchFromQueryBox();
 
 // Puts the text into the status bar's only part.
 void SetStatusText(const std::u16string& text);
-// "N 个对象" for the current ResultSet.
+// "N 个对象" for the rows the list shows.
 void ShowResultCountInStatusBar();
 // Gives the list the row count and redraws every row.
 void RefreshRows(std::size_t count);

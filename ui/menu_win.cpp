@@ -3,7 +3,6 @@
 #include <shellapi.h>
 
 #include "results/ordering.h"
-#include "search/match.h"
 #include "ui/commands.h"
 #include "ui/export_win.h"
 #include "ui/item_actions_win.h"
@@ -55,13 +54,13 @@ void OpenWebSite() {
 void RunMenuCommand(HWND mainWindow, uint16_t id) {
     if (const int column = SortColumnOf(id); column >= 0) {
         MarkRadioItem(mainWindow, id);
-        ApplyOrdering(column, SortCommand(column));
+        ApplyOrdering(column, SortCommand(Results, column, SortAscending));
         return;
     }
     if (const int type = TypeFilterOf(id); type >= 0) {
-        TypeFilter = type;
+        Results.SetTypeFilter(type);
         MarkRadioItem(mainWindow, id);
-        RunSearch();
+        RunSearchFromQueryBox();
         return;
     }
     switch (id) {
@@ -157,6 +156,6 @@ void BuildMenuBar(HWND mainWindow) {
 
 void HandleCommand(HWND mainWindow, WPARAM wParam) {
     const unsigned id = LOWORD(wParam);
-    if (HIWORD(wParam) == EN_CHANGE && id == QueryEditId) RunSearch();
+    if (HIWORD(wParam) == EN_CHANGE && id == QueryEditId) RunSearchFromQueryBox();
     if (IsCommandId(id)) RunMenuCommand(mainWindow, static_cast<uint16_t>(id));
 }

@@ -29,8 +29,8 @@ void SetHeaderText(int column, std::u16string text) {
 }
 
 const FileEntry* RowAt(int index) {
-    if (index < 0 || static_cast<std::size_t>(index) >= ResultSet.size()) return nullptr;
-    return &ResultSet[static_cast<std::size_t>(index)];
+    if (index < 0 || static_cast<std::size_t>(index) >= Results.Size()) return nullptr;
+    return &Results.Row(static_cast<std::size_t>(index));
 }
 
 void ServeDisplayRequest(NMLVDISPINFOW& request) {
@@ -71,7 +71,7 @@ void ResetHeaderTexts() {
 }
 
 void ApplyOrdering(int column, char16_t marker) {
-    RefreshRows(ResultSet.size());
+    RefreshRows(Results.Size());
     ShowResultCountInStatusBar();
     ResetHeaderTexts();
     SetHeaderText(column, MarkedHeaderText(column, marker));
@@ -91,7 +91,7 @@ void HandleListNotification(HWND mainWindow, const NMHDR* header) {
         case LVN_COLUMNCLICK: {
             const int column = reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem;
             if (column < 0 || column >= ColumnCount) break;
-            ApplyOrdering(column, HeaderClick(column));
+            ApplyOrdering(column, HeaderClick(Results, column, SortAscending));
             break;
         }
         case LVN_ITEMCHANGED:
