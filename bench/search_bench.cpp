@@ -20,6 +20,7 @@
 #include "index/file_entry.h"
 #include "index/index_build.h"
 #include "index/raw_volume.h"
+#include "index/utf8.h"
 #include "results/export.h"
 #include "results/ordering.h"
 #include "search/folded_table.h"
@@ -236,7 +237,7 @@ void BM_GrepCount(benchmark::State& state, const char* pattern) {
     }
 }
 
-void BM_Sort(benchmark::State& state, int column, bool fromImage) {
+void BM_Sort(benchmark::State& state, Column column, bool fromImage) {
     ResultSet imageView;
     ResultSet* view = &SyntheticView();
     if (fromImage) {
@@ -254,7 +255,7 @@ void BM_Sort(benchmark::State& state, int column, bool fromImage) {
         state.PauseTiming();
         view->ShowAll();
         state.ResumeTiming();
-        SortCommand(*view, column, 1);
+        SortByColumn(*view, column, 1);
     }
     state.counters["rows"] = static_cast<double>(view->Size());
 }
@@ -266,7 +267,7 @@ void BM_Export(benchmark::State& state) {
     auto convert = IconvConverter("CP936");
     std::vector<std::u16string> headers;
     for (int column = 0; column < ColumnCount; ++column)
-        headers.push_back(NeutralHeaderText(column));
+        headers.push_back(NeutralHeaderText(static_cast<Column>(column)));
     std::size_t bytes = 0;
     for (auto _ : state) {
         std::FILE* file = std::fopen("/tmp/skimlet_bench_export.csv", "wb");
@@ -293,9 +294,15 @@ BENCHMARK_CAPTURE(BM_Keystroke, suffix, u"*.pdf", false)->Unit(benchmark::kMilli
 BENCHMARK_CAPTURE(BM_Keystroke, one_letter, u"e", false)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FirstSearchAfterPublish)->Unit(benchmark::kMillisecond)->Iterations(4);
 BENCHMARK_CAPTURE(BM_GrepCount, report, "report")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_Sort, by_name, 0, false)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK_CAPTURE(BM_Sort, by_size, 2, false)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK_CAPTURE(BM_Sort, by_modified, 4, false)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK_CAPTURE(BM_Sort, by_name, Column::Name, false)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK_CAPTURE(BM_Sort, by_size, Column::Size, false)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK_CAPTURE(BM_Sort, by_modified, Column::Modified, false)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 BENCHMARK(BM_Export)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 BENCHMARK_CAPTURE(BM_Keystroke, image_report, u"report", true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Keystroke, image_drive_ab_not_cd, u"d:  ab !cd", true)
@@ -305,9 +312,13 @@ BENCHMARK_CAPTURE(BM_Keystroke, image_chinese, u"报告", true)->Unit(benchmark:
 BENCHMARK_CAPTURE(BM_Keystroke, image_wildcard, u"img*.jpg", true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Keystroke, image_suffix, u"*.pdf", true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Keystroke, image_one_letter, u"e", true)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Sort, image_by_name, 0, true)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK_CAPTURE(BM_Sort, image_by_size, 2, true)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK_CAPTURE(BM_Sort, image_by_modified, 4, true)
+BENCHMARK_CAPTURE(BM_Sort, image_by_name, Column::Name, true)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK_CAPTURE(BM_Sort, image_by_size, Column::Size, true)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK_CAPTURE(BM_Sort, image_by_modified, Column::Modified, true)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);
 

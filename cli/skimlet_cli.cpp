@@ -13,6 +13,7 @@
 #include "index/index_build.h"
 #include "index/platform.h"
 #include "index/raw_volume.h"
+#include "index/utf8.h"
 #include "results/export.h"
 #include "results/ordering.h"
 #include "results/result_set.h"
@@ -243,16 +244,20 @@ int main(int argc, char** argv) {
     results.SetTypeFilter(options.type);
     RunSearch(searchable, FromUtf8(options.query), results);
     uint8_t sortAscending = 1;
-    int markedColumn = -1;
+    std::optional<Column> markedColumn;
     char16_t marker = 0;
-    for (const auto& [step, column] : options.orderSteps) {
+    for (const auto& [step, position] : options.orderSteps) {
+        const Column column = static_cast<Column>(position);  // checked by ParseArguments
         switch (step) {
             case OrderStep::Sort:
-                marker = SortCommand(results, column, sortAscending);
+                SortByColumn(results, column, sortAscending);
+                marker = SortMarker(sortAscending);
                 markedColumn = column;
                 break;
             case OrderStep::Click:
-                marker = HeaderClick(results, column, sortAscending);
+                SortByColumn(results, column, sortAscending);
+                marker = SortMarker(sortAscending);
+                sortAscending = FlippedDirection(sortAscending);
                 markedColumn = column;
                 break;
             case OrderStep::Ascending:
@@ -267,9 +272,11 @@ int main(int argc, char** argv) {
     bool exportFailed = false;
     if (options.exportPath) {
         std::vector<std::u16string> headers;
-        for (int column = 0; column < ColumnCount; ++column)
+        for (int position = 0; position < ColumnCount; ++position) {
+            const Column column = static_cast<Column>(position);
             headers.push_back(column == markedColumn ? MarkedHeaderText(column, marker)
                                                      : NeutralHeaderText(column));
+        }
         const ExportOutcome outcome = ExportToFile(std::fopen(options.exportPath->c_str(), "wb"),
                                                    headers, results, *converter);
         if (outcome != ExportOutcome::Written) {

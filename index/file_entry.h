@@ -35,6 +35,9 @@ struct FileEntry {
     uint64_t ParentRecordNumber = 0;
     uint64_t Created = 0;
     uint64_t Modified = 0;
+    // The number SizeText shows (kilobytes rounded up; 0 for a folder), so that sorting by size
+    // reads a number instead of parsing the text.
+    int64_t SizeKilobytes = 0;
 
     std::u16string_view Name() const { return {ownText_, nameLength_}; }
     std::u16string_view SizeText() const {
@@ -70,7 +73,7 @@ struct FileEntry {
     static std::u16string_view TimeText(const char16_t* text) {
         return text ? std::u16string_view(text, TimeTextLength) : std::u16string_view();
     }
-    // The small fields first, so they share the eight bytes after IsFolder: 80 bytes an entry.
+    // The small fields first, so they share the eight bytes after IsFolder: 88 bytes an entry.
     uint8_t nameLength_ = 0;
     uint8_t extensionLength_ = 0;
     uint8_t sizeLength_ = 0;
@@ -80,15 +83,3 @@ struct FileEntry {
     const char16_t* modifiedText_ = nullptr;
     const char16_t* folderText_ = u"";
 };
-
-// Decimal text with a comma before every group of three digits counted from the right.
-std::u16string FormatCount(int64_t value);
-std::u16string FormatCount(uint64_t value);
-inline std::u16string FormatCount(int value) {
-    return FormatCount(static_cast<int64_t>(value));
-}
-
-// UTF-16 <-> UTF-8 helpers for the native tools and tests; invalid units become U+FFFD.
-std::string ToUtf8(std::u16string_view text);
-void AppendUtf8(std::string& out, std::u16string_view text);
-std::u16string FromUtf8(std::string_view text);

@@ -59,10 +59,11 @@ bool WriteExport(std::FILE* file, const std::vector<std::u16string>& headers, co
     for (std::size_t position = 0; position < rows.Size(); ++position) {
         const FileEntry& row = rows.Row(position);
         line.clear();
-        for (int column = 0; column < ColumnCount; ++column) {
-            if (column > 0) line.push_back(u',');
+        for (int position = 0; position < ColumnCount; ++position) {
+            const Column column = static_cast<Column>(position);
+            if (position > 0) line.push_back(u',');
             std::u16string_view cell = CellText(row, column);
-            if (column == 2) {
+            if (column == Column::Size) {
                 size.clear();
                 for (char16_t unit : cell) {
                     if (unit != u',') size.push_back(unit);

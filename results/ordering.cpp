@@ -49,7 +49,7 @@ bool NameDown(const FileEntry& a, const FileEntry& b) {
 
 bool SizeUp(const FileEntry& a, const FileEntry& b) {
     if (a.IsFolder != b.IsFolder) return a.IsFolder > b.IsFolder;
-    return SizeKey(a) < SizeKey(b);
+    return a.SizeKilobytes < b.SizeKilobytes;
 }
 bool SizeDown(const FileEntry& a, const FileEntry& b) {
     return SizeUp(b, a);
@@ -71,23 +71,62 @@ bool ModifiedDown(const FileEntry& a, const FileEntry& b) {
     return ModifiedUp(b, a);
 }
 
-ColumnOrdering OrderingFor(int column, uint8_t sortAscending) {
-    const bool up = sortAscending == 1;
-    const char16_t marker = up ? u'▲' : u'▼';
-    switch (column) {
-        case 0:
-            return {up ? NameUp : NameDown, marker};
-        case 1:
-            return {up ? NameDown : NameUp, marker};
-        case 2:
-            return {up ? SizeUp : SizeDown, marker};
-        case 3:
-            return {up ? CreatedDown : CreatedUp, marker};
-        case 4:
-            return {up ? ModifiedDown : ModifiedUp, marker};
-        default:
-            return {nullptr, marker};
-    }
+std::optional<Column> ColumnAt(int position) {
+    if (position < 0 || position >= ColumnCount) return std::nullopt;
+    return static_cast<Column>(position);
+}
+
+namespace {
+
+enum class SortKey { Name, Size, Created, Modified };
+
+// The keyed orderings: each Up ordering and its mirror, the Down ordering.
+struct KeyedOrdering {
+    SortKey key;
+    RowOrdering up;
+    RowOrdering down;
+};
+constexpr KeyedOrdering KeyedOrderings[] = {
+    {SortKey::Name, NameUp, NameDown},
+    {SortKey::Size, SizeUp, SizeDown},
+    {SortKey::Created, CreatedUp, CreatedDown},
+    {SortKey::Modified, ModifiedUp, ModifiedDown},
+};
+
+// What each column sorts by, and whether its ascending sort applies the Down ordering. The two
+// odd rows are the designed behaviour, not slips, and the header marker still follows the flag:
+// the path column compares names, not folder paths, and ascending means files first, names
+// descending; the time columns' ascending sort shows files first, newest first.
+struct ColumnSort {
+    Column column;
+    SortKey key;
+    bool reversed;
+};
+constexpr ColumnSort ColumnSorts[ColumnCount] = {
+    {Column::Name, SortKey::Name, false},        {Column::Path, SortKey::Name, true},
+    {Column::Size, SortKey::Size, false},        {Column::Created, SortKey::Created, true},
+    {Column::Modified, SortKey::Modified, true},
+};
+
+const KeyedOrdering& OrderingOfKey(SortKey key) {
+    return KeyedOrderings[static_cast<int>(key)];
+}
+
+}  // namespace
+
+ColumnOrdering OrderingFor(Column column, uint8_t sortAscending) {
+    const ColumnSort& sort = ColumnSorts[static_cast<int>(column)];
+    const bool down = sort.reversed == (sortAscending == 1);
+    const KeyedOrdering& keyed = OrderingOfKey(sort.key);
+    return {down ? keyed.down : keyed.up, SortMarker(sortAscending)};
+}
+
+char16_t SortMarker(uint8_t sortAscending) {
+    return sortAscending == 1 ? u'▲' : u'▼';
+}
+
+uint8_t FlippedDirection(uint8_t sortAscending) {
+    return sortAscending == 1 ? 0 : 1;
 }
 
 namespace {
@@ -145,7 +184,7 @@ struct NameChunkRow {
     uint32_t rest;
 };
 
-void LoadChunk(NameChunkRow& r, std::size_t depth) {
+void LoadNameChunk(NameChunkRow& r, std::size_t depth) {
     const std::size_t start = depth * ChunkUnits;
     for (std::size_t w = 0; w < ChunkWords; ++w) {
         uint64_t word = 0;
@@ -174,7 +213,7 @@ bool ChunkLess(const NameChunkRow& a, const NameChunkRow& b) {
 
 // Sorts by one chunk, then each run that agrees on it and goes on by the next chunk.
 void SortNameChunks(NameChunkRow* begin, NameChunkRow* end, std::size_t depth) {
-    for (NameChunkRow* r = begin; r != end; ++r) LoadChunk(*r, depth);
+    for (NameChunkRow* r = begin; r != end; ++r) LoadNameChunk(*r, depth);
     std::sort(begin, end,
               [](const NameChunkRow& a, const NameChunkRow& b) { return ChunkLess(a, b); });
     for (NameChunkRow* run = begin; run != end;) {
@@ -184,8 +223,6 @@ void SortNameChunks(NameChunkRow* begin, NameChunkRow* end, std::size_t depth) {
         run = runEnd;
     }
 }
-
-enum class SortKey { Name, Size, Created, Modified };
 
 template <typename Row, typename MakeRow>
 void SplitByKind(const ResultSet& results, std::vector<Row>& folders, std::vector<Row>& files,
@@ -219,7 +256,7 @@ void UpOrder(const ResultSet& results, SortKey key, std::vector<uint32_t>& order
         if (key == SortKey::Created) value = entry.Created;
         // Flipping the sign bit makes unsigned order agree with signed order.
         if (key == SortKey::Size)
-            value = static_cast<uint64_t>(SizeKey(entry)) ^ (uint64_t{1} << 63);
+            value = static_cast<uint64_t>(entry.SizeKilobytes) ^ (uint64_t{1} << 63);
         return NumberedRow{value, row};
     });
     for (std::vector<NumberedRow>* rows : {&folders, &files}) {
@@ -248,42 +285,22 @@ void SortByPredicate(ResultSet& results, RowOrdering ordering) {
 }  // namespace
 
 void SortResults(ResultSet& results, RowOrdering ordering) {
-    SortKey key;
-    if (ordering == NameUp || ordering == NameDown) {
-        key = SortKey::Name;
-    } else if (ordering == SizeUp || ordering == SizeDown) {
-        key = SortKey::Size;
-    } else if (ordering == CreatedUp || ordering == CreatedDown) {
-        key = SortKey::Created;
-    } else if (ordering == ModifiedUp || ordering == ModifiedDown) {
-        key = SortKey::Modified;
-    } else {
+    const KeyedOrdering* keyed = nullptr;
+    for (const KeyedOrdering& candidate : KeyedOrderings) {
+        if (ordering == candidate.up || ordering == candidate.down) keyed = &candidate;
+    }
+    if (keyed == nullptr || !KindsAreZeroOrOne(results)) {
         if (ordering) SortByPredicate(results, ordering);
         return;
     }
-    if (!KindsAreZeroOrOne(results)) {
-        SortByPredicate(results, ordering);
-        return;
-    }
     std::vector<uint32_t>& order = results.SortScratch();
-    UpOrder(results, key, order);
-    if (ordering == NameDown || ordering == SizeDown || ordering == CreatedDown ||
-        ordering == ModifiedDown) {
-        std::reverse(order.begin(), order.end());
-    }
+    UpOrder(results, keyed->key, order);
+    if (ordering == keyed->down) std::reverse(order.begin(), order.end());
     results.Reorder(order);
 }
 
-char16_t SortCommand(ResultSet& results, int column, uint8_t sortAscending) {
-    const ColumnOrdering chosen = OrderingFor(column, sortAscending);
-    SortResults(results, chosen.ordering);
-    return chosen.marker;
-}
-
-char16_t HeaderClick(ResultSet& results, int column, uint8_t& sortAscending) {
-    const char16_t marker = SortCommand(results, column, sortAscending);
-    sortAscending = sortAscending == 1 ? 0 : 1;
-    return marker;
+void SortByColumn(ResultSet& results, Column column, uint8_t sortAscending) {
+    SortResults(results, OrderingFor(column, sortAscending).ordering);
 }
 
 namespace {
@@ -297,34 +314,33 @@ constexpr HeaderWord HeaderWords[ColumnCount] = {
 
 }  // namespace
 
-std::u16string NeutralHeaderText(int column) {
-    if (column < 0 || column >= ColumnCount) return {};
-    std::u16string text = HeaderWords[column].word;
-    text.append(HeaderWords[column].blanks, u' ');
+std::u16string NeutralHeaderText(Column column) {
+    const HeaderWord& header = HeaderWords[static_cast<int>(column)];
+    std::u16string text = header.word;
+    text.append(header.blanks, u' ');
     return text + u"↑↓";
 }
 
-std::u16string MarkedHeaderText(int column, char16_t marker) {
-    if (column < 0 || column >= ColumnCount) return {};
-    std::u16string text = HeaderWords[column].word;
-    text.append(HeaderWords[column].blanks, u' ');
+std::u16string MarkedHeaderText(Column column, char16_t marker) {
+    const HeaderWord& header = HeaderWords[static_cast<int>(column)];
+    std::u16string text = header.word;
+    text.append(header.blanks, u' ');
     text.push_back(marker);
     return text;
 }
 
-std::u16string_view CellText(const FileEntry& row, int column) {
+std::u16string_view CellText(const FileEntry& row, Column column) {
     switch (column) {
-        case 0:
+        case Column::Name:
             return row.Name();
-        case 1:
+        case Column::Path:
             return row.FolderPath();
-        case 2:
+        case Column::Size:
             return row.SizeText();
-        case 3:
+        case Column::Created:
             return row.CreatedText();
-        case 4:
+        case Column::Modified:
             return row.ModifiedText();
-        default:
-            return {};
     }
+    return {};
 }

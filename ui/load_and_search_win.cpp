@@ -14,9 +14,12 @@ SearchableTable ShownTable;
 ResultSet Results;
 uint8_t SortAscending = 1;
 
-bool LoadDone = true;
-
 namespace {
+
+// Where the initial load stands. The load timer's first tick starts it; a later tick finds it
+// under way or done and does nothing.
+enum class LoadState { NotStarted, Loading, Loaded };
+LoadState TheLoadState = LoadState::NotStarted;
 
 DWORD WINAPI BuildThread(LPVOID) {
     try {
@@ -37,8 +40,10 @@ void LoadAndShowEverything() {
 
     DWORD threadId = 0;
     HANDLE thread = CreateThread(nullptr, 0, BuildThread, ResultList, 0, &threadId);
+    // A designed diagnostic line, like the build's; no console shows it in normal use.
     std::printf(" Now another thread has been created. ID = %d \n", static_cast<int>(threadId));
     std::fflush(stdout);
+    // A designed pause before the wait; the wait alone would give the same result.
     Sleep(10);
     // Deliberately blocking: input typed meanwhile waits in the queue and is searched afterwards
     // against the complete table.
@@ -86,13 +91,14 @@ void RunSearchFromQueryBox() {
 }
 
 void CALLBACK InitialLoad(HWND, UINT, UINT_PTR, DWORD) {
-    if (LoadDone) return;
+    if (TheLoadState != LoadState::NotStarted) return;
+    TheLoadState = LoadState::Loading;
     try {
         LoadAndShowEverything();
     } catch (const std::exception&) {
         // The status texts could not be made; the rows are shown all the same.
         RefreshRows(Results.Size());
     }
-    LoadDone = true;
+    TheLoadState = LoadState::Loaded;
     KillTimer(ResultList, LoadTimerId);
 }

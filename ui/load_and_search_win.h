@@ -16,16 +16,13 @@ extern ResultSet Results;
 // Direction of the next ordering, 1 at start.
 extern uint8_t SortAscending;
 
-// Set at start; the main window clears it after the messages it handles, and the load sets it
-// when done, so the load timer runs the load only once.
-extern bool LoadDone;
-
 // The load timer, set on the result list when the main window is created.
 constexpr UINT_PTR LoadTimerId = 1;
 constexpr UINT LoadTimerPeriod = 10;
 
 // Timer procedure of the load timer on the result list: builds the index, blocking this thread
-// until it is complete, then shows every entry.
+// until it is complete (input typed meanwhile is handled afterwards, against the whole table),
+// then shows every entry and kills the timer.
 void CALLBACK InitialLoad(HWND window, UINT message, UINT_PTR timerId, DWORD time);
 
 // Reads the query box and searches the whole table with it.

@@ -8,10 +8,12 @@
 #include "ui/item_actions_win.h"
 #include "ui/load_and_search_win.h"
 #include "ui/menu_table.h"
-#include "ui/modal_win.h"
 #include "ui/result_list_win.h"
+#include "ui/search_window_win.h"
 #include "ui/text_win.h"
 #include "ui/tray_win.h"
+#include "ui/window_placement_win.h"
+#include "windows/modal_win.h"
 
 #if __has_include("windows/help_window_win.h")
 #include "windows/help_window_win.h"
@@ -52,9 +54,9 @@ void OpenWebSite() {
 }
 
 void RunMenuCommand(HWND mainWindow, uint16_t id) {
-    if (const int column = SortColumnOf(id); column >= 0) {
+    if (const std::optional<Column> column = ColumnAt(SortColumnOf(id))) {
         MarkRadioItem(mainWindow, id);
-        ApplyOrdering(column, SortCommand(Results, column, SortAscending));
+        ApplyOrdering(*column);
         return;
     }
     if (const int type = TypeFilterOf(id); type >= 0) {

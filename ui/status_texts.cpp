@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "index/file_entry.h"
+#include "index/format_count.h"
 
 const char16_t* const LoadWaitText = u"正在整理数据，请稍等片刻.........";
 

@@ -13,6 +13,8 @@
 #include "index/classify.h"
 #include "index/file_entry.h"
 #include "index/platform.h"
+#include "index/utf8.h"
+#include "results/ordering.h"
 
 namespace {
 
@@ -228,6 +230,8 @@ TEST(BuildIndex, TwoVolumesGiveTwoDescendingBlocks) {
         EXPECT_EQ(block.front()->Category, 3);
         EXPECT_EQ(block.front()->CreatedText().size(), 16u);
     }
+    // Sorting by size reads the stored number: it must be the number SizeText shows.
+    for (const FileEntry& entry : table) EXPECT_EQ(entry.SizeKilobytes, SizeKey(entry));
     EXPECT_TRUE(diagnostics.Lines().empty());
 }
 

@@ -11,6 +11,7 @@
 #include "index/derived_texts.h"
 #include "index/folder_paths.h"
 #include "index/time_texts.h"
+#include "index/utf8.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "index/utf8.h"
 #include "results/ordering.h"
 #include "tests/search/test_rows.h"
 
@@ -45,7 +46,7 @@ std::string Export(const std::vector<std::u16string>& headers, std::vector<FileE
 std::vector<std::u16string> NeutralHeaders() {
     std::vector<std::u16string> headers;
     for (int column = 0; column < ColumnCount; ++column)
-        headers.push_back(NeutralHeaderText(column));
+        headers.push_back(NeutralHeaderText(static_cast<Column>(column)));
     return headers;
 }
 
@@ -81,8 +82,8 @@ TEST_F(ExportTest, RowsAfterASortBySize) {
         {u"old.txt", u"C:", 0, u"0 KB", 3, 7, 7},
     }));
     std::vector<std::u16string> headers = NeutralHeaders();
-    const char16_t marker = SortCommand(rows.view, 2, 1);
-    headers[2] = MarkedHeaderText(2, marker);
+    SortByColumn(rows.view, Column::Size, 1);
+    headers[2] = MarkedHeaderText(Column::Size, SortMarker(1));
     EXPECT_EQ(Export(headers, rows.view, Utf8()), Expected("sorted_by_size.csv"));
 }
 
@@ -114,7 +115,7 @@ TEST_F(ExportTest, Cp936WithUnrepresentableCharacters) {
     auto cp936 = IconvConverter("CP936");
     ASSERT_TRUE(cp936.has_value());
     std::vector<std::u16string> headers = NeutralHeaders();
-    headers[0] = MarkedHeaderText(0, u'▼');
+    headers[0] = MarkedHeaderText(Column::Name, u'▼');
     const std::u16string times[2] = {u"2024-05-01 09:30", u"2024-05-02 10:00"};
     std::vector<FileEntry> rows = maker_.MakeAll({
         {u"年度报告.docx", u"D:\\文档", 0, u"30 KB", 3, 0, 0, times[0], times[1]},

@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "index/utf8.h"
 #include "tests/search/test_rows.h"
 
 namespace {
@@ -207,7 +209,7 @@ TEST(OrderingFor, ColumnTable) {
         {4, 0, ModifiedUp, u'▼'},
     };
     for (const Case& c : cases) {
-        ColumnOrdering chosen = OrderingFor(c.column, c.flag);
+        ColumnOrdering chosen = OrderingFor(static_cast<Column>(c.column), c.flag);
         EXPECT_STREQ(NameOf(chosen.ordering), NameOf(c.ordering)) << c.column << " " << int(c.flag);
         EXPECT_EQ(chosen.marker, c.marker) << c.column << " " << int(c.flag);
     }
@@ -285,6 +287,17 @@ class SortSequence : public ::testing::Test {
     // The view shows rows_ again, in their order.
     void Reset() { shown_ = std::make_unique<ShownRows>(rows_); }
     ResultSet& View() { return shown_->view; }
+    // The window's sort command: the sort, then the marker its header shows.
+    char16_t Command_(int column) {
+        SortByColumn(View(), static_cast<Column>(column), sortAscending_);
+        return SortMarker(sortAscending_);
+    }
+    // The window's header click: the same, then the direction flips.
+    char16_t Click_(int column) {
+        const char16_t marker = Command_(column);
+        sortAscending_ = FlippedDirection(sortAscending_);
+        return marker;
+    }
     std::string Order() const {
         std::string out;
         for (const FileEntry& row : shown_->Entries()) out += ToUtf8(row.Name());
@@ -360,10 +373,10 @@ TEST_F(SortSequence, CommandsAndClicks) {
             char16_t marker = 0;
             switch (a.step) {
                 case Command:
-                    marker = SortCommand(View(), a.column, sortAscending_);
+                    marker = Command_(a.column);
                     break;
                 case Click:
-                    marker = HeaderClick(View(), a.column, sortAscending_);
+                    marker = Click_(a.column);
                     break;
                 case Ascending:
                     sortAscending_ = 1;
@@ -390,11 +403,11 @@ TEST_F(SortSequence, CommandsAndClicks) {
 }
 
 TEST_F(SortSequence, EmptyResultSetStillFlips) {
-    ResultSet empty;
-    EXPECT_EQ(HeaderClick(empty, 2, sortAscending_), u'▲');
+    shown_ = std::make_unique<ShownRows>(std::vector<FileEntry>{});
+    EXPECT_EQ(Click_(2), u'▲');
     EXPECT_EQ(sortAscending_, 0);
-    EXPECT_TRUE(empty.Empty());
-    EXPECT_EQ(HeaderClick(empty, 0, sortAscending_), u'▼');
+    EXPECT_TRUE(View().Empty());
+    EXPECT_EQ(Click_(0), u'▼');
     EXPECT_EQ(sortAscending_, 1);
 }
 
@@ -410,14 +423,15 @@ TEST(HeaderTexts, NeutralAndMarked) {
                  {4, u"修改时间", 4}};
     for (const Case& c : cases) {
         const std::u16string blanks(c.blanks, u' ');
-        EXPECT_EQ(ToUtf8(NeutralHeaderText(c.column)), ToUtf8(c.word + blanks + u"↑↓"));
-        EXPECT_EQ(ToUtf8(MarkedHeaderText(c.column, u'▲')), ToUtf8(c.word + blanks + u"▲"));
-        EXPECT_EQ(ToUtf8(MarkedHeaderText(c.column, u'▼')), ToUtf8(c.word + blanks + u"▼"));
+        const Column column = static_cast<Column>(c.column);
+        EXPECT_EQ(ToUtf8(NeutralHeaderText(column)), ToUtf8(c.word + blanks + u"↑↓"));
+        EXPECT_EQ(ToUtf8(MarkedHeaderText(column, u'▲')), ToUtf8(c.word + blanks + u"▲"));
+        EXPECT_EQ(ToUtf8(MarkedHeaderText(column, u'▼')), ToUtf8(c.word + blanks + u"▼"));
     }
-    EXPECT_EQ(ToUtf8(NeutralHeaderText(2)), "大小    ↑↓");
-    EXPECT_EQ(ToUtf8(MarkedHeaderText(4, u'▼')), "修改时间    ▼");
-    EXPECT_EQ(NeutralHeaderText(0).size(), 51u);
-    EXPECT_EQ(NeutralHeaderText(1).size(), 62u);
+    EXPECT_EQ(ToUtf8(NeutralHeaderText(Column::Size)), "大小    ↑↓");
+    EXPECT_EQ(ToUtf8(MarkedHeaderText(Column::Modified, u'▼')), "修改时间    ▼");
+    EXPECT_EQ(NeutralHeaderText(Column::Name).size(), 51u);
+    EXPECT_EQ(NeutralHeaderText(Column::Path).size(), 62u);
 }
 
 TEST(CellText, ColumnsShowTheStoredTexts) {
@@ -428,11 +442,23 @@ TEST(CellText, ColumnsShowTheStoredTexts) {
     const char* expected[] = {"notes.txt", "C:\\docs", "1,234 KB", "2024-05-01 09:30",
                               "2024-05-02 10:00"};
     for (int column = 0; column < ColumnCount; ++column) {
-        EXPECT_EQ(ToUtf8(CellText(row, column)), expected[column]) << column;
+        EXPECT_EQ(ToUtf8(CellText(row, static_cast<Column>(column))), expected[column]) << column;
     }
     FileEntry folder = maker.Make({u"docs", u"C:", 1, u""});
-    EXPECT_TRUE(CellText(folder, 2).empty());
-    EXPECT_TRUE(CellText(folder, 3).empty());
+    EXPECT_TRUE(CellText(folder, Column::Size).empty());
+    EXPECT_TRUE(CellText(folder, Column::Created).empty());
+}
+
+TEST(ColumnAt, OnlyTheFivePositions) {
+    for (int position = -2; position < ColumnCount + 2; ++position) {
+        const std::optional<Column> column = ColumnAt(position);
+        ASSERT_EQ(column.has_value(), position >= 0 && position < ColumnCount) << position;
+        if (column) {
+            EXPECT_EQ(static_cast<int>(*column), position);
+        }
+    }
+    EXPECT_EQ(ColumnAt(1), Column::Path);
+    EXPECT_EQ(ColumnAt(4), Column::Modified);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "index/utf8.h"
 #include "search/query.h"
 #include "tests/search/test_rows.h"
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "index/utf8.h"
 #include "search/query.h"
 #include "search/reference_match.h"
 #include "tests/search/test_rows.h"

@@ -8,6 +8,7 @@
 
 #include "index/file_entry.h"
 #include "index/file_table.h"
+#include "results/ordering.h"
 #include "results/result_set.h"
 
 struct RowFields {
@@ -33,6 +34,8 @@ class RowMaker {
         entry.SetTimeTexts(TimeText(fields.createdText), TimeText(fields.modifiedText));
         entry.IsFolder = fields.isFolder;
         entry.Category = fields.category;
+        // The stored size number is what the build would store for this text.
+        entry.SizeKilobytes = SizeKey(entry);
         entry.Created = fields.created;
         entry.Modified = fields.modified;
         return entry;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "index/file_entry.h"
+#include "index/utf8.h"
 
 namespace {
 
