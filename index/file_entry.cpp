@@ -21,6 +21,12 @@ char16_t* TextArena::Reserve(std::size_t units) {
     return out;
 }
 
+const char16_t* TextArena::Adopt(std::u16string text) {
+    bytesUsed_ += text.capacity() * sizeof(char16_t);
+    adopted_.push_back(std::make_unique<std::u16string>(std::move(text)));
+    return adopted_.back()->data();
+}
+
 const char16_t* TextArena::Store(std::u16string_view text) {
     return Store(text, {}, {});
 }
@@ -38,14 +44,11 @@ const char16_t* TextArena::Store(std::u16string_view first, std::u16string_view 
 
 void FileEntry::SetOwnTexts(TextArena& arena, std::u16string_view name,
                             std::u16string_view extension, std::u16string_view sizeText) {
-    // NTFS names hold at most 255 units, extensions at most 5, size texts at most 29.
-    name = name.substr(0, 255);
-    extension = extension.substr(0, 255);
-    sizeText = sizeText.substr(0, 255);
-    ownText_ = arena.Store(name, extension, sizeText);
-    nameLength_ = static_cast<uint8_t>(name.size());
-    extensionLength_ = static_cast<uint8_t>(extension.size());
-    sizeLength_ = static_cast<uint8_t>(sizeText.size());
+    name = name.substr(0, MaxTextLength);
+    extension = extension.substr(0, MaxTextLength);
+    sizeText = sizeText.substr(0, MaxTextLength);
+    SetName(arena.Store(name), name.size());
+    SetExtensionAndSize(arena.Store(extension, sizeText, {}), extension.size(), sizeText.size());
 }
 
 std::u16string FileEntry::FullPath() const {

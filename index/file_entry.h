@@ -1,6 +1,7 @@
 // The FileEntry record, the arena its texts live in, and the text helpers shared by the core.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -15,9 +16,13 @@ class TextArena {
     const char16_t* Store(std::u16string_view text);
     const char16_t* Store(std::u16string_view first, std::u16string_view second,
                           std::u16string_view third);
+    // Keeps `text` for the arena's lifetime and returns where it now lies, so that texts already
+    // gathered in one buffer are kept without a copy.
+    const char16_t* Adopt(std::u16string text);
     std::size_t BytesUsed() const { return bytesUsed_; }
 
   private:
+    std::vector<std::unique_ptr<std::u16string>> adopted_;
     char16_t* Reserve(std::size_t units);
     std::vector<std::unique_ptr<char16_t[]>> chunks_;
     char16_t* next_ = nullptr;
@@ -28,8 +33,9 @@ class TextArena {
 // One file or folder of an indexed volume, a finished display record. The fourteen fields, in
 // their order: RecordNumber, ParentRecordNumber, Name, IsFolder, SizeText, Created, CreatedText,
 // Modified, ModifiedText, FullPath, FolderPath, Extension, IconIndex, Category. Texts are views
-// into arenas kept alive with the table; FullPath is FolderPath, a backslash and Name, so it is
-// composed on request rather than stored a second time.
+// into storage kept alive with the table; FullPath is FolderPath, a backslash and Name, so it is
+// composed on request rather than stored a second time. A volume has few distinct pairs of
+// Extension and SizeText, so that pair is one shared block.
 struct FileEntry {
     uint64_t RecordNumber = 0;
     uint64_t ParentRecordNumber = 0;
@@ -39,19 +45,32 @@ struct FileEntry {
     // reads a number instead of parsing the text.
     int64_t SizeKilobytes = 0;
 
-    std::u16string_view Name() const { return {ownText_, nameLength_}; }
+    std::u16string_view Name() const { return {name_, nameLength_}; }
     std::u16string_view SizeText() const {
-        return {ownText_ + nameLength_ + extensionLength_, sizeLength_};
+        return {extensionAndSize_ + extensionLength_, sizeLength_};
     }
     std::u16string_view CreatedText() const { return TimeText(createdText_); }
     std::u16string_view ModifiedText() const { return TimeText(modifiedText_); }
     std::u16string FullPath() const;
     std::u16string_view FolderPath() const { return {folderText_, folderLength_}; }
-    std::u16string_view Extension() const { return {ownText_ + nameLength_, extensionLength_}; }
+    std::u16string_view Extension() const { return {extensionAndSize_, extensionLength_}; }
 
-    // Name, Extension and SizeText are stored back to back in one arena block.
+    // Stores the name and the Extension and SizeText block in `arena`.
     void SetOwnTexts(TextArena& arena, std::u16string_view name, std::u16string_view extension,
                      std::u16string_view sizeText);
+    // The name is kept where it already lies (at most 255 units, as NTFS names).
+    void SetName(const char16_t* text, std::size_t length) {
+        name_ = text;
+        nameLength_ = static_cast<uint8_t>(std::min<std::size_t>(length, MaxTextLength));
+    }
+    // `block` holds the Extension and, right after it, the SizeText.
+    void SetExtensionAndSize(const char16_t* block, std::size_t extensionLength,
+                             std::size_t sizeLength) {
+        extensionAndSize_ = block;
+        extensionLength_ =
+            static_cast<uint8_t>(std::min<std::size_t>(extensionLength, MaxTextLength));
+        sizeLength_ = static_cast<uint8_t>(std::min<std::size_t>(sizeLength, MaxTextLength));
+    }
     // Time texts are either empty (nullptr) or exactly TimeTextLength units, usually interned.
     void SetTimeTexts(const char16_t* created, const char16_t* modified) {
         createdText_ = created;
@@ -64,22 +83,27 @@ struct FileEntry {
     }
 
     static constexpr std::size_t TimeTextLength = 16;  // "YYYY-MM-DD hh:mm"
-
-    int32_t IconIndex = 0;
-    int32_t Category = 0;
-    uint8_t IsFolder = 0;
+    // Names, extensions and size texts are at most this long.
+    static constexpr std::size_t MaxTextLength = 255;
 
   private:
     static std::u16string_view TimeText(const char16_t* text) {
         return text ? std::u16string_view(text, TimeTextLength) : std::u16string_view();
     }
-    // The small fields first, so they share the eight bytes after IsFolder: 88 bytes an entry.
-    uint8_t nameLength_ = 0;
-    uint8_t extensionLength_ = 0;
-    uint8_t sizeLength_ = 0;
-    uint32_t folderLength_ = 0;
-    const char16_t* ownText_ = u"";
+    const char16_t* name_ = u"";
+    const char16_t* extensionAndSize_ = u"";
     const char16_t* createdText_ = nullptr;
     const char16_t* modifiedText_ = nullptr;
     const char16_t* folderText_ = u"";
+    uint32_t folderLength_ = 0;
+    uint8_t nameLength_ = 0;
+    uint8_t extensionLength_ = 0;
+    uint8_t sizeLength_ = 0;
+
+  public:
+    // The icon list holds 49 icons per volume read, so an index fits 16 bits for over a
+    // thousand volumes; a TypeCategory fits a byte. 96 bytes an entry.
+    uint8_t IsFolder = 0;
+    uint8_t Category = 0;
+    uint16_t IconIndex = 0;
 };

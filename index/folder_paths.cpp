@@ -1,10 +1,14 @@
 #include "index/folder_paths.h"
 
 #include <algorithm>
+#include <system_error>
+#include <thread>
 
 #include "index/time_texts.h"
 
 namespace {
+
+constexpr std::u16string_view OverlongMark = u"\\\u2026\\";
 
 struct FolderText {
     const char16_t* text = u"";
@@ -33,15 +37,21 @@ class FolderPaths {
             folders_[i].hasParentLink = true;
             folders_[i].parent = IndexOf(parent->second);
         }
+        // In the entries' order, as a cycle in a damaged volume is cut where the walk first
+        // meets it; afterwards the paths are only read, from several threads.
+        uint64_t lastParent = UINT64_MAX;
+        for (const FileEntry& entry : volume.entries) {
+            if (entry.ParentRecordNumber == lastParent) continue;
+            lastParent = entry.ParentRecordNumber;
+            int64_t index = IndexOf(lastParent);
+            if (index >= 0) Resolve(static_cast<std::size_t>(index));
+        }
     }
 
     // The FolderPath of an entry whose parent is `record`.
-    FolderText ForParent(uint64_t record) {
-        if (record == lastParent_) return lastText_;
+    FolderText ForParent(uint64_t record) const {
         int64_t index = IndexOf(record);
-        lastParent_ = record;
-        lastText_ = index < 0 ? driveText_ : Resolve(static_cast<std::size_t>(index));
-        return lastText_;
+        return index < 0 ? driveText_ : folders_[static_cast<std::size_t>(index)].text;
     }
 
   private:
@@ -51,6 +61,8 @@ class FolderPaths {
         bool hasParentLink = false;
         int64_t parent = -1;  // index in folders_, -1 when the parent is not a folder read here
         State state = State::Unvisited;
+        // Below a path too long to open: shown as the drive, "\…\" and the folder's name.
+        bool overlong = false;
         FolderText text;
     };
 
@@ -80,11 +92,21 @@ class FolderPaths {
                 folder.text = driveText_;
             } else {
                 FolderText above = driveText_;
-                if (folder.parent >= 0 && folders_[folder.parent].state == State::Done)
+                bool aboveOverlong = false;
+                if (folder.parent >= 0 && folders_[folder.parent].state == State::Done) {
                     above = folders_[folder.parent].text;
+                    aboveOverlong = folders_[folder.parent].overlong;
+                }
+                // A path longer than the system can open is not made: a chain of thousands of
+                // long-named folders would otherwise cost the square of its depth.
+                if (aboveOverlong || above.length + 1 + folder.name.size() > MaxPathUnits) {
+                    folder.overlong = true;
+                    above = driveText_;
+                }
                 std::u16string_view aboveText(above.text, above.length);
-                folder.text = {arena_.Store(aboveText, u"\\", folder.name),
-                               above.length + 1 + folder.name.size()};
+                std::u16string_view separator = folder.overlong ? OverlongMark : u"\\";
+                folder.text = {arena_.Store(aboveText, separator, folder.name),
+                               above.length + separator.size() + folder.name.size()};
             }
             folder.state = State::Done;
         }
@@ -96,38 +118,72 @@ class FolderPaths {
     std::vector<uint64_t> records_;
     std::vector<Folder> folders_;
     std::vector<std::size_t> chain_;
-    uint64_t lastParent_ = UINT64_MAX;
-    FolderText lastText_;
 };
 
-}  // namespace
-
-void ResolvePaths(VolumeEntries& volume, std::u16string_view devicePath, const IconMap& icons,
+// Formats, resolves and classifies the entries [first, last) with a time formatter of its own.
+void ResolveSlice(std::vector<FileEntry>& entries, std::size_t first, std::size_t last,
+                  const FolderPaths& folders, TextArena& arena, const IconMap& icons,
                   const CategoryMap& categories) {
-    if (!volume.texts) volume.texts = std::make_unique<TextArena>();
-    TextArena& arena = *volume.texts;
-    std::u16string_view drive =
-        devicePath.size() >= 2 ? devicePath.substr(devicePath.size() - 2) : devicePath;
-    FolderPaths folders(volume, drive, arena);
     TimeTextFormatter times(arena);
     EntryClassifier classifier(icons, categories);
     constexpr std::size_t EntriesPerBatch = TimeTextFormatter::BatchSize / 2;
     uint64_t filetimes[TimeTextFormatter::BatchSize];
     const char16_t* texts[TimeTextFormatter::BatchSize];
-    std::vector<FileEntry>& entries = volume.entries;
-    for (std::size_t first = 0; first < entries.size(); first += EntriesPerBatch) {
-        std::size_t count = std::min(EntriesPerBatch, entries.size() - first);
+    uint64_t lastParent = UINT64_MAX;
+    FolderText lastFolder;
+    for (std::size_t at = first; at < last; at += EntriesPerBatch) {
+        std::size_t count = std::min(EntriesPerBatch, last - at);
         for (std::size_t i = 0; i < count; ++i) {
-            filetimes[2 * i] = entries[first + i].Created;
-            filetimes[2 * i + 1] = entries[first + i].Modified;
+            filetimes[2 * i] = entries[at + i].Created;
+            filetimes[2 * i + 1] = entries[at + i].Modified;
         }
         times.Texts(filetimes, texts, 2 * count);
         for (std::size_t i = 0; i < count; ++i) {
-            FileEntry& entry = entries[first + i];
-            FolderText folder = folders.ForParent(entry.ParentRecordNumber);
-            entry.SetFolderPath(folder.text, folder.length);
+            FileEntry& entry = entries[at + i];
+            if (entry.ParentRecordNumber != lastParent) {
+                lastParent = entry.ParentRecordNumber;
+                lastFolder = folders.ForParent(lastParent);
+            }
+            entry.SetFolderPath(lastFolder.text, lastFolder.length);
             entry.SetTimeTexts(texts[2 * i], texts[2 * i + 1]);
             classifier.Classify(entry);
         }
     }
+}
+
+}  // namespace
+
+void ResolvePaths(VolumeEntries& volume, std::u16string_view devicePath, const IconMap& icons,
+                  const CategoryMap& categories, unsigned parts) {
+    if (!volume.texts) volume.texts = std::make_unique<TextArena>();
+    std::u16string_view drive =
+        devicePath.size() >= 2 ? devicePath.substr(devicePath.size() - 2) : devicePath;
+    const FolderPaths folders(volume, drive, *volume.texts);
+    std::vector<FileEntry>& entries = volume.entries;
+    constexpr std::size_t MinEntriesPerPart = 64;
+    parts = static_cast<unsigned>(std::clamp<std::size_t>(
+        std::min<std::size_t>(parts, entries.size() / MinEntriesPerPart), 1, 64));
+    // Each slice has an arena of its own for its time texts; equal texts in two slices are
+    // stored twice, which the rows cannot tell apart.
+    std::vector<TextArena*> arenas = {volume.texts.get()};
+    for (unsigned p = 1; p < parts; ++p) {
+        volume.moreTexts.push_back(std::make_unique<TextArena>());
+        arenas.push_back(volume.moreTexts.back().get());
+    }
+    auto bound = [&](unsigned p) { return entries.size() * p / parts; };
+    std::vector<std::thread> threads;
+    std::vector<unsigned> onThisThread = {0};
+    for (unsigned p = 1; p < parts; ++p) {
+        try {
+            threads.emplace_back([&, p] {
+                ResolveSlice(entries, bound(p), bound(p + 1), folders, *arenas[p], icons,
+                             categories);
+            });
+        } catch (const std::system_error&) {
+            onThisThread.push_back(p);
+        }
+    }
+    for (unsigned p : onThisThread)
+        ResolveSlice(entries, bound(p), bound(p + 1), folders, *arenas[p], icons, categories);
+    for (std::thread& thread : threads) thread.join();
 }

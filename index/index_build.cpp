@@ -1,6 +1,8 @@
 #include "index/index_build.h"
 
+#include <algorithm>
 #include <condition_variable>
+#include <cstdlib>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -37,20 +39,32 @@ class IconTurns {
 
 // One volume read, resolved and classified; empty when it could not be opened or read.
 VolumeEntries VolumeWorker(const std::u16string& devicePath, std::size_t position,
-                           const VolumeOpener& open, IconTurns& turns) {
+                           const VolumeOpener& open, unsigned parts, IconTurns& turns) {
     std::optional<VolumeSource> source = open(devicePath);
     std::optional<VolumeEntries> volume;
-    if (source) volume = ReadVolume(*source);
+    if (source)
+        volume = ReadVolume(*source, parts, [&open, &devicePath] { return open(devicePath); });
     IconMap icons = turns.Take(position, volume.has_value());
     if (!volume) return {};
     CategoryMap categories = BuildCategoryMap();
-    ResolvePaths(*volume, devicePath, icons, categories);
+    ResolvePaths(*volume, devicePath, icons, categories, parts);
     return std::move(*volume);
 }
 
 }  // namespace
 
-FileTable BuildIndex(const std::vector<std::u16string>& volumes, const VolumeOpener& open) {
+unsigned DefaultBuildParts() {
+    // Lets a test or a benchmark force the split from outside, e.g. to compare 1 with several.
+    if (const char* forced = std::getenv("SKIMLET_BUILD_PARTS")) {
+        int parts = std::atoi(forced);
+        if (parts > 0) return static_cast<unsigned>(parts);
+    }
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+FileTable BuildIndex(const std::vector<std::u16string>& volumes, const VolumeOpener& open,
+                     unsigned partsPerVolume) {
+    if (partsPerVolume == 0) partsPerVolume = DefaultBuildParts();
     // Each worker writes only its own slot, so the workers share nothing until they are joined.
     std::vector<VolumeEntries> read(volumes.size());
     IconTurns turns;
@@ -58,8 +72,8 @@ FileTable BuildIndex(const std::vector<std::u16string>& volumes, const VolumeOpe
     workers.reserve(volumes.size());
     for (std::size_t i = 0; i < volumes.size(); ++i) {
         try {
-            workers.emplace_back([&read, &volumes, &open, &turns, i] {
-                read[i] = VolumeWorker(volumes[i], i, open, turns);
+            workers.emplace_back([&read, &volumes, &open, &turns, partsPerVolume, i] {
+                read[i] = VolumeWorker(volumes[i], i, open, partsPerVolume, turns);
             });
         } catch (const std::system_error&) {
             ThePlatform().diagnostic("Error creating thread!");
@@ -83,6 +97,7 @@ FileTable BuildIndex(const std::vector<std::u16string>& volumes, const VolumeOpe
             volume.entries = {};
         }
         if (volume.texts) texts.push_back(std::move(volume.texts));
+        for (auto& more : volume.moreTexts) texts.push_back(std::move(more));
     }
     return FileTable(std::move(entries), std::move(texts));
 }

@@ -16,7 +16,13 @@ using VolumeOpener = std::function<std::optional<VolumeSource>(std::u16string_vi
 // Indexes every volume with `open`, each in a worker thread of its own. `volumes` are device
 // paths ("\\.\C:") in the order the system lists the drives; the table holds each volume's
 // entries as one block, in that order. A volume that cannot be opened or read adds nothing.
-FileTable BuildIndex(const std::vector<std::u16string>& volumes, const VolumeOpener& open);
+// Each volume is read and resolved in `partsPerVolume` parts on as many threads (0: the
+// default); the table is the same for every count.
+FileTable BuildIndex(const std::vector<std::u16string>& volumes, const VolumeOpener& open,
+                     unsigned partsPerVolume = 0);
+
+// The number of cores, or SKIMLET_BUILD_PARTS when it is set to a positive count.
+unsigned DefaultBuildParts();
 
 #ifdef _WIN32
 // The fixed NTFS drives as device paths.

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <system_error>
+#include <thread>
 
 #include "index/derived_texts.h"
+#include "index/distinct_names.h"
 #include "index/ntfs_layout.h"
 #include "index/platform.h"
 
@@ -18,8 +21,9 @@ struct NameFact {
     uint64_t parent;
     uint64_t created;
     uint64_t modified;
-    std::size_t nameStart;  // into the walk's name pool
+    std::size_t nameStart;  // into the name pool of its part
     uint8_t nameLength;
+    uint16_t part;
 };
 
 // What one record contributes. An extension record's facts belong to its base record and are
@@ -46,12 +50,17 @@ class WalkPart {
   public:
     // Room for the part's records up front, so the vectors never move during a large walk;
     // capped because the count comes from the volume.
-    void Reserve(uint64_t records) {
-        std::size_t count = static_cast<std::size_t>(std::min<uint64_t>(records, 1 << 24));
-        records_.reserve(count);
-        names_.reserve(count);
-        namePool_.reserve(count * 16);
+    // `records` is what this part will hold; `joined` what the first part holds once every
+    // part is appended to it: reserved, not touched, so joining never moves it.
+    void Reserve(uint64_t records, uint64_t joined) {
+        auto capped = [](uint64_t count) {
+            return static_cast<std::size_t>(std::min<uint64_t>(count, 1 << 24));
+        };
+        records_.reserve(capped(joined));
+        names_.reserve(capped(joined));
+        namePool_.reserve(capped(records) * 16);
     }
+    void SetIndex(uint16_t index) { index_ = index; }
     void Parse(uint64_t number, std::span<const uint8_t> record);
 
   private:
@@ -62,9 +71,11 @@ class WalkPart {
     std::vector<RecordFacts> records_;  // in descending order of their numbers
     std::vector<NameFact> names_;
     std::u16string namePool_;
+    uint16_t index_ = 0;
 };
 
-// The parts of a volume joined, then made into entries.
+// The parts of a volume joined, then made into entries. The name pools become the entries' name
+// storage as they are, so names are never copied.
 class Walk {
   public:
     // `parts` in descending order of their ranges.
@@ -73,33 +84,28 @@ class Walk {
 
   private:
     std::u16string_view Name(const NameFact& name) const {
-        return {namePool_.data() + name.nameStart, name.nameLength};
+        return {poolTexts_[name.part] + name.nameStart, name.nameLength};
     }
 
     std::vector<RecordFacts> records_;
     std::vector<NameFact> names_;
-    std::u16string namePool_;
+    std::unique_ptr<TextArena> texts_ = std::make_unique<TextArena>();
+    std::vector<const char16_t*> poolTexts_;
 };
 
 Walk::Walk(std::vector<WalkPart> parts) {
-    if (parts.size() == 1) {
-        records_ = std::move(parts.front().records_);
-        names_ = std::move(parts.front().names_);
-        namePool_ = std::move(parts.front().namePool_);
-        return;
-    }
-    for (WalkPart& part : parts) {
+    for (WalkPart& part : parts) poolTexts_.push_back(texts_->Adopt(std::move(part.namePool_)));
+    if (parts.empty()) return;
+    records_ = std::move(parts.front().records_);
+    names_ = std::move(parts.front().names_);
+    for (std::size_t p = 1; p < parts.size(); ++p) {
+        WalkPart& part = parts[p];
         const auto firstName = static_cast<uint32_t>(names_.size());
-        const std::size_t poolStart = namePool_.size();
         for (RecordFacts facts : part.records_) {
             facts.firstName += firstName;
             records_.push_back(facts);
         }
-        for (NameFact name : part.names_) {
-            name.nameStart += poolStart;
-            names_.push_back(name);
-        }
-        namePool_ += part.namePool_;
+        names_.insert(names_.end(), part.names_.begin(), part.names_.end());
         part = WalkPart();
     }
 }
@@ -129,7 +135,7 @@ bool WalkPart::ParseAttribute(const ntfs::AttributeHeader& header,
             std::memcpy(namePool_.data() + start, nameBytes.data(), nameBytes.size());
             names_.push_back({fileName.parentReference & ntfs::RecordNumberMask,
                               fileName.creationTime, fileName.modificationTime, start,
-                              fileName.nameLength});
+                              fileName.nameLength, index_});
             ++facts.nameCount;
             return true;
         }
@@ -174,9 +180,69 @@ void WalkPart::Parse(uint64_t number, std::span<const uint8_t> record) {
     records_.push_back(facts);
 }
 
+// The Extension and SizeText block of each distinct pair, stored once per volume. Extensions
+// are at most 5 units, so a pair is a small key in a flat table.
+class ExtensionAndSizeTexts {
+  public:
+    explicit ExtensionAndSizeTexts(TextArena& arena) : arena_(arena), slots_(1 << 12) {}
+    void Set(FileEntry& entry, std::u16string_view name, bool isFolder, uint64_t size) {
+        std::u16string extension = ExtensionFor(name, isFolder);
+        Slot key;
+        key.kilobytes = isFolder ? -1 : KilobytesFor(size);
+        key.extensionLength = static_cast<uint8_t>(std::min<std::size_t>(extension.size(), 5));
+        std::copy_n(extension.begin(), key.extensionLength, key.extension);
+        Slot* slot = Find(key);
+        if (!slot->text) {
+            if (2 * (used_ + 1) > slots_.size()) {
+                Grow();
+                slot = Find(key);
+            }
+            std::u16string sizeText = isFolder ? std::u16string() : SizeTextFor(size);
+            *slot = key;
+            slot->text =
+                arena_.Store(std::u16string_view(key.extension, key.extensionLength), sizeText, {});
+            slot->sizeLength = static_cast<uint8_t>(sizeText.size());
+            ++used_;
+        }
+        entry.SetExtensionAndSize(slot->text, slot->extensionLength, slot->sizeLength);
+    }
+
+  private:
+    struct Slot {
+        int64_t kilobytes = 0;  // -1 for a folder, which shows no size
+        char16_t extension[5] = {};
+        uint8_t extensionLength = 0;
+        uint8_t sizeLength = 0;
+        const char16_t* text = nullptr;  // nullptr: a free slot
+        bool SameKey(const Slot& other) const {
+            return kilobytes == other.kilobytes && extensionLength == other.extensionLength &&
+                   std::equal(extension, extension + extensionLength, other.extension);
+        }
+    };
+    Slot* Find(const Slot& key) {
+        uint64_t hash = static_cast<uint64_t>(key.kilobytes) * 0x9E3779B97F4A7C15ull;
+        for (uint8_t i = 0; i < key.extensionLength; ++i)
+            hash = (hash ^ key.extension[i]) * 0x100000001B3ull;
+        std::size_t mask = slots_.size() - 1;
+        std::size_t at = static_cast<std::size_t>(hash >> 20) & mask;
+        while (slots_[at].text && !slots_[at].SameKey(key)) at = (at + 1) & mask;
+        return &slots_[at];
+    }
+    void Grow() {
+        std::vector<Slot> old(2 * slots_.size());
+        old.swap(slots_);
+        for (const Slot& slot : old)
+            if (slot.text) *Find(slot) = slot;
+    }
+    TextArena& arena_;
+    std::vector<Slot> slots_;
+    std::size_t used_ = 0;
+};
+
 VolumeEntries Walk::Assemble() {
     VolumeEntries volume;
-    volume.texts = std::make_unique<TextArena>();
+    volume.texts = std::move(texts_);
+    ExtensionAndSizeTexts extensionAndSize(*volume.texts);
 
     // Records were taken in strictly descending order; join each extension to its base.
     auto byNumber = [](const RecordFacts& facts, uint64_t number) { return facts.number > number; };
@@ -195,6 +261,12 @@ VolumeEntries Walk::Assemble() {
     for (const RecordFacts& facts : records_) nameCount += facts.nameCount;
     volume.entries.reserve(nameCount);
 
+    // A name listed twice for the same parent (in the base and an extension record) is one entry.
+    auto before = [this](const NameFact* a, const NameFact* b) {
+        if (a->parent != b->parent) return a->parent < b->parent;
+        return Name(*a) < Name(*b);
+    };
+    constexpr std::size_t FewNames = 16;
     std::vector<const NameFact*> recordNames;
     for (const RecordFacts& base : records_) {
         if (base.base != 0) continue;
@@ -215,19 +287,25 @@ VolumeEntries Walk::Assemble() {
                 hasSize = true;
                 size = facts.size;
             }
-            for (uint32_t k = 0; k < facts.nameCount; ++k) {
-                const NameFact& name = names_[facts.firstName + k];
-                bool seen =
-                    std::any_of(recordNames.begin(), recordNames.end(), [&](const NameFact* other) {
-                        return other->parent == name.parent && Name(*other) == Name(name);
-                    });
-                if (!seen) recordNames.push_back(&name);
-            }
+            for (uint32_t k = 0; k < facts.nameCount; ++k)
+                recordNames.push_back(&names_[facts.firstName + k]);
             part = facts.nextExtension == NoRecord ? nullptr : &records_[facts.nextExtension];
         }
         if (recordNames.empty()) continue;
+        if (recordNames.size() <= FewNames) {
+            std::size_t kept = 0;
+            for (const NameFact* name : recordNames) {
+                bool seen = std::any_of(
+                    recordNames.begin(), recordNames.begin() + kept, [&](const NameFact* other) {
+                        return other->parent == name->parent && Name(*other) == Name(*name);
+                    });
+                if (!seen) recordNames[kept++] = name;
+            }
+            recordNames.resize(kept);
+        } else {
+            KeepFirstOfEach(recordNames, before);
+        }
 
-        std::u16string sizeText = isFolder ? std::u16string() : SizeTextFor(size);
         for (const NameFact* name : recordNames) {
             FileEntry& entry = volume.entries.emplace_back();
             entry.RecordNumber = base.number;
@@ -236,8 +314,9 @@ VolumeEntries Walk::Assemble() {
             entry.Created = hasTimes ? created : name->created;
             entry.Modified = hasTimes ? modified : name->modified;
             entry.SizeKilobytes = isFolder ? 0 : KilobytesFor(size);
-            entry.SetOwnTexts(*volume.texts, Name(*name), ExtensionFor(Name(*name), isFolder),
-                              sizeText);
+            std::u16string_view text = Name(*name);
+            entry.SetName(text.data(), text.size());
+            extensionAndSize.Set(entry, text, isFolder, size);
             if (isFolder) {
                 volume.FolderNames[base.number] = entry.Name();
                 volume.FolderParents[base.number] = name->parent;
@@ -247,9 +326,18 @@ VolumeEntries Walk::Assemble() {
     return volume;
 }
 
+// Reads the records of [lo, hi) into `part`.
+void ReadPart(const VolumeSource& source, uint32_t recordSize, uint64_t lo, uint64_t hi,
+              bool lowest, WalkPart& part) {
+    ReadRecordRange(
+        source, recordSize, lo, hi, lowest,
+        [&part](uint64_t number, std::span<const uint8_t> record) { part.Parse(number, record); });
+}
+
 }  // namespace
 
-std::optional<VolumeEntries> ReadVolume(const VolumeSource& source) {
+std::optional<VolumeEntries> ReadVolume(const VolumeSource& source, unsigned parts,
+                                        const VolumeReopener& reopen) {
     NtfsVolumeData data;
     if (!source.volumeData || !source.volumeData(data) || data.BytesPerFileRecordSegment == 0 ||
         data.BytesPerFileRecordSegment > MaxDriverRecordSize) {
@@ -258,14 +346,45 @@ std::optional<VolumeEntries> ReadVolume(const VolumeSource& source) {
     }
     int64_t count = data.MftValidDataLength / static_cast<int64_t>(data.BytesPerFileRecordSegment);
     if (count - 1 < static_cast<int64_t>(FirstWalkedRecord)) return Walk({}).Assemble();
+    const uint64_t end = static_cast<uint64_t>(count);
+    const uint64_t walked = end - FirstWalkedRecord;
 
-    // One part for now: the whole walked range, read on this thread.
-    std::vector<WalkPart> parts(1);
-    WalkPart& part = parts.front();
-    part.Reserve(static_cast<uint64_t>(count));
-    ReadRecordRange(
-        source, data.BytesPerFileRecordSegment, FirstWalkedRecord, static_cast<uint64_t>(count),
-        true,
-        [&part](uint64_t number, std::span<const uint8_t> record) { part.Parse(number, record); });
-    return Walk(std::move(parts)).Assemble();
+    // Each further part reads through a source of its own, as a source is not shared between
+    // threads; a part that gets none is read on this thread after its own.
+    constexpr unsigned MaxParts = 64;
+    parts = std::clamp<unsigned>(parts, 1, MaxParts);
+    constexpr uint64_t MinRecordsPerPart = 64;
+    parts = static_cast<unsigned>(
+        std::clamp<uint64_t>(std::min<uint64_t>(parts, walked / MinRecordsPerPart), 1, MaxParts));
+    std::vector<std::optional<VolumeSource>> more(parts);
+    for (unsigned p = 1; p < parts && reopen; ++p) more[p] = reopen();
+
+    // Part 0 holds the highest numbers, so the parts joined are in reading order.
+    std::vector<WalkPart> walkParts(parts);
+    auto bound = [&](unsigned p) { return end - walked * p / parts; };
+    auto readPart = [&](unsigned p) {
+        const VolumeSource& from = more[p] ? *more[p] : source;
+        ReadPart(from, data.BytesPerFileRecordSegment, bound(p + 1), bound(p), p + 1 == parts,
+                 walkParts[p]);
+    };
+    for (unsigned p = 0; p < parts; ++p) {
+        walkParts[p].SetIndex(static_cast<uint16_t>(p));
+        walkParts[p].Reserve(bound(p) - bound(p + 1), p == 0 ? walked : 0);
+    }
+    std::vector<std::thread> threads;
+    std::vector<unsigned> onThisThread = {0};
+    for (unsigned p = 1; p < parts; ++p) {
+        if (!more[p]) {
+            onThisThread.push_back(p);
+            continue;
+        }
+        try {
+            threads.emplace_back(readPart, p);
+        } catch (const std::system_error&) {
+            onThisThread.push_back(p);
+        }
+    }
+    for (unsigned p : onThisThread) readPart(p);
+    for (std::thread& thread : threads) thread.join();
+    return Walk(std::move(walkParts)).Assemble();
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -23,8 +24,16 @@ struct VolumeEntries {
     FolderParentMap FolderParents;
     // Holds the texts the entries and FolderNames refer to.
     std::unique_ptr<TextArena> texts;
+    // Texts made later on further threads, one arena each.
+    std::vector<std::unique_ptr<TextArena>> moreTexts;
 };
 
+// Another source for the same volume; nothing when it cannot be opened again.
+using VolumeReopener = std::function<std::optional<VolumeSource>()>;
+
 // Reads every in-use record from N - 1 down to 36. On a refused volume-data request writes the
-// diagnostic line "error" and returns nothing.
-std::optional<VolumeEntries> ReadVolume(const VolumeSource& source);
+// diagnostic line "error" and returns nothing. With `parts` above 1 the record range is split
+// into that many slices, each read and parsed on a thread of its own through a source from
+// `reopen`; the entries are the same, in the same order, as with one part.
+std::optional<VolumeEntries> ReadVolume(const VolumeSource& source, unsigned parts = 1,
+                                        const VolumeReopener& reopen = {});

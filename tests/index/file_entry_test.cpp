@@ -59,3 +59,72 @@ TEST(Utf8, RoundTripsAndReplacesBrokenUnits) {
     EXPECT_EQ(FromUtf8("\xFFx"), u"\uFFFDx");
     EXPECT_EQ(FromUtf8("\xE6\x90"), u"\uFFFD\uFFFD");
 }
+
+TEST(FileEntry, EveryTextReadsBackAsStored) {
+    const std::u16string longest(FileEntry::MaxTextLength, u'名');
+    const std::u16string longPath = u"C:\\" + std::u16string(32764, u'p');
+    const char16_t* time = u"2024-02-29 23:59";
+    struct Case {
+        const char* what;
+        std::u16string name, extension, size, folder;
+        const char16_t* created;
+        const char16_t* modified;
+    } cases[] = {
+        {"a file", u"notes.txt", u"TXT", u"12 KB", u"C:\\Users", time, time},
+        {"a folder", u"Projects", u"ISDIR", u"", u"D:", nullptr, time},
+        {"all empty", u"", u"", u"", u"", nullptr, nullptr},
+        {"longest name and extension", longest, longest, u"18,014,398,509,481,984 KB", longPath,
+         time, nullptr},
+        {"not ASCII", u"报告 ünï.docx", u"DOCX", u"1,024 KB", u"E:\\资料", time, time},
+    };
+    for (const Case& c : cases) {
+        TextArena arena;
+        FileEntry entry;
+        entry.SetOwnTexts(arena, c.name, c.extension, c.size);
+        entry.SetFolderPath(arena.Store(c.folder), c.folder.size());
+        entry.SetTimeTexts(c.created, c.modified);
+        FileEntry copy = entry;
+        EXPECT_EQ(copy.Name(), c.name) << c.what;
+        EXPECT_EQ(copy.Extension(), c.extension) << c.what;
+        EXPECT_EQ(copy.SizeText(), c.size) << c.what;
+        EXPECT_EQ(copy.FolderPath(), c.folder) << c.what;
+        EXPECT_EQ(copy.FullPath(), c.folder + u"\\" + c.name) << c.what;
+        EXPECT_EQ(copy.CreatedText(), c.created ? c.created : u"") << c.what;
+        EXPECT_EQ(copy.ModifiedText(), c.modified ? c.modified : u"") << c.what;
+    }
+}
+
+TEST(FileEntry, TextsLongerThanAnNtfsNameAreCut) {
+    TextArena arena;
+    FileEntry entry;
+    const std::u16string tooLong(300, u'x');
+    entry.SetOwnTexts(arena, tooLong, tooLong, tooLong);
+    EXPECT_EQ(entry.Name(), tooLong.substr(0, 255));
+    EXPECT_EQ(entry.Extension(), tooLong.substr(0, 255));
+    EXPECT_EQ(entry.SizeText(), tooLong.substr(0, 255));
+}
+
+TEST(FileEntry, SharedBlocksAndAdoptedPoolsAreReadInPlace) {
+    TextArena arena;
+    std::u16string pool = u"first.txtsecond";
+    const char16_t* kept = arena.Adopt(pool);
+    const char16_t* block = arena.Store(u"TXT", u"3 KB", {});
+    struct Case {
+        std::size_t start, length;
+        std::u16string name;
+    } cases[] = {{0, 9, u"first.txt"}, {9, 6, u"second"}, {0, 0, u""}};
+    std::vector<FileEntry> entries;
+    for (const Case& c : cases) {
+        FileEntry& entry = entries.emplace_back();
+        entry.SetName(kept + c.start, c.length);
+        entry.SetExtensionAndSize(block, 3, 4);
+    }
+    // Growing the arena afterwards moves nothing already handed out.
+    for (int i = 0; i < 100; ++i) arena.Adopt(std::u16string(i, u'z'));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(entries[i].Name(), cases[i].name);
+        EXPECT_EQ(entries[i].Extension(), u"TXT");
+        EXPECT_EQ(entries[i].SizeText(), u"3 KB");
+        EXPECT_EQ(entries[i].Extension().data(), entries[0].Extension().data());
+    }
+}

@@ -266,8 +266,9 @@ TEST(BuildIndex, FailingVolumeLeavesTheOthersComplete) {
     FakeMachine machine;
     machine.volumes[u"\\\\.\\C:"] = VolumeOfSize(4, 40, u"c");
     machine.volumes[u"\\\\.\\E:"] = VolumeOfSize(7, 40, u"e");
+    // One part per volume, so that every open is a volume's worker and not a further part.
     const FileTable table =
-        BuildIndex({u"\\\\.\\C:", u"\\\\.\\D:", u"\\\\.\\E:"}, machine.Opener());
+        BuildIndex({u"\\\\.\\C:", u"\\\\.\\D:", u"\\\\.\\E:"}, machine.Opener(), 1);
     EXPECT_EQ(machine.opened.load(), 3);
     EXPECT_EQ(BlockOf(table, u"C:").size(), 5u);
     EXPECT_EQ(BlockOf(table, u"D:").size(), 0u);
@@ -305,7 +306,8 @@ TEST(BuildIndex, EveryVolumeGetsAWorker) {
         machine.volumes[path] = VolumeOfSize(1, 40 + i, std::u16string(1, char16_t(u'a' + i)));
         volumes.push_back(path);
     }
-    const FileTable table = BuildIndex(volumes, machine.Opener());
+    // One part per volume, so that every open is a volume's worker and not a further part.
+    const FileTable table = BuildIndex(volumes, machine.Opener(), 1);
     EXPECT_EQ(machine.opened.load(), 24);
     EXPECT_EQ(table.Size(), 48u);
     EXPECT_TRUE(BlocksAreContiguousAndDescending(table));

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include <set>
 #include <tuple>
 
+#include "index/distinct_names.h"
 #include "index/platform.h"
 #include "index/raw_volume.h"
 #include "index/utf8.h"
@@ -712,5 +714,133 @@ TEST(RecordParse, AnyDamagedByteCostsAtMostItsOwnRecord) {
             for (const FileEntry& e : volume.entries) EXPECT_FALSE(e.Name().empty()) << at;
             EXPECT_LE(volume.entries.size(), 3u) << at;
         }
+    }
+}
+
+TEST(RecordParse, TensOfThousandsOfNamesOfOneRecordKeepTheFirstOfEach) {
+    // One base record claimed by thousands of extension records of nine names each, many of
+    // them repeated: one entry per distinct pair of parent and name, in the order first met.
+    struct Case {
+        const char* what;
+        uint64_t extensions;
+        uint64_t distinctNames;  // the names cycle through this many
+    } cases[] = {
+        {"every name repeated many times", 5000, 100},
+        {"every name distinct", 5000, 45000},
+        {"a few names", 20, 3},
+    };
+    for (const Case& c : cases) {
+        FakeVolume fake;
+        constexpr uint64_t Base = 40;
+        fake.validLength = static_cast<int64_t>((Base + c.extensions + 2) * 1024);
+        fake.records[Base] =
+            RecordBuilder(1024, InUse, 3).StandardInformation(7, 8).FileName(Root, u"n0").Plain();
+        uint64_t next = 1;
+        for (uint64_t e = 0; e < c.extensions; ++e) {
+            RecordBuilder extension;
+            extension.BaseRecord(Base | Sequence);
+            for (int k = 0; k < 9; ++k, ++next) {
+                uint64_t id = next % c.distinctNames;
+                extension.FileName(id % 2 ? 77 : Root, Numbered(u"n", id));
+            }
+            fake.records[Base + 1 + e] = extension.Plain();
+        }
+        VolumeEntries volume = ReadAll(fake);
+        // The reference: the walk meets the base record's names first, then its extensions
+        // from the lowest number up.
+        std::vector<std::pair<uint64_t, std::u16string>> expected = {{Root, u"n0"}};
+        std::set<std::pair<uint64_t, std::u16string>> seen(expected.begin(), expected.end());
+        for (uint64_t id = 1; id < next; ++id) {
+            std::pair<uint64_t, std::u16string> name{(id % c.distinctNames) % 2 ? 77 : Root,
+                                                     Numbered(u"n", id % c.distinctNames)};
+            if (seen.insert(name).second) expected.push_back(name);
+        }
+        std::vector<std::pair<uint64_t, std::u16string>> got;
+        for (const FileEntry& e : volume.entries)
+            if (e.RecordNumber == Base) got.emplace_back(e.ParentRecordNumber, e.Name());
+        EXPECT_EQ(got.size(), c.distinctNames) << c.what;
+        EXPECT_EQ(got, expected) << c.what;
+    }
+}
+
+TEST(KeepFirstOfEach, KeepsTheFirstOfEachInOrderWithNLogNComparisons) {
+    struct Case {
+        const char* what;
+        std::size_t count;
+        std::size_t distinct;
+    } cases[] = {
+        {"45,000 items of 9 values", 45000, 9},
+        {"180,000 items of 9 values", 180000, 9},
+        {"45,000 distinct items", 45000, 45000},
+        {"one item", 1, 1},
+        {"no item", 0, 1},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::pair<std::size_t, std::size_t>> items;  // value, position
+        for (std::size_t i = 0; i < c.count; ++i) items.emplace_back((i * 7919) % c.distinct, i);
+        std::vector<std::pair<std::size_t, std::size_t>> expected;
+        std::set<std::size_t> seen;
+        for (const auto& item : items)
+            if (seen.insert(item.first).second) expected.push_back(item);
+        uint64_t comparisons = 0;
+        KeepFirstOfEach(items, [&](const auto& a, const auto& b) {
+            ++comparisons;
+            return a.first < b.first;
+        });
+        EXPECT_EQ(items, expected) << c.what;
+        // Comparing every item with every item kept before it would take count * distinct / 2.
+        double log2 = c.count > 1 ? std::log2(static_cast<double>(c.count)) : 1;
+        EXPECT_LE(static_cast<double>(comparisons), 3 * static_cast<double>(c.count) * log2 + 8)
+            << c.what;
+    }
+}
+
+TEST(RecordWalk, PartsOnSeveralThreadsGiveTheSameEntries) {
+    // Records across the part boundaries: extension records on the other side of their base,
+    // refused records, hard links, gaps; each part reads through a source of its own.
+    FakeVolume fake;
+    fake.validLength = 3000 * 1024;
+    for (uint64_t r = 40; r < 3000; r += (r % 7) + 1) {
+        if (r % 11 == 0) {
+            fake.records[r] = RecordBuilder(1024, InUseFolder, 3)
+                                  .StandardInformation(r, r + 1)
+                                  .FileName(Root, Numbered(u"folder", r))
+                                  .Plain();
+        } else if (r % 13 == 0 && r > 1500) {
+            fake.records[r] = RecordBuilder()
+                                  .BaseRecord((r - 1400) | Sequence)
+                                  .FileName(77, Numbered(u"link", r, u".txt"))
+                                  .NonResidentData(r * 1000, testntfs::EncodeRuns({{9, 1}}), 0, 0)
+                                  .Plain();
+        } else {
+            fake.records[r] = RecordBuilder(1024, InUse, 3)
+                                  .StandardInformation(r, r + 2)
+                                  .FileName(r / 11 * 11, Numbered(u"file", r, u".dat"))
+                                  .FileName(Root, Numbered(u"FILE", r, u".DAT"), 2)
+                                  .ResidentData(static_cast<uint32_t>(r % 300))
+                                  .Plain();
+        }
+        if (r % 17 == 0) fake.refused.insert(r);
+    }
+    auto read = [&](unsigned parts) {
+        std::vector<std::unique_ptr<FakeVolume>> copies;
+        VolumeReopener reopen = [&]() -> std::optional<VolumeSource> {
+            copies.push_back(std::make_unique<FakeVolume>(fake));
+            return copies.back()->Source();
+        };
+        FakeVolume first = fake;
+        std::optional<VolumeEntries> volume = ReadVolume(first.Source(), parts, reopen);
+        EXPECT_TRUE(volume);
+        return volume ? std::move(*volume) : VolumeEntries{};
+    };
+    VolumeEntries one = read(1);
+    ASSERT_GT(one.entries.size(), 500u);
+    for (unsigned parts : {2u, 3u, 7u, 64u}) {
+        VolumeEntries several = read(parts);
+        EXPECT_EQ(Rows(several), Rows(one)) << parts;
+        EXPECT_EQ(several.FolderParents, one.FolderParents) << parts;
+        ASSERT_EQ(several.FolderNames.size(), one.FolderNames.size()) << parts;
+        for (const auto& [record, name] : one.FolderNames)
+            EXPECT_EQ(several.FolderNames[record], name) << parts << " " << record;
     }
 }

@@ -389,3 +389,90 @@ TEST(ResolvePaths, MatchesTheSimpleWalkAndSingleTimesOnRandomTrees) {
 }
 
 }  // namespace
+
+TEST(ResolvePaths, PathsTooLongToOpenAreNotMade) {
+    // A chain of 2,000 folders with 255-unit names, a file in every folder: a full path for
+    // each would be 2,000 * 2,000 / 2 * 256 units. Paths up to the limit are made; a folder
+    // whose path would pass it, and every folder below, shows "C:\…\" and its own name.
+    constexpr uint64_t Depth = 2000;
+    constexpr uint64_t FirstFolder = 100000;
+    VolumeBuilder builder;
+    std::vector<std::u16string> names;
+    for (uint64_t level = 0; level < Depth; ++level) {
+        std::u16string name = FromUtf8(std::to_string(level));
+        name.resize(255, u'n');
+        names.push_back(name);
+    }
+    // Reading order: highest record first.
+    for (uint64_t level = Depth; level-- > 0;) {
+        builder.Add(FirstFolder + Depth + level, FirstFolder + level, u"file.txt", false);
+    }
+    for (uint64_t level = Depth; level-- > 0;)
+        builder.Add(FirstFolder + level, level == 0 ? 5 : FirstFolder + level - 1, names[level],
+                    true);
+    builder.Resolve(u"\\\\.\\C:");
+
+    std::u16string expected = u"C:";  // the folder path of level 0's entries
+    bool overlong = false;
+    std::size_t ownTexts = 0;
+    std::map<const char16_t*, std::size_t> folderTexts;
+    for (uint64_t level = 0; level < Depth; ++level) {
+        const FileEntry& folder = builder.Find(FirstFolder + level);
+        const FileEntry& file = builder.Find(FirstFolder + Depth + level);
+        EXPECT_EQ(folder.FolderPath(), expected) << level;
+        // The folder's own path, which its file shows.
+        if (!overlong && expected.size() + 1 + names[level].size() > MaxPathUnits) overlong = true;
+        if (overlong) expected = u"C:\\…";
+        expected.append(u"\\").append(names[level]);
+        EXPECT_EQ(file.FolderPath(), expected) << level;
+        EXPECT_EQ(file.FullPath(), std::u16string(expected).append(u"\\file.txt")) << level;
+        EXPECT_LE(file.FolderPath().size(), MaxPathUnits) << level;
+        ownTexts += folder.Name().size() + file.Name().size();
+        folderTexts[folder.FolderPath().data()] = folder.FolderPath().size();
+        folderTexts[file.FolderPath().data()] = file.FolderPath().size();
+    }
+    EXPECT_TRUE(overlong);
+    // The folder texts together: the paths below the limit (about 128 levels of 256 units)
+    // and one name per level beyond it; far below the square of the depth.
+    std::size_t stored = 0;
+    for (const auto& [text, length] : folderTexts) stored += length;
+    constexpr std::size_t LevelsBelowLimit = MaxPathUnits / 256 + 1;
+    EXPECT_LE(stored, LevelsBelowLimit * MaxPathUnits + Depth * 260);
+    EXPECT_LE(stored, 6 * ownTexts);
+}
+
+TEST(ResolvePaths, SlicesOnSeveralThreadsGiveTheSameTexts) {
+    auto build = [](unsigned parts) {
+        VolumeBuilder builder;
+        std::mt19937_64 random(7);
+        for (uint64_t record = 20000; record > 40; --record) {
+            bool isFolder = record % 9 == 0;
+            uint64_t parent = record % 5 == 0 ? 5 : (record + 1 + random() % 500) / 9 * 9;
+            uint64_t created = FiletimeOf(static_cast<int64_t>(random() % 2000000000));
+            const char* extension = record % 3 ? ".txt" : record % 4 ? ".mp3" : "";
+            std::string utf8 = "n";
+            utf8.append(std::to_string(record)).append(extension);
+            std::u16string name = FromUtf8(utf8);
+            builder.Add(record, parent, name, isFolder, created, created + random() % 1000000000);
+        }
+        static const IconMap icons = BuildIconMap();
+        static const CategoryMap categories = BuildCategoryMap();
+        ResolvePaths(builder.volume, u"\\\\.\\E:", icons, categories, parts);
+        return builder;
+    };
+    ScopedTimeZone zone("Europe/Berlin");
+    VolumeBuilder one = build(1);
+    for (unsigned parts : {2u, 5u}) {
+        VolumeBuilder several = build(parts);
+        ASSERT_EQ(several.volume.entries.size(), one.volume.entries.size());
+        for (std::size_t i = 0; i < one.volume.entries.size(); ++i) {
+            const FileEntry& a = one.volume.entries[i];
+            const FileEntry& b = several.volume.entries[i];
+            EXPECT_EQ(b.FolderPath(), a.FolderPath()) << parts << " " << i;
+            EXPECT_EQ(b.CreatedText(), a.CreatedText()) << parts << " " << i;
+            EXPECT_EQ(b.ModifiedText(), a.ModifiedText()) << parts << " " << i;
+            EXPECT_EQ(b.Category, a.Category) << parts << " " << i;
+            EXPECT_EQ(b.IconIndex, a.IconIndex) << parts << " " << i;
+        }
+    }
+}
