@@ -17,11 +17,13 @@ constexpr uint64_t FirstWalkedRecord = 36;
 constexpr uint32_t MaxDriverRecordSize = 1 << 20;
 constexpr uint32_t NoRecord = std::numeric_limits<uint32_t>::max();
 
+// The walk holds one of these per name and one RecordFacts per record until the entries are
+// made, the peak of the build's memory, so both are kept small.
 struct NameFact {
     uint64_t parent;
     uint64_t created;
     uint64_t modified;
-    std::size_t nameStart;  // into the name pool of its part
+    uint32_t nameStart;  // into the name pool of its part
     uint8_t nameLength;
     uint16_t part;
 };
@@ -30,18 +32,20 @@ struct NameFact {
 // only joined to it after the walk, because the two may come in either order.
 struct RecordFacts {
     uint64_t number = 0;
-    uint64_t base = 0;  // 0 for a base record
-    uint16_t baseSequence = 0;
-    uint16_t sequence = 0;
-    uint16_t flags = 0;
-    bool hasStandardTimes = false;
-    bool hasSize = false;
+    uint64_t baseReference = 0;  // 0 for a base record
     uint64_t created = 0;
     uint64_t modified = 0;
     uint64_t size = 0;
     uint32_t firstName = 0;
-    uint32_t nameCount = 0;
     uint32_t nextExtension = NoRecord;
+    uint16_t nameCount = 0;
+    uint16_t sequence = 0;
+    bool hasFolderFlags = false;
+    bool hasStandardTimes = false;
+    bool hasSize = false;
+
+    uint64_t Base() const { return baseReference & ntfs::RecordNumberMask; }
+    uint16_t BaseSequence() const { return static_cast<uint16_t>(baseReference >> 48); }
 };
 
 // The facts of one part of a volume's records, a range read by itself, with a name pool of its
@@ -130,12 +134,14 @@ bool WalkPart::ParseAttribute(const ntfs::AttributeHeader& header,
                 !ntfs::Slice(value, sizeof(fileName), fileName.nameLength * 2u, nameBytes))
                 return false;
             if (fileName.nameSpace == ntfs::DosNamespace || fileName.nameLength == 0) return true;
-            std::size_t start = namePool_.size();
+            const std::size_t start = namePool_.size();
+            if (start + fileName.nameLength > UINT32_MAX || facts.nameCount == UINT16_MAX)
+                return false;
             namePool_.resize(start + fileName.nameLength);
             std::memcpy(namePool_.data() + start, nameBytes.data(), nameBytes.size());
             names_.push_back({fileName.parentReference & ntfs::RecordNumberMask,
-                              fileName.creationTime, fileName.modificationTime, start,
-                              fileName.nameLength, index_});
+                              fileName.creationTime, fileName.modificationTime,
+                              static_cast<uint32_t>(start), fileName.nameLength, index_});
             ++facts.nameCount;
             return true;
         }
@@ -167,10 +173,10 @@ void WalkPart::Parse(uint64_t number, std::span<const uint8_t> record) {
     if (!ntfs::Load(record, 0, header) || header.signature != ntfs::FileSignature) return;
     RecordFacts facts;
     facts.number = number;
-    facts.base = header.baseRecord & ntfs::RecordNumberMask;
-    facts.baseSequence = static_cast<uint16_t>(header.baseRecord >> 48);
+    // A base record's reference is 0 as a whole; a number of 0 with a sequence is no base.
+    facts.baseReference = (header.baseRecord & ntfs::RecordNumberMask) != 0 ? header.baseRecord : 0;
     facts.sequence = header.sequenceNumber;
-    facts.flags = header.flags;
+    facts.hasFolderFlags = header.flags == ntfs::FolderRecordFlags;
     facts.firstName = static_cast<uint32_t>(names_.size());
     // A damaged attribute ends the record; what was read before it still counts.
     ntfs::ForEachAttribute(record, [&](const ntfs::AttributeHeader& attributeHeader,
@@ -248,10 +254,10 @@ VolumeEntries Walk::Assemble() {
     auto byNumber = [](const RecordFacts& facts, uint64_t number) { return facts.number > number; };
     for (uint32_t i = 0; i < records_.size(); ++i) {
         RecordFacts& extension = records_[i];
-        if (extension.base == 0) continue;
-        auto base = std::lower_bound(records_.begin(), records_.end(), extension.base, byNumber);
-        if (base == records_.end() || base->number != extension.base || base->base != 0 ||
-            (extension.baseSequence != 0 && extension.baseSequence != base->sequence))
+        if (extension.Base() == 0) continue;
+        auto base = std::lower_bound(records_.begin(), records_.end(), extension.Base(), byNumber);
+        if (base == records_.end() || base->number != extension.Base() || base->Base() != 0 ||
+            (extension.BaseSequence() != 0 && extension.BaseSequence() != base->sequence))
             continue;
         extension.nextExtension = base->nextExtension;
         base->nextExtension = i;
@@ -269,8 +275,8 @@ VolumeEntries Walk::Assemble() {
     constexpr std::size_t FewNames = 16;
     std::vector<const NameFact*> recordNames;
     for (const RecordFacts& base : records_) {
-        if (base.base != 0) continue;
-        bool isFolder = base.flags == ntfs::FolderRecordFlags;
+        if (base.Base() != 0) continue;
+        bool isFolder = base.hasFolderFlags;
         bool hasTimes = base.hasStandardTimes;
         uint64_t created = base.created, modified = base.modified;
         uint64_t size = base.hasSize ? base.size : 0;

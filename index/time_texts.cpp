@@ -115,7 +115,7 @@ int64_t TimeTextFormatter::MinuteKey(const CivilTime& local) {
 
 const char16_t* TimeTextFormatter::Intern(const CivilTime& local, int64_t minute) {
     if (minute == lastMinute_) return lastText_;
-    if (2 * (textCount_ + 1) > texts_.size()) {
+    if (2 * (textCount_ + 1) > texts_.size() && texts_.size() < MaxSlots) {
         std::vector<InternedText> old(std::max<std::size_t>(4096, 2 * texts_.size()));
         old.swap(texts_);
         for (const InternedText& item : old)
@@ -125,8 +125,20 @@ const char16_t* TimeTextFormatter::Intern(const CivilTime& local, int64_t minute
     if (slot->minute == 0) {
         char16_t text[FileEntry::TimeTextLength];
         WriteTimeText(local, text);
-        *slot = {minute, arena_.Store(std::u16string_view(text, FileEntry::TimeTextLength))};
-        ++textCount_;
+        const InternedText made{minute,
+                                arena_.Store(std::u16string_view(text, FileEntry::TimeTextLength))};
+        if (2 * (textCount_ + 1) <= texts_.size()) {
+            *slot = made;
+            ++textCount_;
+        } else if (InternedText& home = texts_[HomeSlot(minute)]; home.minute != 0) {
+            // A full table keeps the latest text of an occupied home slot, so its load stays:
+            // the minutes of a volume whose times hardly repeat are stored once per use rather
+            // than indexed at great cost.
+            home = made;
+        }
+        lastMinute_ = minute;
+        lastText_ = made.text;
+        return lastText_;
     }
     lastMinute_ = minute;
     lastText_ = slot->text;

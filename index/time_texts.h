@@ -17,7 +17,8 @@ std::u16string TimeTextFor(uint64_t filetime);
 
 // TimeTextFor for a whole volume. Asking the C library per entry is far too slow for millions
 // of entries, so the local offset is asked once per UTC hour and the digits are written here;
-// texts are interned in `arena`, as many entries share a minute. Offsets are kept for the
+// texts are interned in `arena`, as many entries share a minute (up to a bound, past which a
+// minute's text may be stored again). Offsets are kept for the
 // formatter's life and a later change of the time zone is not seen: one formatter, one build.
 class TimeTextFormatter {
   public:
@@ -33,6 +34,8 @@ class TimeTextFormatter {
     static constexpr int32_t NotLinear = INT32_MIN;
     static constexpr int32_t Unknown = INT32_MIN + 1;
     static constexpr int HoursPerChunk = 4096;
+    // Up to 65,536 distinct minutes are each stored once; the table stays within 2 MB.
+    static constexpr std::size_t MaxSlots = std::size_t{1} << 17;
     struct InternedText {
         int64_t minute = 0;  // 0: free slot
         const char16_t* text = nullptr;

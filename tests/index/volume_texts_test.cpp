@@ -140,6 +140,37 @@ TEST(TimeTextFormatter, AgreesWithTheLibraryAcrossZonesAndChanges) {
     }
 }
 
+TEST(TimeTextFormatter, MoreMinutesThanTheTableHoldsStillReadRight) {
+    // Past the table's bound a minute's text may be made again; every text must still be right.
+    ScopedTimeZone zone("America/New_York");
+    TextArena arena;
+    TimeTextFormatter formatter(arena);
+    struct Case {
+        const char* what;
+        int64_t first, step, count;
+    } cases[] = {
+        {"200,000 distinct minutes", 1262304000, 60, 200000},
+        {"the same minutes again", 1262304000, 60, 200000},
+        {"every 7 minutes backwards", 1700000000, -420, 100000},
+    };
+    for (const Case& c : cases) {
+        for (int64_t i = 0; i < c.count; ++i) {
+            int64_t second = c.first + i * c.step;
+            const char16_t* text = formatter.Text(FiletimeOf(second));
+            ASSERT_NE(text, nullptr) << c.what << " " << i;
+            // The C library's answer for a sample; the whole minute's text for every value.
+            if (i % 997 == 0) {
+                ASSERT_EQ(std::u16string(text, FileEntry::TimeTextLength), LibraryTimeText(second))
+                    << c.what << " " << i;
+            }
+            ASSERT_EQ(std::u16string(text, FileEntry::TimeTextLength),
+                      std::u16string(formatter.Text(FiletimeOf(second - second % 60)),
+                                     FileEntry::TimeTextLength))
+                << c.what << " " << i;
+        }
+    }
+}
+
 TEST(TimeTextFormatter, InternsOneTextPerMinute) {
     ScopedTimeZone zone("Asia/Shanghai");
     TextArena arena;
