@@ -25,5 +25,5 @@ void RunSearch();
 void SetStatusText(const std::u16string& text);
 // "N 个对象" for the current ResultSet.
 void ShowResultCountInStatusBar();
-// Gives the list the row count and redraws every row.
+// Gives the list the row count and redraws the rows that can be visible.
 void RefreshRows(std::size_t count);
