@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# `make bench`: runs every benchmark of the native build on the 1,000,000-entry image.
+# `make bench`: runs every benchmark of the native build on the 1,000,000-entry image, then the
+# window's benchmark under Wine (scripts/bench-window.sh) when the Windows build is there.
 # Environment: BUILD (default build/native), SKIMLET_BENCH_IMAGE (default: made under BUILD).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,3 +25,10 @@ for bench in "${benches[@]}"; do
     echo "== $bench"
     "$build/bench/$bench" --benchmark_counters_tabular=true
 done
+
+if [ -f "${WIN_BUILD:-build/win}/ui/Skimlet.exe" ]; then
+    echo "== window"
+    BUILD=$build scripts/bench-window.sh
+else
+    echo "note: no ${WIN_BUILD:-build/win}/ui/Skimlet.exe; the window benchmark is skipped" >&2
+fi
