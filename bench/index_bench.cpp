@@ -15,9 +15,11 @@
 #include "index/classify.h"
 #include "index/file_entry.h"
 #include "index/file_table.h"
+#include "index/folder_paths.h"
 #include "index/index_build.h"
 #include "index/mft_reader.h"
 #include "index/raw_volume.h"
+#include "results/result_set.h"
 
 namespace {
 
@@ -34,27 +36,23 @@ VolumeOpener ImageOpener(const std::string& path) {
     return [path](std::u16string_view) { return OpenVolumeImage(path); };
 }
 
-void ReleaseTable() {
-    ResultSet.clear();
-    ResultSet.shrink_to_fit();
-    FileTable.clear();
-    FileTable.shrink_to_fit();
-    TableTexts.clear();
+void ReleaseMemory() {
     malloc_trim(0);
 }
 
 void WholeBuild(benchmark::State& state) {
     std::optional<std::string> image = BenchImage(state);
     if (!image) return;
-    VolumeList = {u"\\\\.\\C:"};
     VolumeOpener open = ImageOpener(*image);
+    std::size_t entries = 0;
     for (auto _ : state) {
-        BuildIndex(open);
-        benchmark::DoNotOptimize(FileTable.data());
+        FileTable table = BuildIndex({u"\\\\.\\C:"}, open);
+        benchmark::DoNotOptimize(table.Entries().data());
+        entries = table.Size();
     }
-    state.counters["entries"] = static_cast<double>(FileTable.size());
-    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * FileTable.size()));
-    ReleaseTable();
+    state.counters["entries"] = static_cast<double>(entries);
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * entries));
+    ReleaseMemory();
 }
 BENCHMARK(WholeBuild)
     ->Unit(benchmark::kMillisecond)
@@ -110,30 +108,31 @@ MemoryUse CurrentMemoryUse() {
             static_cast<double>(info.uordblks + info.hblkhd)};
 }
 
-// Growth of the process with the FileTable and the ResultSet full, per entry.
+// Growth of the process with the FileTable and a ResultSet showing every row, per entry.
 void MemoryPerEntry(benchmark::State& state) {
     std::optional<std::string> image = BenchImage(state);
     if (!image) return;
-    VolumeList = {u"\\\\.\\C:"};
     VolumeOpener open = ImageOpener(*image);
     double resident = 0, allocated = 0, entries = 0, texts = 0;
     for (auto _ : state) {
-        ReleaseTable();
+        ReleaseMemory();
         MemoryUse before = CurrentMemoryUse();
-        BuildIndex(open);
+        FileTable table = BuildIndex({u"\\\\.\\C:"}, open);
+        ResultSet view(table);
+        view.ShowAll();
         MemoryUse after = CurrentMemoryUse();
-        entries = static_cast<double>(FileTable.size());
+        entries = static_cast<double>(table.Size());
         resident = after.residentBytes - before.residentBytes;
         allocated = after.allocatedBytes - before.allocatedBytes;
         texts = 0;
-        for (const auto& arena : TableTexts) texts += static_cast<double>(arena->BytesUsed());
+        for (const auto& arena : table.Texts()) texts += static_cast<double>(arena->BytesUsed());
     }
     state.counters["entries"] = entries;
     state.counters["rss_per_entry"] = entries ? resident / entries : 0;
     state.counters["heap_per_entry"] = entries ? allocated / entries : 0;
-    state.counters["entry_bytes_x2"] = 2.0 * sizeof(FileEntry);
+    state.counters["row_bytes"] = static_cast<double>(sizeof(FileEntry) + sizeof(uint32_t));
     state.counters["texts_per_entry"] = entries ? texts / entries : 0;
-    ReleaseTable();
+    ReleaseMemory();
 }
 BENCHMARK(MemoryPerEntry)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 

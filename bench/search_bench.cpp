@@ -19,11 +19,13 @@
 #include "index/file_entry.h"
 #include "index/index_build.h"
 #include "index/raw_volume.h"
+#include "index/utf8.h"
 #include "results/export.h"
 #include "results/ordering.h"
 #include "search/folded_table.h"
-#include "search/match.h"
+#include "search/reference_match.h"
 #include "search/search_driver.h"
+#include "ui/status_texts.h"
 
 namespace {
 
@@ -137,56 +139,59 @@ SyntheticTable& Table() {
     return *table;
 }
 
-// Time of the first search after a table is published, which builds the folded columns.
+// Time of the publish of a table (its folded columns) and of its first search.
 double FirstSearchMs = 0;
+
+// The published synthetic table and the view the searches fill.
+SearchableTable& Synthetic() {
+    static SearchableTable searchable;
+    return searchable;
+}
+ResultSet& SyntheticView() {
+    static ResultSet view;
+    return view;
+}
 
 void PublishSynthetic() {
     SyntheticTable& table = Table();
-    if (FileTable.size() != table.entries.size() ||
-        (FileTable.size() && FileTable[0].Name().data() != table.entries[0].Name().data())) {
-        FileTable = table.entries;
-        ResultSet.reserve(FileTable.size());
+    if (Synthetic().table.Size() != table.entries.size()) {
         const auto start = std::chrono::steady_clock::now();
-        RunSearch(u"x");
+        Synthetic() = Publish(FileTable(table.entries, {}));
+        SyntheticView().Attach(Synthetic().table);
+        RunSearch(Synthetic(), u"x", SyntheticView());
         FirstSearchMs =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count();
     }
 }
 
-bool PublishImage() {
+SearchableTable* PublishImage() {
     static bool loaded = false;
-    static bool ok = false;
+    static SearchableTable searchable;
     if (!loaded) {
         loaded = true;
         const char* image = std::getenv("SKIMLET_BENCH_IMAGE");
-        if (!image) return false;
-        FileTable.clear();
-        ResultSet.clear();
-        VolumeList = {u"\\\\.\\D:"};
-        BuildIndex([&](std::u16string_view) { return OpenVolumeImage(image); });
-        ok = !FileTable.empty();
+        if (!image) return nullptr;
+        searchable = Publish(BuildIndex(
+            {u"\\\\.\\D:"}, [&](std::u16string_view) { return OpenVolumeImage(image); }));
     }
-    return ok;
+    return searchable.table.Empty() ? nullptr : &searchable;
 }
 
 void BM_Keystroke(benchmark::State& state, const char16_t* query, bool fromImage) {
+    SearchableTable* searchable = &Synthetic();
     if (fromImage) {
-        static std::vector<FileEntry> imageTable;
-        if (imageTable.empty()) {
-            if (!PublishImage()) {
-                state.SkipWithError("SKIMLET_BENCH_IMAGE not set or unreadable");
-                return;
-            }
-            imageTable = FileTable;
+        searchable = PublishImage();
+        if (!searchable) {
+            state.SkipWithError("SKIMLET_BENCH_IMAGE not set or unreadable");
+            return;
         }
-        if (FileTable.data() != imageTable.data()) FileTable = imageTable;
     } else {
         PublishSynthetic();
     }
-    TypeFilter = 0;
+    ResultSet view(searchable->table);
     if (!fromImage) state.counters["first_search_ms"] = FirstSearchMs;
-    const FoldedTable& columns = FoldedColumns(FileTable);
+    const FoldedTable& columns = searchable->columns;
     state.counters["columns_MB"] =
         static_cast<double>(columns.names.capacity() * 2 + columns.nameStart.capacity() * 4 +
                             columns.category.capacity() * 4 + columns.folderOf.capacity() * 4 +
@@ -194,21 +199,24 @@ void BM_Keystroke(benchmark::State& state, const char16_t* query, bool fromImage
         1e6;
     std::size_t hits = 0;
     for (auto _ : state) {
-        hits = RunSearch(query);
-        benchmark::DoNotOptimize(StatusText.data());
+        hits = RunSearch(*searchable, query, view);
+        benchmark::DoNotOptimize(ResultCountText(hits).data());
     }
     state.counters["hits"] = static_cast<double>(hits);
-    state.counters["entries"] = static_cast<double>(FileTable.size());
+    state.counters["entries"] = static_cast<double>(searchable->table.Size());
 }
 
-// The first search after a new table is published builds the folded columns: alternate between
-// two copies of the table so every iteration sees a table it has not seen just before.
+// A new table is published (its folded columns built) and searched once; the copy of the
+// entries that stands for the build is not timed.
 void BM_FirstSearchAfterPublish(benchmark::State& state) {
     PublishSynthetic();
-    std::vector<FileEntry> other = FileTable;
     for (auto _ : state) {
-        FileTable.swap(other);
-        benchmark::DoNotOptimize(RunSearch(u"report"));
+        state.PauseTiming();
+        FileTable copy(Synthetic().table.Entries(), {});
+        state.ResumeTiming();
+        SearchableTable searchable = Publish(std::move(copy));
+        ResultSet view(searchable.table);
+        benchmark::DoNotOptimize(RunSearch(searchable, u"report", view));
     }
 }
 
@@ -228,29 +236,30 @@ void BM_GrepCount(benchmark::State& state, const char* pattern) {
     }
 }
 
-void BM_Sort(benchmark::State& state, int column) {
+void BM_Sort(benchmark::State& state, Column column) {
     PublishSynthetic();
-    SortAscending = 1;
+    ResultSet& view = SyntheticView();
     for (auto _ : state) {
         state.PauseTiming();
-        ResultSet = FileTable;
+        view.ShowAll();
         state.ResumeTiming();
-        SortCommand(column);
+        SortByColumn(view, column, 1);
     }
-    state.counters["rows"] = static_cast<double>(ResultSet.size());
+    state.counters["rows"] = static_cast<double>(view.Size());
 }
 
 void BM_Export(benchmark::State& state) {
     PublishSynthetic();
-    ResultSet = FileTable;
+    ResultSet& view = SyntheticView();
+    view.ShowAll();
     auto convert = IconvConverter("CP936");
     std::vector<std::u16string> headers;
     for (int column = 0; column < ColumnCount; ++column)
-        headers.push_back(NeutralHeaderText(column));
+        headers.push_back(NeutralHeaderText(static_cast<Column>(column)));
     std::size_t bytes = 0;
     for (auto _ : state) {
         std::FILE* file = std::fopen("/tmp/skimlet_bench_export.csv", "wb");
-        if (!file || !WriteExport(file, headers, ResultSet, *convert))
+        if (!file || !WriteExport(file, headers, view, *convert))
             state.SkipWithError("export failed");
         if (file) {
             bytes = static_cast<std::size_t>(std::ftell(file));
@@ -273,9 +282,11 @@ BENCHMARK_CAPTURE(BM_Keystroke, suffix, u"*.pdf", false)->Unit(benchmark::kMilli
 BENCHMARK_CAPTURE(BM_Keystroke, one_letter, u"e", false)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FirstSearchAfterPublish)->Unit(benchmark::kMillisecond)->Iterations(4);
 BENCHMARK_CAPTURE(BM_GrepCount, report, "report")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_Sort, by_name, 0)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK_CAPTURE(BM_Sort, by_size, 2)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK_CAPTURE(BM_Sort, by_modified, 4)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK_CAPTURE(BM_Sort, by_name, Column::Name)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK_CAPTURE(BM_Sort, by_size, Column::Size)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK_CAPTURE(BM_Sort, by_modified, Column::Modified)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 BENCHMARK(BM_Export)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 BENCHMARK_CAPTURE(BM_Keystroke, image_report, u"report", true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Keystroke, image_drive_ab_not_cd, u"d:  ab !cd", true)

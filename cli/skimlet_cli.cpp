@@ -13,10 +13,12 @@
 #include "index/index_build.h"
 #include "index/platform.h"
 #include "index/raw_volume.h"
+#include "index/utf8.h"
 #include "results/export.h"
 #include "results/ordering.h"
-#include "search/match.h"
+#include "results/result_set.h"
 #include "search/search_driver.h"
+#include "ui/status_texts.h"
 
 namespace {
 
@@ -219,10 +221,10 @@ int main(int argc, char** argv) {
     ThePlatform().diagnostic = WriteStandardError;
 
     std::map<std::u16string, std::string> imageOf;
-    VolumeList.clear();
+    std::vector<std::u16string> volumes;
     for (const auto& [path, letter] : options.images) {
         std::u16string devicePath = std::u16string(u"\\\\.\\") + char16_t(letter) + u':';
-        VolumeList.push_back(devicePath);
+        volumes.push_back(devicePath);
         imageOf[devicePath] = path;
     }
     VolumeOpener open = [&imageOf](std::u16string_view devicePath) -> std::optional<VolumeSource> {
@@ -234,52 +236,59 @@ int main(int argc, char** argv) {
     };
 
     auto start = std::chrono::steady_clock::now();
-    BuildIndex(open);
-    PrepareSearch();
+    const SearchableTable searchable = Publish(BuildIndex(volumes, open));
     std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
-    WriteStandardError(ToUtf8(LoadSummary(ResultSet.size(), seconds.count())));
+    WriteStandardError(ToUtf8(LoadSummary(searchable.table.Size(), seconds.count())));
 
-    TypeFilter = options.type;
-    RunSearch(FromUtf8(options.query));
-    int markedColumn = -1;
+    ResultSet results(searchable.table);
+    results.SetTypeFilter(options.type);
+    RunSearch(searchable, FromUtf8(options.query), results);
+    uint8_t sortAscending = 1;
+    std::optional<Column> markedColumn;
     char16_t marker = 0;
-    for (const auto& [step, column] : options.orderSteps) {
+    for (const auto& [step, position] : options.orderSteps) {
+        const Column column = static_cast<Column>(position);  // checked by ParseArguments
         switch (step) {
             case OrderStep::Sort:
-                marker = SortCommand(column);
+                SortByColumn(results, column, sortAscending);
+                marker = SortMarker(sortAscending);
                 markedColumn = column;
                 break;
             case OrderStep::Click:
-                marker = HeaderClick(column);
+                SortByColumn(results, column, sortAscending);
+                marker = SortMarker(sortAscending);
+                sortAscending = FlippedDirection(sortAscending);
                 markedColumn = column;
                 break;
             case OrderStep::Ascending:
-                SortAscending = 1;
+                sortAscending = 1;
                 break;
             case OrderStep::Descending:
-                SortAscending = 0;
+                sortAscending = 0;
                 break;
         }
     }
 
+    bool exportFailed = false;
     if (options.exportPath) {
         std::vector<std::u16string> headers;
-        for (int column = 0; column < ColumnCount; ++column)
+        for (int position = 0; position < ColumnCount; ++position) {
+            const Column column = static_cast<Column>(position);
             headers.push_back(column == markedColumn ? MarkedHeaderText(column, marker)
                                                      : NeutralHeaderText(column));
-        std::FILE* file = std::fopen(options.exportPath->c_str(), "wb");
-        if (!file) {
-            WriteStandardError("无法打开文件");
-        } else {
-            WriteExport(file, headers, ResultSet, *converter);
-            std::fclose(file);
+        }
+        const ExportOutcome outcome = ExportToFile(std::fopen(options.exportPath->c_str(), "wb"),
+                                                   headers, results, *converter);
+        if (outcome != ExportOutcome::Written) {
+            WriteStandardError(ToUtf8(ExportFailureText(outcome)) + ": " + *options.exportPath);
+            exportFailed = true;
         }
     }
 
     if (!options.countOnly) {
         RowWriter rows;
-        for (const FileEntry& entry : ResultSet) rows.Row(entry);
+        for (std::size_t i = 0; i < results.Size(); ++i) rows.Row(results.Row(i));
     }
-    WriteStandardError(ToUtf8(ShowResultCount(ResultSet.size())));
-    return 0;
+    WriteStandardError(ToUtf8(ResultCountText(results.Size())));
+    return exportFailed ? 1 : 0;
 }

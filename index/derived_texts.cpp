@@ -1,10 +1,15 @@
 #include "index/derived_texts.h"
 
 #include "index/file_entry.h"
+#include "index/format_count.h"
+
+int64_t KilobytesFor(uint64_t bytes) {
+    // At most 2^54, so the count fits the signed key the orderings compare.
+    return static_cast<int64_t>(bytes / 1024 + (bytes % 1024 != 0 ? 1 : 0));
+}
 
 std::u16string SizeTextFor(uint64_t bytes) {
-    uint64_t kilobytes = bytes / 1024 + (bytes % 1024 != 0 ? 1 : 0);
-    std::u16string text = FormatCount(kilobytes);
+    std::u16string text = FormatCount(static_cast<uint64_t>(KilobytesFor(bytes)));
     text += u" KB";
     return text;
 }

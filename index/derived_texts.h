@@ -5,7 +5,9 @@
 #include <string>
 #include <string_view>
 
-// Kilobytes rounded up, grouped by FormatCount, then " KB". Counts beyond 32 bits stay exact.
+// Kilobytes rounded up.
+int64_t KilobytesFor(uint64_t bytes);
+// KilobytesFor, grouped by FormatCount, then " KB". Counts beyond 32 bits stay exact.
 std::u16string SizeTextFor(uint64_t bytes);
 
 // "ISDIR" for a folder; else the ASCII-upper-cased text after the last dot when it is shorter

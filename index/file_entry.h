@@ -1,16 +1,15 @@
-// The FileEntry record and the two vectors of entries that every subsystem reads.
+// The FileEntry record, the arena its texts live in, and the text helpers shared by the core.
 #pragma once
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
 // Append-only storage for the immutable texts of the table. Pointers handed out stay valid for
 // the arena's lifetime; an entry refers to its texts instead of owning them, so copying an entry
-// (into the ResultSet, by a sort) never copies text.
+// never copies text. Not thread-safe: each volume's worker fills an arena of its own.
 class TextArena {
   public:
     const char16_t* Store(std::u16string_view text);
@@ -36,6 +35,9 @@ struct FileEntry {
     uint64_t ParentRecordNumber = 0;
     uint64_t Created = 0;
     uint64_t Modified = 0;
+    // The number SizeText shows (kilobytes rounded up; 0 for a folder), so that sorting by size
+    // reads a number instead of parsing the text.
+    int64_t SizeKilobytes = 0;
 
     std::u16string_view Name() const { return {ownText_, nameLength_}; }
     std::u16string_view SizeText() const {
@@ -71,7 +73,7 @@ struct FileEntry {
     static std::u16string_view TimeText(const char16_t* text) {
         return text ? std::u16string_view(text, TimeTextLength) : std::u16string_view();
     }
-    // The small fields first, so they share the eight bytes after IsFolder: 80 bytes an entry.
+    // The small fields first, so they share the eight bytes after IsFolder: 88 bytes an entry.
     uint8_t nameLength_ = 0;
     uint8_t extensionLength_ = 0;
     uint8_t sizeLength_ = 0;
@@ -81,25 +83,3 @@ struct FileEntry {
     const char16_t* modifiedText_ = nullptr;
     const char16_t* folderText_ = u"";
 };
-
-// The master table (filled once at the end of the build) and the rows the list shows.
-extern std::vector<FileEntry> FileTable;
-extern std::vector<FileEntry> ResultSet;
-
-// Arenas of every published volume; they live as long as entries may refer to them.
-extern std::vector<std::unique_ptr<TextArena>> TableTexts;
-
-// Serialises the volume workers' appends to the ResultSet; it only matters during the build.
-extern std::mutex TableLock;
-
-// Decimal text with a comma before every group of three digits counted from the right.
-std::u16string FormatCount(int64_t value);
-std::u16string FormatCount(uint64_t value);
-inline std::u16string FormatCount(int value) {
-    return FormatCount(static_cast<int64_t>(value));
-}
-
-// UTF-16 <-> UTF-8 helpers for the native tools and tests; invalid units become U+FFFD.
-std::string ToUtf8(std::u16string_view text);
-void AppendUtf8(std::string& out, std::u16string_view text);
-std::u16string FromUtf8(std::string_view text);

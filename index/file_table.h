@@ -1,65 +1,34 @@
-// Path resolution and time texts of one volume's entries.
+// The table of every indexed entry: built once by BuildIndex and never changed afterwards.
 #pragma once
 
-#include <cstdint>
+#include <cstddef>
 #include <memory>
-#include <string>
-#include <string_view>
 #include <vector>
 
-#include "index/classify.h"
-#include "index/mft_reader.h"
-#include "index/platform.h"
+#include "index/file_entry.h"
 
-// "%Y-%m-%d %H:%M" of a FILETIME in local time (ThePlatform().localTime). Empty outside
-// 1970-01-01 00:00:00 to 3000-12-31 23:59:59 UTC, the range every platform's conversion handles,
-// and when the conversion fails.
-std::u16string TimeTextFor(uint64_t filetime);
-
-// TimeTextFor for a whole volume. Asking the C library per entry is far too slow for millions
-// of entries, so the local offset is asked once per UTC hour and the digits are written here;
-// texts are interned in `arena`, as many entries share a minute. Offsets are kept for the
-// formatter's life and a later change of the time zone is not seen: one formatter, one build.
-class TimeTextFormatter {
+// The entries of every volume, in volume order, with the arenas that hold their texts. Row
+// numbers into it are 32-bit, so it holds fewer than 2^32 entries.
+class FileTable {
   public:
-    explicit TimeTextFormatter(TextArena& arena) : arena_(arena) {}
-    // A text of FileEntry::TimeTextLength units in the arena, or nullptr for the empty text.
-    const char16_t* Text(uint64_t filetime);
-    // Text() of up to BatchSize values at once: the table slots are fetched ahead, so the
-    // memory waits of a batch overlap.
-    static constexpr std::size_t BatchSize = 64;
-    void Texts(const uint64_t* filetimes, const char16_t** texts, std::size_t count);
+    FileTable() = default;
+    // `texts` may be empty when the caller keeps the entries' texts alive for the table's life.
+    FileTable(std::vector<FileEntry> entries, std::vector<std::unique_ptr<TextArena>> texts)
+        : entries_(std::move(entries)), texts_(std::move(texts)) {}
+    FileTable(FileTable&&) = default;
+    FileTable& operator=(FileTable&&) = default;
+    FileTable(const FileTable&) = delete;
+    FileTable& operator=(const FileTable&) = delete;
+
+    std::size_t Size() const { return entries_.size(); }
+    bool Empty() const { return entries_.empty(); }
+    const FileEntry& operator[](std::size_t row) const { return entries_[row]; }
+    const std::vector<FileEntry>& Entries() const { return entries_; }
+    std::vector<FileEntry>::const_iterator begin() const { return entries_.begin(); }
+    std::vector<FileEntry>::const_iterator end() const { return entries_.end(); }
+    const std::vector<std::unique_ptr<TextArena>>& Texts() const { return texts_; }
 
   private:
-    static constexpr int32_t NotLinear = INT32_MIN;
-    static constexpr int32_t Unknown = INT32_MIN + 1;
-    static constexpr int HoursPerChunk = 4096;
-    struct InternedText {
-        int64_t minute = 0;  // 0: free slot
-        const char16_t* text = nullptr;
-    };
-    int32_t OffsetOfHour(int64_t hour);
-    bool LocalTime(uint64_t filetime, CivilTime& local);
-    // A key > 0 per local minute; 0 when the year has no four-digit text.
-    static int64_t MinuteKey(const CivilTime& local);
-    const char16_t* Intern(const CivilTime& local, int64_t minute);
-    std::size_t HomeSlot(int64_t minute) const;
-    // The slot holding `minute`, or the free slot where it belongs.
-    InternedText* FreeSlot(int64_t minute);
-
-    TextArena& arena_;
-    // Offsets by UTC hour in lazily made chunks: flat lookups, memory only for the years used.
-    std::vector<std::unique_ptr<int32_t[]>> hourOffsets_;
-    // Open addressing by local minute; most values of a volume miss every cache, so a flat
-    // table beats a node per text.
-    std::vector<InternedText> texts_;
-    std::size_t textCount_ = 0;
-    int64_t lastMinute_ = -1;
-    const char16_t* lastText_ = nullptr;
+    std::vector<FileEntry> entries_;
+    std::vector<std::unique_ptr<TextArena>> texts_;
 };
-
-// Fills FolderPath (and so FullPath), CreatedText and ModifiedText of every entry and
-// classifies it. The drive is the last two units of the device path ("\\.\C:" gives "C:").
-// The parent walk is bounded, so a cycle in a damaged volume cannot hang it.
-void ResolvePaths(VolumeEntries& volume, std::u16string_view devicePath, const IconMap& icons,
-                  const CategoryMap& categories);

@@ -1,5 +1,4 @@
-// Reads every listed volume in parallel, one worker thread per volume, into the ResultSet, then
-// publishes it as the FileTable.
+// Reads every listed volume in parallel, one worker thread per volume, and returns the FileTable.
 #pragma once
 
 #include <functional>
@@ -8,19 +7,16 @@
 #include <string_view>
 #include <vector>
 
+#include "index/file_table.h"
 #include "index/volume_source.h"
-
-// Device paths ("\\.\C:") of the volumes to index, in the order the system lists the drives.
-extern std::vector<std::u16string> VolumeList;
 
 // Opens the volume behind a device path; nothing when it cannot be opened.
 using VolumeOpener = std::function<std::optional<VolumeSource>(std::u16string_view devicePath)>;
 
-// Indexes every volume of VolumeList with `open`; returns 0. Every volume gets a worker.
-int BuildIndex(const VolumeOpener& open);
-
-// One volume: read, resolve, classify, then append to the ResultSet under the TableLock.
-void VolumeWorker(std::u16string devicePath, const VolumeOpener& open);
+// Indexes every volume with `open`, each in a worker thread of its own. `volumes` are device
+// paths ("\\.\C:") in the order the system lists the drives; the table holds each volume's
+// entries as one block, in that order. A volume that cannot be opened or read adds nothing.
+FileTable BuildIndex(const std::vector<std::u16string>& volumes, const VolumeOpener& open);
 
 #ifdef _WIN32
 // The fixed NTFS drives as device paths.

@@ -11,7 +11,7 @@
 namespace {
 
 constexpr uint64_t FirstWalkedRecord = 36;
-constexpr uint32_t MaxRecordSize = 1 << 20;
+constexpr uint32_t MaxDriverRecordSize = 1 << 20;
 constexpr uint32_t NoRecord = std::numeric_limits<uint32_t>::max();
 
 struct NameFact {
@@ -40,9 +40,11 @@ struct RecordFacts {
     uint32_t nextExtension = NoRecord;
 };
 
-class Walk {
+// The facts of one part of a volume's records, a range read by itself, with a name pool of its
+// own: parts share nothing while they are parsed, so each could be parsed on a core of its own.
+class WalkPart {
   public:
-    // Room for a volume's records up front, so the vectors never move during a large walk;
+    // Room for the part's records up front, so the vectors never move during a large walk;
     // capped because the count comes from the volume.
     void Reserve(uint64_t records) {
         std::size_t count = static_cast<std::size_t>(std::min<uint64_t>(records, 1 << 24));
@@ -51,11 +53,25 @@ class Walk {
         namePool_.reserve(count * 16);
     }
     void Parse(uint64_t number, std::span<const uint8_t> record);
+
+  private:
+    friend class Walk;
+    bool ParseAttribute(const ntfs::AttributeHeader& header, std::span<const uint8_t> attribute,
+                        RecordFacts& facts);
+
+    std::vector<RecordFacts> records_;  // in descending order of their numbers
+    std::vector<NameFact> names_;
+    std::u16string namePool_;
+};
+
+// The parts of a volume joined, then made into entries.
+class Walk {
+  public:
+    // `parts` in descending order of their ranges.
+    explicit Walk(std::vector<WalkPart> parts);
     VolumeEntries Assemble();
 
   private:
-    bool ParseAttribute(const ntfs::AttributeHeader& header, std::span<const uint8_t> attribute,
-                        RecordFacts& facts);
     std::u16string_view Name(const NameFact& name) const {
         return {namePool_.data() + name.nameStart, name.nameLength};
     }
@@ -65,8 +81,31 @@ class Walk {
     std::u16string namePool_;
 };
 
-bool Walk::ParseAttribute(const ntfs::AttributeHeader& header, std::span<const uint8_t> attribute,
-                          RecordFacts& facts) {
+Walk::Walk(std::vector<WalkPart> parts) {
+    if (parts.size() == 1) {
+        records_ = std::move(parts.front().records_);
+        names_ = std::move(parts.front().names_);
+        namePool_ = std::move(parts.front().namePool_);
+        return;
+    }
+    for (WalkPart& part : parts) {
+        const auto firstName = static_cast<uint32_t>(names_.size());
+        const std::size_t poolStart = namePool_.size();
+        for (RecordFacts facts : part.records_) {
+            facts.firstName += firstName;
+            records_.push_back(facts);
+        }
+        for (NameFact name : part.names_) {
+            name.nameStart += poolStart;
+            names_.push_back(name);
+        }
+        namePool_ += part.namePool_;
+        part = WalkPart();
+    }
+}
+
+bool WalkPart::ParseAttribute(const ntfs::AttributeHeader& header,
+                              std::span<const uint8_t> attribute, RecordFacts& facts) {
     std::span<const uint8_t> value;
     switch (header.type) {
         case ntfs::StandardInformationType: {
@@ -117,7 +156,7 @@ bool Walk::ParseAttribute(const ntfs::AttributeHeader& header, std::span<const u
     }
 }
 
-void Walk::Parse(uint64_t number, std::span<const uint8_t> record) {
+void WalkPart::Parse(uint64_t number, std::span<const uint8_t> record) {
     ntfs::FileRecordHeader header;
     if (!ntfs::Load(record, 0, header) || header.signature != ntfs::FileSignature) return;
     RecordFacts facts;
@@ -196,6 +235,7 @@ VolumeEntries Walk::Assemble() {
             entry.IsFolder = isFolder ? 1 : 0;
             entry.Created = hasTimes ? created : name->created;
             entry.Modified = hasTimes ? modified : name->modified;
+            entry.SizeKilobytes = isFolder ? 0 : KilobytesFor(size);
             entry.SetOwnTexts(*volume.texts, Name(*name), ExtensionFor(Name(*name), isFolder),
                               sizeText);
             if (isFolder) {
@@ -212,25 +252,20 @@ VolumeEntries Walk::Assemble() {
 std::optional<VolumeEntries> ReadVolume(const VolumeSource& source) {
     NtfsVolumeData data;
     if (!source.volumeData || !source.volumeData(data) || data.BytesPerFileRecordSegment == 0 ||
-        data.BytesPerFileRecordSegment > MaxRecordSize) {
+        data.BytesPerFileRecordSegment > MaxDriverRecordSize) {
         ThePlatform().diagnostic("error");
         return std::nullopt;
     }
-    Walk walk;
     int64_t count = data.MftValidDataLength / static_cast<int64_t>(data.BytesPerFileRecordSegment);
-    if (count - 1 < static_cast<int64_t>(FirstWalkedRecord)) return walk.Assemble();
+    if (count - 1 < static_cast<int64_t>(FirstWalkedRecord)) return Walk({}).Assemble();
 
-    walk.Reserve(static_cast<uint64_t>(count));
-    std::vector<uint8_t> record(data.BytesPerFileRecordSegment);
-    uint64_t n = static_cast<uint64_t>(count - 1);
-    for (;;) {
-        uint64_t number = n;
-        bool delivered = source.recordAtOrBelow(n, number, record);
-        // A source that answers above the number asked for would otherwise never end the walk.
-        number = std::min(number, n);
-        if (delivered) walk.Parse(number, record);
-        if (number < FirstWalkedRecord + 1) break;
-        n = number - 1;
-    }
-    return walk.Assemble();
+    // One part for now: the whole walked range, read on this thread.
+    std::vector<WalkPart> parts(1);
+    WalkPart& part = parts.front();
+    part.Reserve(static_cast<uint64_t>(count));
+    ReadRecordRange(
+        source, data.BytesPerFileRecordSegment, FirstWalkedRecord, static_cast<uint64_t>(count),
+        true,
+        [&part](uint64_t number, std::span<const uint8_t> record) { part.Parse(number, record); });
+    return Walk(std::move(parts)).Assemble();
 }

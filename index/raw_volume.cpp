@@ -21,7 +21,7 @@ constexpr uint64_t ChunkBytes = uint64_t{1} << 20;
 constexpr uint64_t MaxClusterNumber = uint64_t{1} << 62;
 constexpr uint64_t MaxAttributeListBytes = uint64_t{16} << 20;
 constexpr uint32_t MinRecordSize = 512;
-constexpr uint32_t MaxRecordSize = 65536;
+constexpr uint32_t MaxRawRecordSize = 65536;
 constexpr uint64_t MaxClusterSize = uint64_t{2} << 20;
 constexpr uint64_t NoChunk = UINT64_MAX;
 
@@ -59,7 +59,7 @@ bool ParseBootSector(std::span<const uint8_t> sector, Geometry& geometry) {
         recordSize = uint64_t{1} << -boot.clustersPerMftRecord;
     else
         return false;
-    if (!IsPowerOfTwo(recordSize) || recordSize < MinRecordSize || recordSize > MaxRecordSize)
+    if (!IsPowerOfTwo(recordSize) || recordSize < MinRecordSize || recordSize > MaxRawRecordSize)
         return false;
     geometry.recordSize = static_cast<uint32_t>(recordSize);
     if (boot.totalSectors == 0 || boot.totalSectors > UINT64_MAX / boot.bytesPerSector)

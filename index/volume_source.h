@@ -1,12 +1,14 @@
 // The seam between the record walk and a volume: the NTFS volume data, and "the in-use file
 // record at or below n". The NTFS driver answers both on Windows; our raw reader answers them
-// from the volume's bytes where the driver cannot (Wine, Linux).
+// from the volume's bytes where the driver cannot (Wine, Linux). The walk reads ranges of
+// records through ReadRecordRange, so that parts of one volume can be read apart.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <span>
+#include <vector>
 
 struct NtfsVolumeData {
     uint32_t BytesPerFileRecordSegment = 0;
@@ -24,3 +26,14 @@ struct VolumeSource {
     // Keeps the handle or file behind the two functions open for as long as the source lives.
     std::shared_ptr<void> owner;
 };
+
+// Receives one record of a range: its number and its bytes, valid during the call only.
+using RecordVisitor = std::function<void(uint64_t number, std::span<const uint8_t> record)>;
+
+// Hands `visit` every record that recordAtOrBelow delivers for the numbers in [lo, hi), highest
+// first, asking once per in-use record: each answer's number, less one, is the next number asked
+// for. `recordSize` is BytesPerFileRecordSegment. The answer to the request for lo itself may lie
+// below lo; it is handed back only with `takeAnswerBelowLo`: the lowest part of a volume takes
+// it, since the walk has always listed that record; a part above another leaves it to that part.
+void ReadRecordRange(const VolumeSource& source, uint32_t recordSize, uint64_t lo, uint64_t hi,
+                     bool takeAnswerBelowLo, const RecordVisitor& visit);

@@ -46,8 +46,8 @@ bool WriteLine(std::FILE* file, const std::u16string& line, const CodePageConver
 
 }  // namespace
 
-bool WriteExport(std::FILE* file, const std::vector<std::u16string>& headers,
-                 const std::vector<FileEntry>& rows, const CodePageConverter& convert) {
+bool WriteExport(std::FILE* file, const std::vector<std::u16string>& headers, const ResultSet& rows,
+                 const CodePageConverter& convert) {
     std::u16string line;
     for (std::size_t column = 0; column < headers.size(); ++column) {
         if (column > 0) line.push_back(u',');
@@ -56,12 +56,14 @@ bool WriteExport(std::FILE* file, const std::vector<std::u16string>& headers,
     if (!WriteLine(file, line, convert)) return false;
 
     std::u16string size;
-    for (const FileEntry& row : rows) {
+    for (std::size_t position = 0; position < rows.Size(); ++position) {
+        const FileEntry& row = rows.Row(position);
         line.clear();
-        for (int column = 0; column < ColumnCount; ++column) {
-            if (column > 0) line.push_back(u',');
+        for (int position = 0; position < ColumnCount; ++position) {
+            const Column column = static_cast<Column>(position);
+            if (position > 0) line.push_back(u',');
             std::u16string_view cell = CellText(row, column);
-            if (column == 2) {
+            if (column == Column::Size) {
                 size.clear();
                 for (char16_t unit : cell) {
                     if (unit != u',') size.push_back(unit);
@@ -73,6 +75,14 @@ bool WriteExport(std::FILE* file, const std::vector<std::u16string>& headers,
         if (!WriteLine(file, line, convert)) return false;
     }
     return true;
+}
+
+ExportOutcome ExportToFile(std::FILE* file, const std::vector<std::u16string>& headers,
+                           const ResultSet& rows, const CodePageConverter& convert) {
+    if (file == nullptr) return ExportOutcome::CannotOpen;
+    const bool written = WriteExport(file, headers, rows, convert);
+    const bool closed = std::fclose(file) == 0;
+    return written && closed ? ExportOutcome::Written : ExportOutcome::WriteFailed;
 }
 
 #ifndef _WIN32

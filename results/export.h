@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "index/file_entry.h"
+#include "results/result_set.h"
 
 // Converts text to the export's code page (the ANSI code page on Windows).
 using CodePageConverter = std::function<std::string(std::u16string_view)>;
@@ -17,8 +17,15 @@ using CodePageConverter = std::function<std::string(std::u16string_view)>;
 // flush per line. The size column loses its commas; a field holding a comma, a double quote,
 // CR or LF is quoted. The line ends are written as bytes, so open the file in binary mode.
 // Returns false when a write fails.
-bool WriteExport(std::FILE* file, const std::vector<std::u16string>& headers,
-                 const std::vector<FileEntry>& rows, const CodePageConverter& convert);
+bool WriteExport(std::FILE* file, const std::vector<std::u16string>& headers, const ResultSet& rows,
+                 const CodePageConverter& convert);
+
+enum class ExportOutcome { Written, CannotOpen, WriteFailed };
+
+// WriteExport into `file` as it came from the open (nullptr when the open failed), then closes
+// it; a failed close counts as a failed write, as it may be the one that flushes.
+ExportOutcome ExportToFile(std::FILE* file, const std::vector<std::u16string>& headers,
+                           const ResultSet& rows, const CodePageConverter& convert);
 
 #ifndef _WIN32
 // Natively: iconv to the named code page; unrepresentable characters become '?'. Nothing when

@@ -4,8 +4,6 @@
 #include <limits>
 #include <vector>
 
-uint8_t SortAscending = 1;
-
 int64_t SizeKey(const FileEntry& row) {
     std::u16string_view text = row.SizeText();
     text = text.size() < 3 ? std::u16string_view() : text.substr(0, text.size() - 3);
@@ -51,7 +49,7 @@ bool NameDown(const FileEntry& a, const FileEntry& b) {
 
 bool SizeUp(const FileEntry& a, const FileEntry& b) {
     if (a.IsFolder != b.IsFolder) return a.IsFolder > b.IsFolder;
-    return SizeKey(a) < SizeKey(b);
+    return a.SizeKilobytes < b.SizeKilobytes;
 }
 bool SizeDown(const FileEntry& a, const FileEntry& b) {
     return SizeUp(b, a);
@@ -73,29 +71,68 @@ bool ModifiedDown(const FileEntry& a, const FileEntry& b) {
     return ModifiedUp(b, a);
 }
 
-ColumnOrdering OrderingFor(int column, uint8_t sortAscending) {
-    const bool up = sortAscending == 1;
-    const char16_t marker = up ? u'▲' : u'▼';
-    switch (column) {
-        case 0:
-            return {up ? NameUp : NameDown, marker};
-        case 1:
-            return {up ? NameDown : NameUp, marker};
-        case 2:
-            return {up ? SizeUp : SizeDown, marker};
-        case 3:
-            return {up ? CreatedDown : CreatedUp, marker};
-        case 4:
-            return {up ? ModifiedDown : ModifiedUp, marker};
-        default:
-            return {nullptr, marker};
-    }
+std::optional<Column> ColumnAt(int position) {
+    if (position < 0 || position >= ColumnCount) return std::nullopt;
+    return static_cast<Column>(position);
 }
 
 namespace {
 
-// The sorts below never move 80-byte rows or follow text pointers per comparison: they sort
-// small records holding a key and the row's position, then gather the rows once. A Down
+enum class SortKey { Name, Size, Created, Modified };
+
+// The keyed orderings: each Up ordering and its mirror, the Down ordering.
+struct KeyedOrdering {
+    SortKey key;
+    RowOrdering up;
+    RowOrdering down;
+};
+constexpr KeyedOrdering KeyedOrderings[] = {
+    {SortKey::Name, NameUp, NameDown},
+    {SortKey::Size, SizeUp, SizeDown},
+    {SortKey::Created, CreatedUp, CreatedDown},
+    {SortKey::Modified, ModifiedUp, ModifiedDown},
+};
+
+// What each column sorts by, and whether its ascending sort applies the Down ordering. The two
+// odd rows are the designed behaviour, not slips, and the header marker still follows the flag:
+// the path column compares names, not folder paths, and ascending means files first, names
+// descending; the time columns' ascending sort shows files first, newest first.
+struct ColumnSort {
+    Column column;
+    SortKey key;
+    bool reversed;
+};
+constexpr ColumnSort ColumnSorts[ColumnCount] = {
+    {Column::Name, SortKey::Name, false},        {Column::Path, SortKey::Name, true},
+    {Column::Size, SortKey::Size, false},        {Column::Created, SortKey::Created, true},
+    {Column::Modified, SortKey::Modified, true},
+};
+
+const KeyedOrdering& OrderingOfKey(SortKey key) {
+    return KeyedOrderings[static_cast<int>(key)];
+}
+
+}  // namespace
+
+ColumnOrdering OrderingFor(Column column, uint8_t sortAscending) {
+    const ColumnSort& sort = ColumnSorts[static_cast<int>(column)];
+    const bool down = sort.reversed == (sortAscending == 1);
+    const KeyedOrdering& keyed = OrderingOfKey(sort.key);
+    return {down ? keyed.down : keyed.up, SortMarker(sortAscending)};
+}
+
+char16_t SortMarker(uint8_t sortAscending) {
+    return sortAscending == 1 ? u'▲' : u'▼';
+}
+
+uint8_t FlippedDirection(uint8_t sortAscending) {
+    return sortAscending == 1 ? 0 : 1;
+}
+
+namespace {
+
+// The sorts below never follow text pointers per comparison: they sort small records holding a
+// key and the row's position, then reorder the view's row numbers once. A Down
 // ordering is the exact mirror of its Up ordering, so its order is the Up order read backwards
 // (rows the ordering finds equivalent may stand in any order either way).
 
@@ -147,7 +184,7 @@ struct NameChunkRow {
     uint32_t rest;
 };
 
-void LoadChunk(NameChunkRow& r, std::size_t depth) {
+void LoadNameChunk(NameChunkRow& r, std::size_t depth) {
     const std::size_t start = depth * ChunkUnits;
     for (std::size_t w = 0; w < ChunkWords; ++w) {
         uint64_t word = 0;
@@ -176,7 +213,7 @@ bool ChunkLess(const NameChunkRow& a, const NameChunkRow& b) {
 
 // Sorts by one chunk, then each run that agrees on it and goes on by the next chunk.
 void SortNameChunks(NameChunkRow* begin, NameChunkRow* end, std::size_t depth) {
-    for (NameChunkRow* r = begin; r != end; ++r) LoadChunk(*r, depth);
+    for (NameChunkRow* r = begin; r != end; ++r) LoadNameChunk(*r, depth);
     std::sort(begin, end,
               [](const NameChunkRow& a, const NameChunkRow& b) { return ChunkLess(a, b); });
     for (NameChunkRow* run = begin; run != end;) {
@@ -187,23 +224,23 @@ void SortNameChunks(NameChunkRow* begin, NameChunkRow* end, std::size_t depth) {
     }
 }
 
-enum class SortKey { Name, Size, Created, Modified };
-
 template <typename Row, typename MakeRow>
-void SplitByKind(std::vector<Row>& folders, std::vector<Row>& files, MakeRow makeRow) {
-    for (std::size_t i = 0; i < ResultSet.size(); ++i) {
-        const FileEntry& entry = ResultSet[i];
+void SplitByKind(const ResultSet& results, std::vector<Row>& folders, std::vector<Row>& files,
+                 MakeRow makeRow) {
+    for (std::size_t i = 0; i < results.Size(); ++i) {
+        const FileEntry& entry = results.Row(i);
         (entry.IsFolder ? folders : files).push_back(makeRow(entry, static_cast<uint32_t>(i)));
     }
 }
 
 // Folders first, as every Up ordering wants, each kind in its ordering's key order.
-std::vector<uint32_t> UpOrder(SortKey key) {
-    std::vector<uint32_t> order;
-    order.reserve(ResultSet.size());
+// `order` receives positions in the view.
+void UpOrder(const ResultSet& results, SortKey key, std::vector<uint32_t>& order) {
+    order.clear();
+    order.reserve(results.Size());
     if (key == SortKey::Name) {
         std::vector<NameChunkRow> folders, files;
-        SplitByKind(folders, files, [](const FileEntry& entry, uint32_t row) {
+        SplitByKind(results, folders, files, [](const FileEntry& entry, uint32_t row) {
             const std::u16string_view name = entry.Name();
             return NameChunkRow{{}, name.data(), static_cast<uint32_t>(name.size()), row, 0};
         });
@@ -211,80 +248,59 @@ std::vector<uint32_t> UpOrder(SortKey key) {
             SortNameChunks(rows->data(), rows->data() + rows->size(), 0);
             for (const NameChunkRow& r : *rows) order.push_back(r.row);
         }
-        return order;
+        return;
     }
     std::vector<NumberedRow> folders, files;
-    SplitByKind(folders, files, [key](const FileEntry& entry, uint32_t row) {
+    SplitByKind(results, folders, files, [key](const FileEntry& entry, uint32_t row) {
         uint64_t value = entry.Modified;
         if (key == SortKey::Created) value = entry.Created;
         // Flipping the sign bit makes unsigned order agree with signed order.
         if (key == SortKey::Size)
-            value = static_cast<uint64_t>(SizeKey(entry)) ^ (uint64_t{1} << 63);
+            value = static_cast<uint64_t>(entry.SizeKilobytes) ^ (uint64_t{1} << 63);
         return NumberedRow{value, row};
     });
     for (std::vector<NumberedRow>* rows : {&folders, &files}) {
         RadixSort(*rows);
         for (const NumberedRow& r : *rows) order.push_back(r.row);
     }
-    return order;
 }
 
 // The keyed sorts know two kinds only; any other IsFolder value is left to the predicate.
-bool KindsAreZeroOrOne() {
-    for (const FileEntry& entry : ResultSet) {
-        if (entry.IsFolder > 1) return false;
+bool KindsAreZeroOrOne(const ResultSet& results) {
+    for (std::size_t i = 0; i < results.Size(); ++i) {
+        if (results.Row(i).IsFolder > 1) return false;
     }
     return true;
 }
 
+// The rows sorted by the predicate itself: for orderings without a key, and kinds beyond two.
+void SortByPredicate(ResultSet& results, RowOrdering ordering) {
+    std::vector<uint32_t> rows = results.RowNumbers();
+    const FileTable& table = results.Table();
+    std::sort(rows.begin(), rows.end(),
+              [&](uint32_t a, uint32_t b) { return ordering(table[a], table[b]); });
+    results.ShowRows(std::move(rows));
+}
+
 }  // namespace
 
-void SortResults(RowOrdering ordering) {
-    SortKey key;
-    if (ordering == NameUp || ordering == NameDown) {
-        key = SortKey::Name;
-    } else if (ordering == SizeUp || ordering == SizeDown) {
-        key = SortKey::Size;
-    } else if (ordering == CreatedUp || ordering == CreatedDown) {
-        key = SortKey::Created;
-    } else if (ordering == ModifiedUp || ordering == ModifiedDown) {
-        key = SortKey::Modified;
-    } else {
-        if (ordering) std::sort(ResultSet.begin(), ResultSet.end(), ordering);
+void SortResults(ResultSet& results, RowOrdering ordering) {
+    const KeyedOrdering* keyed = nullptr;
+    for (const KeyedOrdering& candidate : KeyedOrderings) {
+        if (ordering == candidate.up || ordering == candidate.down) keyed = &candidate;
+    }
+    if (keyed == nullptr || !KindsAreZeroOrOne(results)) {
+        if (ordering) SortByPredicate(results, ordering);
         return;
     }
-    if (ResultSet.size() > std::numeric_limits<uint32_t>::max() || !KindsAreZeroOrOne()) {
-        std::sort(ResultSet.begin(), ResultSet.end(), ordering);
-        return;
-    }
-    std::vector<uint32_t> order = UpOrder(key);
-    if (ordering == NameDown || ordering == SizeDown || ordering == CreatedDown ||
-        ordering == ModifiedDown) {
-        std::reverse(order.begin(), order.end());
-    }
-    // Row i takes the row at order[i]. The reads are independent of one another, so many cache
-    // misses overlap; the previous row buffer is kept for the next sort, sparing its page faults.
-    static std::vector<FileEntry> spare;
-    spare.clear();
-    spare.reserve(ResultSet.size());
-    constexpr std::size_t Ahead = 8;
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        if (i + Ahead < order.size()) __builtin_prefetch(&ResultSet[order[i + Ahead]]);
-        spare.push_back(ResultSet[order[i]]);
-    }
-    ResultSet.swap(spare);
+    std::vector<uint32_t>& order = results.SortScratch();
+    UpOrder(results, keyed->key, order);
+    if (ordering == keyed->down) std::reverse(order.begin(), order.end());
+    results.Reorder(order);
 }
 
-char16_t SortCommand(int column) {
-    const ColumnOrdering chosen = OrderingFor(column, SortAscending);
-    SortResults(chosen.ordering);
-    return chosen.marker;
-}
-
-char16_t HeaderClick(int column) {
-    const char16_t marker = SortCommand(column);
-    SortAscending = SortAscending == 1 ? 0 : 1;
-    return marker;
+void SortByColumn(ResultSet& results, Column column, uint8_t sortAscending) {
+    SortResults(results, OrderingFor(column, sortAscending).ordering);
 }
 
 namespace {
@@ -298,34 +314,33 @@ constexpr HeaderWord HeaderWords[ColumnCount] = {
 
 }  // namespace
 
-std::u16string NeutralHeaderText(int column) {
-    if (column < 0 || column >= ColumnCount) return {};
-    std::u16string text = HeaderWords[column].word;
-    text.append(HeaderWords[column].blanks, u' ');
+std::u16string NeutralHeaderText(Column column) {
+    const HeaderWord& header = HeaderWords[static_cast<int>(column)];
+    std::u16string text = header.word;
+    text.append(header.blanks, u' ');
     return text + u"↑↓";
 }
 
-std::u16string MarkedHeaderText(int column, char16_t marker) {
-    if (column < 0 || column >= ColumnCount) return {};
-    std::u16string text = HeaderWords[column].word;
-    text.append(HeaderWords[column].blanks, u' ');
+std::u16string MarkedHeaderText(Column column, char16_t marker) {
+    const HeaderWord& header = HeaderWords[static_cast<int>(column)];
+    std::u16string text = header.word;
+    text.append(header.blanks, u' ');
     text.push_back(marker);
     return text;
 }
 
-std::u16string_view CellText(const FileEntry& row, int column) {
+std::u16string_view CellText(const FileEntry& row, Column column) {
     switch (column) {
-        case 0:
+        case Column::Name:
             return row.Name();
-        case 1:
+        case Column::Path:
             return row.FolderPath();
-        case 2:
+        case Column::Size:
             return row.SizeText();
-        case 3:
+        case Column::Created:
             return row.CreatedText();
-        case 4:
+        case Column::Modified:
             return row.ModifiedText();
-        default:
-            return {};
     }
+    return {};
 }

@@ -8,36 +8,6 @@
 
 namespace {
 
-struct SampledEntry {
-    const char16_t* name;
-    const char16_t* folder;
-    std::size_t folderLength;
-    int32_t category;
-    bool operator==(const SampledEntry&) const = default;
-};
-
-struct TableIdentity {
-    const FileEntry* data = nullptr;
-    std::size_t size = 0;
-    std::vector<SampledEntry> samples;
-    bool operator==(const TableIdentity&) const = default;
-};
-
-constexpr std::size_t SampleCount = 256;
-
-TableIdentity IdentityOf(const std::vector<FileEntry>& table) {
-    TableIdentity identity{table.data(), table.size(), {}};
-    const std::size_t count = std::min(SampleCount, table.size());
-    identity.samples.reserve(count);
-    for (std::size_t k = 0; k < count; ++k) {
-        const FileEntry& entry =
-            table[count == table.size() ? k : k * (table.size() - 1) / (count - 1)];
-        identity.samples.push_back({entry.Name().data(), entry.FolderPath().data(),
-                                    entry.FolderPath().size(), entry.Category});
-    }
-    return identity;
-}
-
 char16_t* WriteFolded(char16_t* out, std::u16string_view text) {
     for (char16_t unit : text) *out++ = FoldUnit(unit);
     *out++ = u' ';
@@ -87,9 +57,8 @@ class FolderIndex {
     std::size_t used_ = 0;
 };
 
-void Build(FoldedTable& out, const std::vector<FileEntry>& table) {
-    // Cleared rather than replaced, so a rebuild reuses the memory it already has.
-    const std::size_t count = table.size();
+void Build(FoldedTable& out, const FileTable& table) {
+    const std::size_t count = table.Size();
     std::size_t nameUnits = 1;
     for (const FileEntry& entry : table) nameUnits += entry.Name().size() + 1;
     out.names.resize(nameUnits);
@@ -163,15 +132,8 @@ std::size_t FoldedTable::FolderAt(std::size_t position, std::size_t from) const 
     return IndexAt(folderStart, position, from);
 }
 
-const FoldedTable& FoldedColumns(const std::vector<FileEntry>& table) {
-    static FoldedTable columns;
-    static TableIdentity builtFor;
-    static bool built = false;
-    TableIdentity identity = IdentityOf(table);
-    if (!built || !(identity == builtFor)) {
-        Build(columns, table);
-        builtFor = std::move(identity);
-        built = true;
-    }
+FoldedTable FoldColumns(const FileTable& table) {
+    FoldedTable columns;
+    Build(columns, table);
     return columns;
 }

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "index/file_entry.h"
+#include "index/file_table.h"
 
 struct FoldedTable {
     // Folded names, each preceded and followed by a space. A term never holds a space, so a
@@ -35,6 +35,5 @@ struct FoldedTable {
     std::size_t FolderAt(std::size_t position, std::size_t from) const;
 };
 
-// The columns of `table`, built the first time a table is seen. The table is only written when
-// the build publishes it, so its data pointer, size and a sample of its entries identify it.
-const FoldedTable& FoldedColumns(const std::vector<FileEntry>& table);
+// The columns of `table`; built once, when the table is published.
+FoldedTable FoldColumns(const FileTable& table);

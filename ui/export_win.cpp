@@ -4,9 +4,10 @@
 
 #include <cstdio>
 
-#include "index/file_entry.h"
 #include "results/export.h"
+#include "ui/load_and_search_win.h"
 #include "ui/result_list_win.h"
+#include "ui/status_texts.h"
 #include "ui/text_win.h"
 
 namespace {
@@ -42,11 +43,9 @@ void ExportCommand(HWND mainWindow) {
 void ExportResults(const wchar_t* path) {
     // Opened by its UTF-16 name, so any path the dialog accepts can be written; the contents
     // stay in the ANSI code page. Binary mode: WriteExport ends its lines with CR LF itself.
-    std::FILE* file = _wfopen(path, L"wb");
-    if (file == nullptr) {
-        MessageBoxW(nullptr, L"无法打开文件", L"错误", MB_ICONERROR);
-        return;
+    const ExportOutcome outcome =
+        ExportToFile(_wfopen(path, L"wb"), CurrentHeaderTexts(), Results, ToAnsi);
+    if (outcome != ExportOutcome::Written) {
+        MessageBoxW(nullptr, Wide(ExportFailureText(outcome)), L"错误", MB_ICONERROR);
     }
-    WriteExport(file, CurrentHeaderTexts(), ResultSet, ToAnsi);
-    std::fclose(file);
 }

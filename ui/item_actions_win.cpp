@@ -10,6 +10,7 @@
 
 #include "index/file_entry.h"
 #include "ui/item_texts.h"
+#include "ui/load_and_search_win.h"
 #include "ui/main_window_win.h"
 #include "ui/menu_table.h"
 #include "ui/text_win.h"
@@ -32,8 +33,8 @@ constexpr wchar_t NoAssociationText[] =
 const FileEntry* FirstSelectedRow() {
     const LRESULT index =
         SendMessageW(ResultList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
-    if (index < 0 || static_cast<std::size_t>(index) >= ResultSet.size()) return nullptr;
-    return &ResultSet[static_cast<std::size_t>(index)];
+    if (index < 0 || static_cast<std::size_t>(index) >= Results.Size()) return nullptr;
+    return &Results.Row(static_cast<std::size_t>(index));
 }
 
 bool ShellOpen(const std::u16string& target) {

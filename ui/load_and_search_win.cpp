@@ -6,21 +6,25 @@
 #include <cstdio>
 #include <exception>
 
-#include "index/file_entry.h"
 #include "index/index_build.h"
-#include "search/search_driver.h"
 #include "ui/main_window_win.h"
+#include "ui/status_texts.h"
 #include "ui/text_win.h"
 
-bool LoadDone = true;
+SearchableTable ShownTable;
+ResultSet Results;
+uint8_t SortAscending = 1;
 
 namespace {
 
+// Where the initial load stands. The load timer's first tick starts it; a later tick finds it
+// under way or done and does nothing.
+enum class LoadState { NotStarted, Loading, Loaded };
+LoadState TheLoadState = LoadState::NotStarted;
+
 DWORD WINAPI BuildThread(LPVOID) {
     try {
-        VolumeList = FindNtfsVolumes();
-        BuildIndex(OpenWindowsVolume);
-        PrepareSearch();
+        ShownTable = Publish(BuildIndex(FindNtfsVolumes(), OpenWindowsVolume));
     } catch (const std::exception&) {
         // Nothing may escape this thread; as with any build failure, the count comes out smaller.
         std::fputs("error\n", stdout);
@@ -37,8 +41,10 @@ void LoadAndShowEverything() {
 
     DWORD threadId = 0;
     HANDLE thread = CreateThread(nullptr, 0, BuildThread, ResultList, 0, &threadId);
+    // A designed diagnostic line, like the build's; no console shows it in normal use.
     std::printf(" Now another thread has been created. ID = %d \n", static_cast<int>(threadId));
     std::fflush(stdout);
+    // A designed pause before the wait; the wait alone would give the same result.
     Sleep(10);
     // Deliberately blocking: input typed meanwhile waits in the queue and is searched afterwards
     // against the complete table.
@@ -47,7 +53,9 @@ void LoadAndShowEverything() {
         CloseHandle(thread);
     }
 
-    const std::size_t count = ResultSet.size();
+    Results.Attach(ShownTable.table);
+    Results.ShowAll();
+    const std::size_t count = Results.Size();
     QueryPerformanceCounter(&end);
     const double seconds = frequency.QuadPart > 0
                                ? static_cast<double>(end.QuadPart - start.QuadPart) /
@@ -67,7 +75,7 @@ void SetStatusText(const std::u16string& text) {
 }
 
 void ShowResultCountInStatusBar() {
-    SetStatusText(ShowResultCount(ResultSet.size()));
+    SetStatusText(ResultCountText(Results.Size()));
 }
 
 void RefreshRows(std::size_t count) {
@@ -81,25 +89,26 @@ void RefreshRows(std::size_t count) {
     SendMessageW(ResultList, LVM_REDRAWITEMS, static_cast<WPARAM>(top), last);
 }
 
-void RunSearch() {
+void RunSearchFromQueryBox() {
     const int length = GetWindowTextLengthW(QueryEdit);
     std::u16string text(static_cast<std::size_t>(length) + 1, u'\0');
     const int copied =
         GetWindowTextW(QueryEdit, reinterpret_cast<wchar_t*>(text.data()), length + 1);
     text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    const std::size_t count = RunSearch(std::u16string_view(text));
+    const std::size_t count = RunSearch(ShownTable, std::u16string_view(text), Results);
     RefreshRows(count);
     ShowResultCountInStatusBar();
 }
 
 void CALLBACK InitialLoad(HWND, UINT, UINT_PTR, DWORD) {
-    if (LoadDone) return;
+    if (TheLoadState != LoadState::NotStarted) return;
+    TheLoadState = LoadState::Loading;
     try {
         LoadAndShowEverything();
     } catch (const std::exception&) {
         // The status texts could not be made; the rows are shown all the same.
-        RefreshRows(ResultSet.size());
+        RefreshRows(Results.Size());
     }
-    LoadDone = true;
+    TheLoadState = LoadState::Loaded;
     KillTimer(ResultList, LoadTimerId);
 }

@@ -4,26 +4,33 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
-// Set at start; the main window clears it after the messages it handles, and the load sets it
-// when done, so the load timer runs the load only once.
-extern bool LoadDone;
+#include "results/result_set.h"
+#include "search/search_driver.h"
+
+// The window's single table, published once by the load, and the rows its list shows.
+extern SearchableTable ShownTable;
+extern ResultSet Results;
+// Direction of the next ordering, 1 at start.
+extern uint8_t SortAscending;
 
 // The load timer, set on the result list when the main window is created.
 constexpr UINT_PTR LoadTimerId = 1;
 constexpr UINT LoadTimerPeriod = 10;
 
 // Timer procedure of the load timer on the result list: builds the index, blocking this thread
-// until it is complete, then shows every entry.
+// until it is complete (input typed meanwhile is handled afterwards, against the whole table),
+// then shows every entry and kills the timer.
 void CALLBACK InitialLoad(HWND window, UINT message, UINT_PTR timerId, DWORD time);
 
 // Reads the query box and searches the whole table with it.
-void RunSearch();
+void RunSearchFromQueryBox();
 
 // Puts the text into the status bar's only part.
 void SetStatusText(const std::u16string& text);
-// "N 个对象" for the current ResultSet.
+// "N 个对象" for the rows the list shows.
 void ShowResultCountInStatusBar();
 // Gives the list the row count and redraws the rows that can be visible.
 void RefreshRows(std::size_t count);

@@ -10,9 +10,9 @@
 #include "ui/commands.h"
 #include "ui/load_and_search_win.h"
 #include "ui/menu_win.h"
-#include "ui/placement.h"
 #include "ui/result_list_win.h"
 #include "ui/tray_win.h"
+#include "windows/placement.h"
 
 HWND QueryEdit = nullptr;
 HWND ResultList = nullptr;
@@ -140,8 +140,6 @@ LRESULT HandleMainMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         default:
             return DefWindowProcW(window, message, wParam, lParam);
     }
-    // The load timer's first tick must find this clear; once the load is done it changes nothing.
-    LoadDone = false;
     return result;
 }
 

@@ -3,16 +3,17 @@
 #include <shellapi.h>
 
 #include "results/ordering.h"
-#include "search/match.h"
 #include "ui/commands.h"
 #include "ui/export_win.h"
 #include "ui/item_actions_win.h"
 #include "ui/load_and_search_win.h"
 #include "ui/menu_table.h"
-#include "ui/modal_win.h"
 #include "ui/result_list_win.h"
+#include "ui/search_window_win.h"
 #include "ui/text_win.h"
 #include "ui/tray_win.h"
+#include "ui/window_placement_win.h"
+#include "windows/modal_win.h"
 
 #if __has_include("windows/help_window_win.h")
 #include "windows/help_window_win.h"
@@ -53,15 +54,15 @@ void OpenWebSite() {
 }
 
 void RunMenuCommand(HWND mainWindow, uint16_t id) {
-    if (const int column = SortColumnOf(id); column >= 0) {
+    if (const std::optional<Column> column = ColumnAt(SortColumnOf(id))) {
         MarkRadioItem(mainWindow, id);
-        ApplyOrdering(column, SortCommand(column));
+        ApplyOrdering(*column);
         return;
     }
     if (const int type = TypeFilterOf(id); type >= 0) {
-        TypeFilter = type;
+        Results.SetTypeFilter(type);
         MarkRadioItem(mainWindow, id);
-        RunSearch();
+        RunSearchFromQueryBox();
         return;
     }
     switch (id) {
@@ -157,6 +158,6 @@ void BuildMenuBar(HWND mainWindow) {
 
 void HandleCommand(HWND mainWindow, WPARAM wParam) {
     const unsigned id = LOWORD(wParam);
-    if (HIWORD(wParam) == EN_CHANGE && id == QueryEditId) RunSearch();
+    if (HIWORD(wParam) == EN_CHANGE && id == QueryEditId) RunSearchFromQueryBox();
     if (IsCommandId(id)) RunMenuCommand(mainWindow, static_cast<uint16_t>(id));
 }

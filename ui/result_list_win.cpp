@@ -29,8 +29,8 @@ void SetHeaderText(int column, std::u16string text) {
 }
 
 const FileEntry* RowAt(int index) {
-    if (index < 0 || static_cast<std::size_t>(index) >= ResultSet.size()) return nullptr;
-    return &ResultSet[static_cast<std::size_t>(index)];
+    if (index < 0 || static_cast<std::size_t>(index) >= Results.Size()) return nullptr;
+    return &Results.Row(static_cast<std::size_t>(index));
 }
 
 void ServeDisplayRequest(NMLVDISPINFOW& request) {
@@ -38,8 +38,8 @@ void ServeDisplayRequest(NMLVDISPINFOW& request) {
     const FileEntry* row = RowAt(item.iItem);
     if (row == nullptr) return;
     if ((item.mask & LVIF_TEXT) && item.iSubItem >= 0 && item.iSubItem < ColumnCount) {
-        CopyCellText(CellText(*row, item.iSubItem), reinterpret_cast<char16_t*>(item.pszText),
-                     item.cchTextMax);
+        CopyCellText(CellText(*row, static_cast<Column>(item.iSubItem)),
+                     reinterpret_cast<char16_t*>(item.pszText), item.cchTextMax);
     }
     if (item.mask & LVIF_IMAGE) item.iImage = row->IconIndex;
 }
@@ -54,7 +54,7 @@ void DescribeSelection(const NMLISTVIEW& change) {
 
 void InsertResultColumns() {
     for (int column = 0; column < ColumnCount; ++column) {
-        HeaderTexts[column] = NeutralHeaderText(column);
+        HeaderTexts[column] = NeutralHeaderText(static_cast<Column>(column));
         LVCOLUMNW item{};
         item.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
         item.fmt = ColumnAlignments[column];
@@ -66,15 +66,16 @@ void InsertResultColumns() {
 
 void ResetHeaderTexts() {
     for (int column = 0; column < ColumnCount; ++column) {
-        SetHeaderText(column, NeutralHeaderText(column));
+        SetHeaderText(column, NeutralHeaderText(static_cast<Column>(column)));
     }
 }
 
-void ApplyOrdering(int column, char16_t marker) {
-    RefreshRows(ResultSet.size());
+void ApplyOrdering(Column column) {
+    SortByColumn(Results, column, SortAscending);
+    RefreshRows(Results.Size());
     ShowResultCountInStatusBar();
     ResetHeaderTexts();
-    SetHeaderText(column, MarkedHeaderText(column, marker));
+    SetHeaderText(static_cast<int>(column), MarkedHeaderText(column, SortMarker(SortAscending)));
 }
 
 const std::vector<std::u16string>& CurrentHeaderTexts() {
@@ -89,9 +90,12 @@ void HandleListNotification(HWND mainWindow, const NMHDR* header) {
             ServeDisplayRequest(*reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(header)));
             break;
         case LVN_COLUMNCLICK: {
-            const int column = reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem;
-            if (column < 0 || column >= ColumnCount) break;
-            ApplyOrdering(column, HeaderClick(column));
+            const std::optional<Column> column =
+                ColumnAt(reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem);
+            if (!column) break;
+            // A header click is a sort command that also flips the direction of the next one.
+            ApplyOrdering(*column);
+            SortAscending = FlippedDirection(SortAscending);
             break;
         }
         case LVN_ITEMCHANGED:

@@ -9,11 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "results/ordering.h"
+
 void InsertResultColumns();
 
-// Refreshes the rows, the count text and the headers after the ResultSet has been reordered;
-// `marker` is u'▲' or u'▼' and goes on `column`'s header.
-void ApplyOrdering(int column, char16_t marker);
+// Sorts the rows by `column` with the current direction, refreshes the rows and the count text,
+// and marks `column`'s header with the direction. The direction is left alone.
+void ApplyOrdering(Column column);
 void ResetHeaderTexts();
 
 // The header texts as the list currently shows them, column 0 first.

@@ -1,7 +1,7 @@
 #include "windows/donation_window_win.h"
 
 #include "resources/resource_ids.h"
-#include "ui/modal_win.h"
+#include "windows/modal_win.h"
 #include "windows/secondary_window_win.h"
 
 namespace {

@@ -215,6 +215,18 @@ run --export export936.csv --codepage GB18030 one.img
 check "export in another code page" "$(iconv -f UTF-8 -t GB18030 <export.csv | head -n 1 | od -c | head -3)" \
     "$(head -n 1 export936.csv | od -c | head -3)"
 
+# --- A failed export: the file is named on stderr and the exit code is 1; the rows still come.
+run --export /dev/full one.img
+check "export to a full device exits 1" 1 "$rc"
+check "export to a full device is named" "写入文件失败: /dev/full" "$(grep -F /dev/full err)"
+check "rows after a failed write" "$rows" "$(wc -l <out | tr -d ' ')"
+run --export no-such-folder/x.csv one.img
+check "export into a missing folder exits 1" 1 "$rc"
+check "export into a missing folder is named" "无法打开文件: no-such-folder/x.csv" \
+    "$(grep -F no-such-folder err)"
+run --export written.csv one.img
+check "a written export exits 0" 0 "$rc"
+
 if [ "$failures" -ne 0 ]; then
     echo "$failures of $checks checks failed"
     exit 1

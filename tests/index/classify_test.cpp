@@ -9,6 +9,7 @@
 
 #include "index/derived_texts.h"
 #include "index/platform.h"
+#include "index/utf8.h"
 
 namespace {
 

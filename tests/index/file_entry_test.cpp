@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "index/format_count.h"
+#include "index/utf8.h"
+
 TEST(FormatCount, GroupsOfThreeFromTheRight) {
     struct Case {
         int64_t value;

@@ -10,8 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "index/classify.h"
 #include "index/file_entry.h"
 #include "index/platform.h"
+#include "index/utf8.h"
+#include "results/ordering.h"
 
 namespace {
 
@@ -176,19 +179,19 @@ std::vector<FakeFile> VolumeOfSize(int files, uint64_t firstRecord, const std::u
     return volume;
 }
 
-// The entries of one device's block, from the FileTable.
-std::vector<const FileEntry*> BlockOf(std::u16string_view drive) {
+// The entries of one device's block.
+std::vector<const FileEntry*> BlockOf(const FileTable& table, std::u16string_view drive) {
     std::vector<const FileEntry*> block;
-    for (const FileEntry& entry : FileTable)
+    for (const FileEntry& entry : table)
         if (entry.FolderPath().substr(0, 2) == drive) block.push_back(&entry);
     return block;
 }
 
-bool BlocksAreContiguousAndDescending() {
+bool BlocksAreContiguousAndDescending(const FileTable& table) {
     std::set<std::u16string> finished;
     std::u16string current;
     uint64_t previous = UINT64_MAX;
-    for (const FileEntry& entry : FileTable) {
+    for (const FileEntry& entry : table) {
         std::u16string drive(entry.FolderPath().substr(0, 2));
         if (drive != current) {
             if (finished.count(drive)) return false;
@@ -207,13 +210,9 @@ TEST(BuildIndex, TwoVolumesGiveTwoDescendingBlocks) {
     FakeMachine machine;
     machine.volumes[u"\\\\.\\C:"] = VolumeOfSize(5, 40, u"c");
     machine.volumes[u"\\\\.\\D:"] = VolumeOfSize(8, 60, u"d");
-    VolumeList = {u"\\\\.\\C:", u"\\\\.\\D:"};
-    EXPECT_EQ(BuildIndex(machine.Opener()), 0);
-    EXPECT_EQ(FileTable.size(), 6u + 9u);
-    EXPECT_EQ(ResultSet.size(), FileTable.size());
-    for (std::size_t i = 0; i < FileTable.size() && i < ResultSet.size(); ++i)
-        EXPECT_EQ(FileTable[i].RecordNumber, ResultSet[i].RecordNumber);
-    EXPECT_TRUE(BlocksAreContiguousAndDescending());
+    const FileTable table = BuildIndex({u"\\\\.\\C:", u"\\\\.\\D:"}, machine.Opener());
+    EXPECT_EQ(table.Size(), 6u + 9u);
+    EXPECT_TRUE(BlocksAreContiguousAndDescending(table));
     struct Case {
         const char16_t* drive;
         std::size_t count;
@@ -223,7 +222,7 @@ TEST(BuildIndex, TwoVolumesGiveTwoDescendingBlocks) {
         {u"D:", 9, u"D:\\Folder d\\d-i.txt"},
     };
     for (const Case& c : cases) {
-        std::vector<const FileEntry*> block = BlockOf(c.drive);
+        std::vector<const FileEntry*> block = BlockOf(table, c.drive);
         ASSERT_EQ(block.size(), c.count) << ToUtf8(c.drive);
         EXPECT_EQ(block.front()->FullPath(), c.firstFullPath);
         EXPECT_EQ(block.back()->IsFolder, 1);
@@ -231,6 +230,8 @@ TEST(BuildIndex, TwoVolumesGiveTwoDescendingBlocks) {
         EXPECT_EQ(block.front()->Category, 3);
         EXPECT_EQ(block.front()->CreatedText().size(), 16u);
     }
+    // Sorting by size reads the stored number: it must be the number SizeText shows.
+    for (const FileEntry& entry : table) EXPECT_EQ(entry.SizeKilobytes, SizeKey(entry));
     EXPECT_TRUE(diagnostics.Lines().empty());
 }
 
@@ -246,14 +247,13 @@ TEST(BuildIndex, EachVolumeAppendsItsOwnFortyNineIcons) {
     FakeMachine machine;
     machine.volumes[u"\\\\.\\C:"] = VolumeOfSize(3, 40, u"c");
     machine.volumes[u"\\\\.\\D:"] = VolumeOfSize(3, 40, u"d");
-    VolumeList = {u"\\\\.\\C:", u"\\\\.\\D:"};
-    BuildIndex(machine.Opener());
+    const FileTable table = BuildIndex({u"\\\\.\\C:", u"\\\\.\\D:"}, machine.Opener());
     ThePlatform().appendIcon = saved;
     EXPECT_EQ(resources.size(), 98u);
     std::map<int, int> perResource;
     for (int id : resources) ++perResource[id];
     for (int id = 102; id <= 150; ++id) EXPECT_EQ(perResource[id], 2) << id;
-    std::vector<const FileEntry*> c = BlockOf(u"C:"), d = BlockOf(u"D:");
+    std::vector<const FileEntry*> c = BlockOf(table, u"C:"), d = BlockOf(table, u"D:");
     ASSERT_FALSE(c.empty());
     ASSERT_FALSE(d.empty());
     EXPECT_NE(c.front()->IconIndex, d.front()->IconIndex);
@@ -266,14 +266,14 @@ TEST(BuildIndex, FailingVolumeLeavesTheOthersComplete) {
     FakeMachine machine;
     machine.volumes[u"\\\\.\\C:"] = VolumeOfSize(4, 40, u"c");
     machine.volumes[u"\\\\.\\E:"] = VolumeOfSize(7, 40, u"e");
-    VolumeList = {u"\\\\.\\C:", u"\\\\.\\D:", u"\\\\.\\E:"};
-    BuildIndex(machine.Opener());
+    const FileTable table =
+        BuildIndex({u"\\\\.\\C:", u"\\\\.\\D:", u"\\\\.\\E:"}, machine.Opener());
     EXPECT_EQ(machine.opened.load(), 3);
-    EXPECT_EQ(BlockOf(u"C:").size(), 5u);
-    EXPECT_EQ(BlockOf(u"D:").size(), 0u);
-    EXPECT_EQ(BlockOf(u"E:").size(), 8u);
-    EXPECT_EQ(FileTable.size(), 13u);
-    EXPECT_TRUE(BlocksAreContiguousAndDescending());
+    EXPECT_EQ(BlockOf(table, u"C:").size(), 5u);
+    EXPECT_EQ(BlockOf(table, u"D:").size(), 0u);
+    EXPECT_EQ(BlockOf(table, u"E:").size(), 8u);
+    EXPECT_EQ(table.Size(), 13u);
+    EXPECT_TRUE(BlocksAreContiguousAndDescending(table));
     EXPECT_EQ(diagnostics.Lines(), std::vector<std::string>{"error"});
 }
 
@@ -291,27 +291,55 @@ TEST(BuildIndex, EmptyAndRepeatedBuilds) {
         {{u"\\\\.\\Q:"}, 0},
     };
     for (const Case& c : cases) {
-        VolumeList = c.volumes;
-        EXPECT_EQ(BuildIndex(machine.Opener()), 0);
-        EXPECT_EQ(FileTable.size(), c.entries);
-        EXPECT_EQ(ResultSet.size(), c.entries);
+        EXPECT_EQ(BuildIndex(c.volumes, machine.Opener()).Size(), c.entries);
     }
 }
 
 TEST(BuildIndex, EveryVolumeGetsAWorker) {
     CapturedDiagnostics diagnostics;
     FakeMachine machine;
-    VolumeList.clear();
+    std::vector<std::u16string> volumes;
     // More volumes than the 20 a fixed worker table would allow.
     for (int i = 0; i < 24; ++i) {
         std::u16string path = u"\\\\.\\" + std::u16string(1, char16_t(u'C' + i)) + u":";
         machine.volumes[path] = VolumeOfSize(1, 40 + i, std::u16string(1, char16_t(u'a' + i)));
-        VolumeList.push_back(path);
+        volumes.push_back(path);
     }
-    BuildIndex(machine.Opener());
+    const FileTable table = BuildIndex(volumes, machine.Opener());
     EXPECT_EQ(machine.opened.load(), 24);
-    EXPECT_EQ(FileTable.size(), 48u);
-    EXPECT_TRUE(BlocksAreContiguousAndDescending());
+    EXPECT_EQ(table.Size(), 48u);
+    EXPECT_TRUE(BlocksAreContiguousAndDescending(table));
+}
+
+// The blocks, and the icon sets the volumes append, follow the order of the volume list,
+// whichever worker ends first: here the first volume is by far the largest, so it ends last.
+TEST(BuildIndex, BlocksAndIconSetsFollowTheVolumeOrder) {
+    CapturedDiagnostics diagnostics;
+    auto saved = ThePlatform().appendIcon;
+    std::atomic<int> appended{0};
+    ThePlatform().appendIcon = [&](int) { return appended++; };
+    FakeMachine machine;
+    machine.volumes[u"\\\\.\\E:"] = VolumeOfSize(150, 40, u"e");
+    machine.volumes[u"\\\\.\\C:"] = VolumeOfSize(2, 40, u"c");
+    machine.volumes[u"\\\\.\\D:"] = VolumeOfSize(3, 40, u"d");
+    for (int round = 0; round < 3; ++round) {
+        appended = 0;
+        const FileTable table =
+            BuildIndex({u"\\\\.\\E:", u"\\\\.\\Q:", u"\\\\.\\C:", u"\\\\.\\D:"}, machine.Opener());
+        ASSERT_EQ(table.Size(), 151u + 3u + 4u);
+        EXPECT_EQ(appended.load(), 3 * IconKeyCount);
+        std::u16string drives;
+        for (const FileEntry& entry : table) {
+            std::u16string_view drive = entry.FolderPath().substr(0, 2);
+            if (drives.size() < 2 || std::u16string_view(drives).substr(drives.size() - 2) != drive)
+                drives += drive;
+            // The volume that cannot be opened appends no icons.
+            const int set = drive == u"E:" ? 0 : drive == u"C:" ? 1 : 2;
+            EXPECT_EQ(entry.IconIndex / IconKeyCount, set) << ToUtf8(drive);
+        }
+        EXPECT_EQ(ToUtf8(drives), "E:C:D:");
+    }
+    ThePlatform().appendIcon = saved;
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "index/platform.h"
 #include "index/raw_volume.h"
+#include "index/utf8.h"
 #include "tests/index/ntfs_builder.h"
 
 using testntfs::Bytes;

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "index/file_entry.h"
+#include "index/utf8.h"
 #include "tests/index/ntfs_builder.h"
 
 using testntfs::Bytes;

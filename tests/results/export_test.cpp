@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "index/utf8.h"
 #include "results/ordering.h"
 #include "tests/search/test_rows.h"
 
@@ -24,7 +25,7 @@ std::string Expected(const char* name) {
 }
 
 // Runs the export into a temporary file and hands back every byte written.
-std::string Export(const std::vector<std::u16string>& headers, const std::vector<FileEntry>& rows,
+std::string Export(const std::vector<std::u16string>& headers, const ResultSet& rows,
                    const CodePageConverter& convert) {
     std::FILE* file = std::tmpfile();
     EXPECT_NE(file, nullptr);
@@ -36,10 +37,16 @@ std::string Export(const std::vector<std::u16string>& headers, const std::vector
     return bytes;
 }
 
+std::string Export(const std::vector<std::u16string>& headers, std::vector<FileEntry> rows,
+                   const CodePageConverter& convert) {
+    ShownRows shown(std::move(rows));
+    return Export(headers, shown.view, convert);
+}
+
 std::vector<std::u16string> NeutralHeaders() {
     std::vector<std::u16string> headers;
     for (int column = 0; column < ColumnCount; ++column)
-        headers.push_back(NeutralHeaderText(column));
+        headers.push_back(NeutralHeaderText(static_cast<Column>(column)));
     return headers;
 }
 
@@ -51,22 +58,18 @@ CodePageConverter Utf8() {
 
 class ExportTest : public ::testing::Test {
   protected:
-    void SetUp() override { SortAscending = 1; }
-    void TearDown() override {
-        SortAscending = 1;
-        ResultSet.clear();
-    }
     RowMaker maker_;
 };
 
 TEST_F(ExportTest, EmptyResultGivesTheHeaderLineOnly) {
-    EXPECT_EQ(Export(NeutralHeaders(), {}, Utf8()), Expected("header_only.csv"));
+    EXPECT_EQ(Export(NeutralHeaders(), std::vector<FileEntry>{}, Utf8()),
+              Expected("header_only.csv"));
 }
 
 TEST_F(ExportTest, RowsAfterASortBySize) {
     std::u16string deep = u"C:";
     for (int i = 0; i < 30; ++i) deep += u"\\abcdefghij";
-    ResultSet = maker_.MakeAll({
+    ShownRows rows(maker_.MakeAll({
         {u"huge.bin", u"D:\\images", 0, u"3,221,225,472 KB", 8, 1, 1, u"2020-02-02 02:02",
          u"2020-02-02 02:02"},
         {u"say \"hi\".txt", u"C:\\x", 0, u"4,883 KB", 3, 2, 2, u"2022-01-01 00:00",
@@ -77,11 +80,11 @@ TEST_F(ExportTest, RowsAfterASortBySize) {
         {u"a,b.txt", u"C:\\a,b", 0, u"1,234 KB", 3, 5, 5, u"2023-12-31 23:59", u"2024-02-29 00:00"},
         {u"docs", u"C:", 1, u"", 5, 6, 6, u"2024-01-01 08:00", u"2024-01-02 08:00"},
         {u"old.txt", u"C:", 0, u"0 KB", 3, 7, 7},
-    });
+    }));
     std::vector<std::u16string> headers = NeutralHeaders();
-    const char16_t marker = SortCommand(2);
-    headers[2] = MarkedHeaderText(2, marker);
-    EXPECT_EQ(Export(headers, ResultSet, Utf8()), Expected("sorted_by_size.csv"));
+    SortByColumn(rows.view, Column::Size, 1);
+    headers[2] = MarkedHeaderText(Column::Size, SortMarker(1));
+    EXPECT_EQ(Export(headers, rows.view, Utf8()), Expected("sorted_by_size.csv"));
 }
 
 TEST_F(ExportTest, FieldQuoting) {
@@ -112,7 +115,7 @@ TEST_F(ExportTest, Cp936WithUnrepresentableCharacters) {
     auto cp936 = IconvConverter("CP936");
     ASSERT_TRUE(cp936.has_value());
     std::vector<std::u16string> headers = NeutralHeaders();
-    headers[0] = MarkedHeaderText(0, u'▼');
+    headers[0] = MarkedHeaderText(Column::Name, u'▼');
     const std::u16string times[2] = {u"2024-05-01 09:30", u"2024-05-02 10:00"};
     std::vector<FileEntry> rows = maker_.MakeAll({
         {u"年度报告.docx", u"D:\\文档", 0, u"30 KB", 3, 0, 0, times[0], times[1]},
@@ -167,9 +170,26 @@ TEST(WriteExport, ReportsAFailedWrite) {
     std::FILE* full = std::fopen("/dev/full", "w");
     ASSERT_NE(full, nullptr);
     RowMaker maker;
-    std::vector<FileEntry> rows = {maker.Make({u"a", u"C:", 0, u"1 KB"})};
-    EXPECT_FALSE(WriteExport(full, NeutralHeaders(), rows, Utf8()));
+    ShownRows rows({maker.Make({u"a", u"C:", 0, u"1 KB"})});
+    EXPECT_FALSE(WriteExport(full, NeutralHeaders(), rows.view, Utf8()));
     std::fclose(full);
+}
+
+// The outcome tells the three ends apart: a file that could not be opened, a write that failed
+// after the open, and a complete file; the file is closed in every case but the first.
+TEST(ExportToFile, TellsTheOutcome) {
+    RowMaker maker;
+    ShownRows rows({maker.Make({u"a", u"C:", 0, u"1 KB"})});
+    EXPECT_EQ(ExportToFile(nullptr, NeutralHeaders(), rows.view, Utf8()),
+              ExportOutcome::CannotOpen);
+    std::FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    EXPECT_EQ(ExportToFile(full, NeutralHeaders(), rows.view, Utf8()), ExportOutcome::WriteFailed);
+    const std::string path = testing::TempDir() + "skimlet_export_outcome.csv";
+    EXPECT_EQ(ExportToFile(std::fopen(path.c_str(), "wb"), NeutralHeaders(), rows.view, Utf8()),
+              ExportOutcome::Written);
+    EXPECT_EQ(ReadFile(path), Export(NeutralHeaders(), rows.view, Utf8()));
+    std::remove(path.c_str());
 }
 
 }  // namespace

@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "index/utf8.h"
 #include "tests/search/test_rows.h"
 
 namespace {
@@ -206,7 +209,7 @@ TEST(OrderingFor, ColumnTable) {
         {4, 0, ModifiedUp, u'▼'},
     };
     for (const Case& c : cases) {
-        ColumnOrdering chosen = OrderingFor(c.column, c.flag);
+        ColumnOrdering chosen = OrderingFor(static_cast<Column>(c.column), c.flag);
         EXPECT_STREQ(NameOf(chosen.ordering), NameOf(c.ordering)) << c.column << " " << int(c.flag);
         EXPECT_EQ(chosen.marker, c.marker) << c.column << " " << int(c.flag);
     }
@@ -221,22 +224,23 @@ TEST(SortResults, SortsByEveryOrderingLikeThePredicate) {
         std::vector<FileEntry> rows = maker.MakeAll(RandomRows(random, count));
         for (const NamedOrdering& o : Orderings) {
             SCOPED_TRACE(std::string(o.name) + " " + std::to_string(count));
-            ResultSet = rows;
-            SortResults(o.ordering);
-            ASSERT_EQ(ResultSet.size(), rows.size());
-            EXPECT_TRUE(std::is_sorted(ResultSet.begin(), ResultSet.end(), o.ordering));
+            ShownRows shown(rows);
+            SortResults(shown.view, o.ordering);
+            const std::vector<FileEntry> sorted = shown.Entries();
+            ASSERT_EQ(sorted.size(), rows.size());
+            EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end(), o.ordering));
             std::vector<FileEntry> reference = rows;
             std::sort(reference.begin(), reference.end(), o.ordering);
             for (std::size_t i = 0; i < rows.size(); ++i) {
                 // Equivalent rows may stand in any order; their neighbours' keys may not.
-                ASSERT_FALSE(o.ordering(ResultSet[i], reference[i]) ||
-                             o.ordering(reference[i], ResultSet[i]))
+                ASSERT_FALSE(o.ordering(sorted[i], reference[i]) ||
+                             o.ordering(reference[i], sorted[i]))
                     << i;
             }
             auto byRecord = [](const FileEntry& a, const FileEntry& b) {
                 return a.Name().data() < b.Name().data();
             };
-            std::vector<FileEntry> sortedOut = ResultSet;
+            std::vector<FileEntry> sortedOut = sorted;
             std::vector<FileEntry> sortedIn = rows;
             std::sort(sortedOut.begin(), sortedOut.end(), byRecord);
             std::sort(sortedIn.begin(), sortedIn.end(), byRecord);
@@ -245,7 +249,6 @@ TEST(SortResults, SortsByEveryOrderingLikeThePredicate) {
             }
         }
     }
-    ResultSet.clear();
 }
 
 // IsFolder is compared as a byte, so a stray value above 1 still orders above a folder.
@@ -260,20 +263,18 @@ TEST(SortResults, KindByteAboveOne) {
         const char* order;
     } cases[] = {{NameUp, "bdac"}, {NameDown, "cadb"}, {SizeUp, "bdac"}, {SizeDown, "cadb"}};
     for (const Case& c : cases) {
-        ResultSet = rows;
-        SortResults(c.ordering);
+        ShownRows shown(rows);
+        SortResults(shown.view, c.ordering);
         std::string order;
-        for (const FileEntry& row : ResultSet) order += ToUtf8(row.Name());
+        for (const FileEntry& row : shown.Entries()) order += ToUtf8(row.Name());
         EXPECT_EQ(order, c.order) << NameOf(c.ordering);
     }
-    ResultSet.clear();
 }
 
 // Rows whose five orders all differ, so the applied ordering can be read off the result.
 class SortSequence : public ::testing::Test {
   protected:
     void SetUp() override {
-        SortAscending = 1;
         rows_ = maker_.MakeAll({
             {u"b", u"C:", 0, u"3 KB", 8, 30, 10},
             {u"d", u"C:", 1, u"", 5, 10, 40},
@@ -281,19 +282,31 @@ class SortSequence : public ::testing::Test {
             {u"c", u"C:", 0, u"2 KB", 8, 10, 20},
             {u"e", u"C:", 1, u"", 5, 20, 50},
         });
-        ResultSet = rows_;
+        Reset();
     }
-    void TearDown() override {
-        SortAscending = 1;
-        ResultSet.clear();
+    // The view shows rows_ again, in their order.
+    void Reset() { shown_ = std::make_unique<ShownRows>(rows_); }
+    ResultSet& View() { return shown_->view; }
+    // The window's sort command: the sort, then the marker its header shows.
+    char16_t Command_(int column) {
+        SortByColumn(View(), static_cast<Column>(column), sortAscending_);
+        return SortMarker(sortAscending_);
+    }
+    // The window's header click: the same, then the direction flips.
+    char16_t Click_(int column) {
+        const char16_t marker = Command_(column);
+        sortAscending_ = FlippedDirection(sortAscending_);
+        return marker;
     }
     std::string Order() const {
         std::string out;
-        for (const FileEntry& row : ResultSet) out += ToUtf8(row.Name());
+        for (const FileEntry& row : shown_->Entries()) out += ToUtf8(row.Name());
         return out;
     }
     RowMaker maker_;
     std::vector<FileEntry> rows_;
+    std::unique_ptr<ShownRows> shown_;
+    uint8_t sortAscending_ = 1;
 };
 
 TEST_F(SortSequence, OrderingsOnFixedRows) {
@@ -305,16 +318,16 @@ TEST_F(SortSequence, OrderingsOnFixedRows) {
         {CreatedDown, "baced"}, {ModifiedUp, "debca"}, {ModifiedDown, "acbed"},
     };
     for (const Case& c : cases) {
-        ResultSet = rows_;
-        SortResults(c.ordering);
+        Reset();
+        SortResults(View(), c.ordering);
         EXPECT_EQ(Order(), c.order) << NameOf(c.ordering);
     }
     // Every folder has the size key 0, so only the files' order is fixed.
-    ResultSet = rows_;
-    SortResults(SizeUp);
+    Reset();
+    SortResults(View(), SizeUp);
     EXPECT_EQ(Order().substr(2), "acb");
-    EXPECT_EQ(ResultSet[0].IsFolder + ResultSet[1].IsFolder, 2);
-    SortResults(SizeDown);
+    EXPECT_EQ(View().Row(0).IsFolder + View().Row(1).IsFolder, 2);
+    SortResults(View(), SizeDown);
     EXPECT_EQ(Order().substr(0, 3), "bca");
 }
 
@@ -353,23 +366,23 @@ TEST_F(SortSequence, CommandsAndClicks) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        SortAscending = 1;
-        ResultSet = rows_;
+        sortAscending_ = 1;
+        Reset();
         std::string before = Order();
         for (const Action& a : c.actions) {
             char16_t marker = 0;
             switch (a.step) {
                 case Command:
-                    marker = SortCommand(a.column);
+                    marker = Command_(a.column);
                     break;
                 case Click:
-                    marker = HeaderClick(a.column);
+                    marker = Click_(a.column);
                     break;
                 case Ascending:
-                    SortAscending = 1;
+                    sortAscending_ = 1;
                     break;
                 case Descending:
-                    SortAscending = 0;
+                    sortAscending_ = 0;
                     break;
             }
             if (a.order) {
@@ -384,18 +397,18 @@ TEST_F(SortSequence, CommandsAndClicks) {
             } else {
                 EXPECT_EQ(Order(), before);
             }
-            EXPECT_EQ(SortAscending, a.flagAfter);
+            EXPECT_EQ(sortAscending_, a.flagAfter);
         }
     }
 }
 
 TEST_F(SortSequence, EmptyResultSetStillFlips) {
-    ResultSet.clear();
-    EXPECT_EQ(HeaderClick(2), u'▲');
-    EXPECT_EQ(SortAscending, 0);
-    EXPECT_TRUE(ResultSet.empty());
-    EXPECT_EQ(HeaderClick(0), u'▼');
-    EXPECT_EQ(SortAscending, 1);
+    shown_ = std::make_unique<ShownRows>(std::vector<FileEntry>{});
+    EXPECT_EQ(Click_(2), u'▲');
+    EXPECT_EQ(sortAscending_, 0);
+    EXPECT_TRUE(View().Empty());
+    EXPECT_EQ(Click_(0), u'▼');
+    EXPECT_EQ(sortAscending_, 1);
 }
 
 TEST(HeaderTexts, NeutralAndMarked) {
@@ -410,14 +423,15 @@ TEST(HeaderTexts, NeutralAndMarked) {
                  {4, u"修改时间", 4}};
     for (const Case& c : cases) {
         const std::u16string blanks(c.blanks, u' ');
-        EXPECT_EQ(ToUtf8(NeutralHeaderText(c.column)), ToUtf8(c.word + blanks + u"↑↓"));
-        EXPECT_EQ(ToUtf8(MarkedHeaderText(c.column, u'▲')), ToUtf8(c.word + blanks + u"▲"));
-        EXPECT_EQ(ToUtf8(MarkedHeaderText(c.column, u'▼')), ToUtf8(c.word + blanks + u"▼"));
+        const Column column = static_cast<Column>(c.column);
+        EXPECT_EQ(ToUtf8(NeutralHeaderText(column)), ToUtf8(c.word + blanks + u"↑↓"));
+        EXPECT_EQ(ToUtf8(MarkedHeaderText(column, u'▲')), ToUtf8(c.word + blanks + u"▲"));
+        EXPECT_EQ(ToUtf8(MarkedHeaderText(column, u'▼')), ToUtf8(c.word + blanks + u"▼"));
     }
-    EXPECT_EQ(ToUtf8(NeutralHeaderText(2)), "大小    ↑↓");
-    EXPECT_EQ(ToUtf8(MarkedHeaderText(4, u'▼')), "修改时间    ▼");
-    EXPECT_EQ(NeutralHeaderText(0).size(), 51u);
-    EXPECT_EQ(NeutralHeaderText(1).size(), 62u);
+    EXPECT_EQ(ToUtf8(NeutralHeaderText(Column::Size)), "大小    ↑↓");
+    EXPECT_EQ(ToUtf8(MarkedHeaderText(Column::Modified, u'▼')), "修改时间    ▼");
+    EXPECT_EQ(NeutralHeaderText(Column::Name).size(), 51u);
+    EXPECT_EQ(NeutralHeaderText(Column::Path).size(), 62u);
 }
 
 TEST(CellText, ColumnsShowTheStoredTexts) {
@@ -428,11 +442,23 @@ TEST(CellText, ColumnsShowTheStoredTexts) {
     const char* expected[] = {"notes.txt", "C:\\docs", "1,234 KB", "2024-05-01 09:30",
                               "2024-05-02 10:00"};
     for (int column = 0; column < ColumnCount; ++column) {
-        EXPECT_EQ(ToUtf8(CellText(row, column)), expected[column]) << column;
+        EXPECT_EQ(ToUtf8(CellText(row, static_cast<Column>(column))), expected[column]) << column;
     }
     FileEntry folder = maker.Make({u"docs", u"C:", 1, u""});
-    EXPECT_TRUE(CellText(folder, 2).empty());
-    EXPECT_TRUE(CellText(folder, 3).empty());
+    EXPECT_TRUE(CellText(folder, Column::Size).empty());
+    EXPECT_TRUE(CellText(folder, Column::Created).empty());
+}
+
+TEST(ColumnAt, OnlyTheFivePositions) {
+    for (int position = -2; position < ColumnCount + 2; ++position) {
+        const std::optional<Column> column = ColumnAt(position);
+        ASSERT_EQ(column.has_value(), position >= 0 && position < ColumnCount) << position;
+        if (column) {
+            EXPECT_EQ(static_cast<int>(*column), position);
+        }
+    }
+    EXPECT_EQ(ColumnAt(1), Column::Path);
+    EXPECT_EQ(ColumnAt(4), Column::Modified);
 }
 
 }  // namespace

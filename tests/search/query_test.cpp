@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "index/file_entry.h"
+#include "index/utf8.h"
 
 namespace {
 

@@ -7,23 +7,23 @@
 #include <string>
 #include <vector>
 
-#include "search/match.h"
+#include "index/utf8.h"
 #include "search/query.h"
+#include "search/reference_match.h"
 #include "tests/search/test_rows.h"
 
 namespace {
 
-std::vector<std::string> Names(const std::vector<FileEntry>& rows) {
+std::vector<std::string> Names(const ResultSet& rows) {
     std::vector<std::string> names;
-    for (const FileEntry& row : rows) names.push_back(ToUtf8(row.Name()));
+    for (std::size_t i = 0; i < rows.Size(); ++i) names.push_back(ToUtf8(rows.Row(i).Name()));
     return names;
 }
 
 class RunSearchTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        TypeFilter = 0;
-        FileTable = maker_.MakeAll({
+        Publish(maker_.MakeAll({
             {u"Report.pdf", u"D:\\docs", 0, u"12 KB", 3},
             {u"docs", u"D:", 1, u"", 5},
             {u"report draft.txt", u"C:\\Users\\me", 0, u"1 KB", 3},
@@ -32,14 +32,19 @@ class RunSearchTest : public ::testing::Test {
             {u"abc", u"E:\\ab", 0, u"0 KB", 8},
             {u"Users", u"C:", 1, u"", 5},
             {u"report", u"D:\\docs\\report", 1, u"", 5},
-        });
+        }));
     }
-    void TearDown() override {
-        TypeFilter = 0;
-        FileTable.clear();
-        ResultSet.clear();
+    // The table as the program publishes it, with a view on it.
+    void Publish(std::vector<FileEntry> entries) {
+        searchable_ = ::Publish(FileTable(std::move(entries), {}));
+        results_.Attach(searchable_.table);
+    }
+    std::size_t Search(std::u16string_view query) {
+        return RunSearch(searchable_, query, results_);
     }
     RowMaker maker_;
+    SearchableTable searchable_;
+    ResultSet results_;
 };
 
 TEST_F(RunSearchTest, RefillsInTableOrder) {
@@ -76,31 +81,32 @@ TEST_F(RunSearchTest, RefillsInTableOrder) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(ToUtf8(c.query) + " filter " + std::to_string(c.filter));
-        TypeFilter = c.filter;
-        EXPECT_EQ(RunSearch(c.query), c.names.size());
-        EXPECT_EQ(Names(ResultSet), c.names);
+        results_.SetTypeFilter(c.filter);
+        EXPECT_EQ(Search(c.query), c.names.size());
+        EXPECT_EQ(Names(results_), c.names);
     }
 }
 
 TEST_F(RunSearchTest, SearchReplacesASortedResult) {
-    RunSearch(u"");
-    std::reverse(ResultSet.begin(), ResultSet.end());
-    RunSearch(u"report");
-    EXPECT_EQ(Names(ResultSet),
+    Search(u"");
+    std::vector<uint32_t> reversed(results_.RowNumbers().rbegin(), results_.RowNumbers().rend());
+    results_.ShowRows(reversed);
+    ASSERT_EQ(Names(results_).front(), "report");
+    Search(u"report");
+    EXPECT_EQ(Names(results_),
               (std::vector<std::string>{"Report.pdf", "report draft.txt", "report"}));
 }
 
-TEST_F(RunSearchTest, CopiesShareTheTableTexts) {
-    RunSearch(u"photo");
-    ASSERT_EQ(ResultSet.size(), 1u);
-    EXPECT_EQ(ResultSet[0].Name().data(), FileTable[3].Name().data());
-    EXPECT_EQ(ResultSet[0].FolderPath().data(), FileTable[3].FolderPath().data());
+TEST_F(RunSearchTest, RowsAreTheTableEntries) {
+    Search(u"photo");
+    ASSERT_EQ(results_.Size(), 1u);
+    EXPECT_EQ(results_.RowNumber(0), 3u);
+    EXPECT_EQ(&results_.Row(0), &searchable_.table[3]);
 }
 
 TEST_F(RunSearchTest, SeesANewTableOfTheSameSize) {
-    EXPECT_EQ(RunSearch(u"report"), 3u);
-    // The same vector, the same size, other entries: the search must not answer from what it
-    // knew about the old table.
+    EXPECT_EQ(Search(u"report"), 3u);
+    // The same size, other entries: the search must not answer from the old table's columns.
     std::vector<FileEntry> other = maker_.MakeAll({
         {u"a", u"C:"},
         {u"b", u"C:"},
@@ -111,24 +117,18 @@ TEST_F(RunSearchTest, SeesANewTableOfTheSameSize) {
         {u"g", u"C:"},
         {u"h", u"C:"},
     });
-    std::copy(other.begin(), other.end(), FileTable.begin());
-    EXPECT_EQ(RunSearch(u"report"), 1u);
-    EXPECT_EQ(Names(ResultSet), std::vector<std::string>{"report"});
-    EXPECT_EQ(RunSearch(u"f:"), 1u);
+    Publish(std::move(other));
+    EXPECT_EQ(Search(u"report"), 1u);
+    EXPECT_EQ(Names(results_), std::vector<std::string>{"report"});
+    EXPECT_EQ(Search(u"f:"), 1u);
 }
 
 TEST_F(RunSearchTest, EmptyTable) {
-    FileTable.clear();
+    Publish({});
     for (const char16_t* query : {u"", u"a", u"d:", u"a*", u"!a"}) {
-        EXPECT_EQ(RunSearch(query), 0u);
-        EXPECT_TRUE(ResultSet.empty());
-        EXPECT_EQ(ToUtf8(StatusText), "0 个对象");
+        EXPECT_EQ(Search(query), 0u);
+        EXPECT_TRUE(results_.Empty());
     }
-}
-
-TEST_F(RunSearchTest, ShowsTheCount) {
-    RunSearch(u"d:");
-    EXPECT_EQ(ToUtf8(StatusText), "4 个对象");
 }
 
 // The scan over folded columns must give exactly what testing each entry with MatchEntry gives.
@@ -151,7 +151,8 @@ TEST(RunSearchAgreement, MatchesEntryByEntryTesting) {
         fields.category = 1 + static_cast<int32_t>(random() % 8);
         fieldList.push_back(fields);
     }
-    FileTable = maker.MakeAll(fieldList);
+    const SearchableTable searchable = Publish(FileTable(maker.MakeAll(fieldList), {}));
+    ResultSet results(searchable.table);
     const std::vector<std::u16string> termPieces = {u"a",  u"b",   u"ab",  u"!a", u"!",    u"*",
                                                     u"a*", u"*b",  u"a*b", u"d:", u"c:",   u"d：",
                                                     u"报", u"!报", u"x.",  u"é",  u"d:\\a"};
@@ -159,47 +160,17 @@ TEST(RunSearchAgreement, MatchesEntryByEntryTesting) {
         std::u16string query;
         int terms = static_cast<int>(random() % 4);
         for (int t = 0; t < terms; ++t) query += u"  " + termPieces[random() % termPieces.size()];
-        TypeFilter = static_cast<int32_t>(random() % 9);
-        SCOPED_TRACE(ToUtf8(query) + " filter " + std::to_string(TypeFilter));
+        const int32_t filter = static_cast<int32_t>(random() % 9);
+        results.SetTypeFilter(filter);
+        SCOPED_TRACE(ToUtf8(query) + " filter " + std::to_string(filter));
         const ParsedQuery parsed = ParseQuery(query);
         std::vector<std::string> expected;
-        for (const FileEntry& entry : FileTable) {
-            if (MatchEntry(entry, parsed)) expected.push_back(ToUtf8(entry.Name()));
+        for (const FileEntry& entry : searchable.table) {
+            if (MatchEntry(entry, parsed, filter)) expected.push_back(ToUtf8(entry.Name()));
         }
-        ASSERT_EQ(RunSearch(query), expected.size());
-        ASSERT_EQ(Names(ResultSet), expected);
+        ASSERT_EQ(RunSearch(searchable, query, results), expected.size());
+        ASSERT_EQ(Names(results), expected);
     }
-    TypeFilter = 0;
-    FileTable.clear();
-    ResultSet.clear();
-}
-
-TEST(StatusTexts, CountAndLoadSummary) {
-    struct CountCase {
-        std::size_t count;
-        const char* text;
-    } counts[] = {{0, "0 个对象"},           {42, "42 个对象"},      {999, "999 个对象"},
-                  {1000, "1,000 个对象"},    {1234, "1,234 个对象"}, {1234567, "1,234,567 个对象"},
-                  {100000, "100,000 个对象"}};
-    for (const CountCase& c : counts) {
-        EXPECT_EQ(ToUtf8(ShowResultCount(c.count)), c.text);
-        EXPECT_EQ(ToUtf8(StatusText), c.text);
-    }
-    struct LoadCase {
-        std::size_t count;
-        double seconds;
-        const char* text;
-    } loads[] = {
-        {1234567, 3.25, "1,234,567 个对象   耗时: 3.250000秒"},
-        {0, 0.0105, "0 个对象   耗时: 0.010500秒"},
-        {12, 0.0000004, "12 个对象   耗时: 0.000000秒"},
-        {1000, 61.5, "1,000 个对象   耗时: 61.500000秒"},
-    };
-    for (const LoadCase& c : loads) {
-        EXPECT_EQ(ToUtf8(LoadSummary(c.count, c.seconds)), c.text);
-        EXPECT_EQ(ToUtf8(StatusText), c.text);
-    }
-    EXPECT_EQ(ToUtf8(LoadWaitText), "正在整理数据，请稍等片刻.........");
 }
 
 }  // namespace

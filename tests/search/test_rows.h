@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "index/file_entry.h"
+#include "index/file_table.h"
+#include "results/ordering.h"
+#include "results/result_set.h"
 
 struct RowFields {
     std::u16string name = {};
@@ -31,6 +34,8 @@ class RowMaker {
         entry.SetTimeTexts(TimeText(fields.createdText), TimeText(fields.modifiedText));
         entry.IsFolder = fields.isFolder;
         entry.Category = fields.category;
+        // The stored size number is what the build would store for this text.
+        entry.SizeKilobytes = SizeKey(entry);
         entry.Created = fields.created;
         entry.Modified = fields.modified;
         return entry;
@@ -49,4 +54,22 @@ class RowMaker {
         return arena_.Store(fixed);
     }
     TextArena arena_;
+};
+
+// Rows in the given order, as a view of a table holding exactly them; the texts stay with the
+// RowMaker that made the entries.
+struct ShownRows {
+    explicit ShownRows(std::vector<FileEntry> entries) : table(std::move(entries), {}) {
+        view.Attach(table);
+        view.ShowAll();
+    }
+    ShownRows(const ShownRows&) = delete;
+    ShownRows& operator=(const ShownRows&) = delete;
+    std::vector<FileEntry> Entries() const {
+        std::vector<FileEntry> rows;
+        for (std::size_t i = 0; i < view.Size(); ++i) rows.push_back(view.Row(i));
+        return rows;
+    }
+    FileTable table;
+    ResultSet view;
 };

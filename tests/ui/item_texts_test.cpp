@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "index/utf8.h"
+
 namespace {
 
 constexpr char16_t Untouched = 0xBEEF;

@@ -8,6 +8,7 @@
 
 #include "index/classify.h"
 #include "index/file_entry.h"
+#include "index/utf8.h"
 #include "ui/commands.h"
 
 namespace {

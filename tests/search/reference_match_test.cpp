@@ -1,10 +1,11 @@
-#include "search/match.h"
+#include "search/reference_match.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "index/utf8.h"
 #include "search/query.h"
 #include "tests/search/test_rows.h"
 
@@ -19,14 +20,11 @@ struct MatchCase {
 
 class MatchEntryTest : public ::testing::Test {
   protected:
-    void SetUp() override { TypeFilter = 0; }
-    void TearDown() override { TypeFilter = 0; }
-
     void Check(const std::vector<MatchCase>& cases) {
         for (const MatchCase& c : cases) {
             SCOPED_TRACE(ToUtf8(u"‹" + c.query + u"› on ‹" + c.folder + u"\\" + c.name + u"›"));
             FileEntry entry = maker_.Make({c.name, c.folder});
-            EXPECT_EQ(MatchEntry(entry, ParseQuery(c.query)), c.hit);
+            EXPECT_EQ(MatchEntry(entry, ParseQuery(c.query), 0), c.hit);
             // Matching must not depend on, or change, the stored case.
             EXPECT_EQ(ToUtf8(entry.Name()), ToUtf8(c.name));
         }
@@ -136,8 +134,7 @@ TEST_F(MatchEntryTest, TypeFilterComesFirst) {
         RowFields fields{u"ab.txt", u"C:"};
         fields.category = c.category;
         FileEntry entry = maker_.Make(fields);
-        TypeFilter = c.filter;
-        EXPECT_EQ(MatchEntry(entry, ParseQuery(c.query)), c.hit);
+        EXPECT_EQ(MatchEntry(entry, ParseQuery(c.query), c.filter), c.hit);
     }
 }
 

@@ -1,5 +1,3 @@
-#include "index/file_table.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,6 +9,9 @@
 #include <string>
 
 #include "index/derived_texts.h"
+#include "index/folder_paths.h"
+#include "index/time_texts.h"
+#include "index/utf8.h"
 
 namespace {
 

@@ -1,8 +1,6 @@
-#include "search/match.h"
+#include "search/reference_match.h"
 
 #include "search/text_search.h"
-
-int32_t TypeFilter = 0;
 
 namespace {
 
@@ -22,8 +20,8 @@ bool TermHolds(const QueryTerm& term, std::u16string_view name, std::u16string_v
 
 }  // namespace
 
-bool MatchEntry(const FileEntry& entry, const ParsedQuery& query) {
-    if (TypeFilter != 0 && entry.Category != TypeFilter) return false;
+bool MatchEntry(const FileEntry& entry, const ParsedQuery& query, int32_t typeFilter) {
+    if (typeFilter != 0 && entry.Category != typeFilter) return false;
     for (const QueryTerm& term : query) {
         if (!TermHolds(term, entry.Name(), entry.FolderPath())) return false;
     }

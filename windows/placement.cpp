@@ -1,4 +1,4 @@
-#include "ui/placement.h"
+#include "windows/placement.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "ui/modal_win.h"
+#include "windows/modal_win.h"
 
-#include "ui/placement.h"
+#include "windows/placement.h"
 
 void OpenSecondaryWindow(HWND mainWindow, const wchar_t* className, WNDPROC procedure,
                          const wchar_t* title, int width, int height) {
