@@ -14,7 +14,9 @@
 #include "index/file_entry.h"
 #include "index/index_build.h"
 #include "index/raw_volume.h"
+#include "index/utf8.h"
 #include "results/ordering.h"
+#include "results/result_set.h"
 #include "search/search_driver.h"
 
 namespace {
@@ -33,16 +35,23 @@ double Median(std::vector<double> values) {
 }
 
 // Tabs and line breaks inside a cell would break the line format; none occur in file names.
-void PrintStep(const char* name, double milliseconds) {
+void PrintStep(const char* name, double milliseconds, const ResultSet& results) {
     std::string line = name;
-    line += '\t' + std::to_string(milliseconds) + '\t' + std::to_string(ResultSet.size());
+    line += '\t' + std::to_string(milliseconds) + '\t' + std::to_string(results.Size());
     for (std::size_t row = 0; row < 3; ++row) {
-        for (int column = 0; column < ColumnCount; ++column) {
+        for (int position = 0; position < ColumnCount; ++position) {
             line += '\t';
-            if (row < ResultSet.size()) line += ToUtf8(CellText(ResultSet[row], column));
+            if (row < results.Size())
+                line += ToUtf8(CellText(results.Row(row), *ColumnAt(position)));
         }
     }
     std::puts(line.c_str());
+}
+
+// A header click as the window makes it: the sort with the direction flag, then the flip.
+void HeaderClick(ResultSet& results, Column column, uint8_t& sortAscending) {
+    SortByColumn(results, column, sortAscending);
+    sortAscending = FlippedDirection(sortAscending);
 }
 
 }  // namespace
@@ -55,49 +64,52 @@ int main(int argc, char** argv) {
     const std::string image = argv[1];
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
 
-    VolumeList = {u"\\\\.\\D:"};
+    SearchableTable searchable;
     const double loadMs = Milliseconds([&] {
-        BuildIndex([&](std::u16string_view) { return OpenVolumeImage(image); });
-        PrepareSearch();
+        searchable = Publish(BuildIndex(
+            {u"\\\\.\\D:"}, [&](std::u16string_view) { return OpenVolumeImage(image); }));
     });
-    if (FileTable.empty()) {
+    if (searchable.table.Empty()) {
         std::fprintf(stderr, "window_steps: no entries read from %s\n", image.c_str());
         return 1;
     }
-    PrintStep("load", loadMs);
+    ResultSet results(searchable.table);
+    results.ShowAll();
+    PrintStep("load", loadMs, results);
 
+    auto search = [&](std::u16string_view text) { RunSearch(searchable, text, results); };
+    uint8_t sortAscending = 1;
     // Each step as the window meets it: the list holds the previous step's rows.
     std::vector<double> letter, clear, burst, lastKey, byName, bySize;
-    const std::u16string burstText = u"report_99997";
+    const std::u16string_view burstText = u"report_99997";
     for (int run = 0; run < runs; ++run) {
-        RunSearch(u"");
-        letter.push_back(Milliseconds([] { RunSearch(u"a"); }));
-        clear.push_back(Milliseconds([] { RunSearch(u""); }));
+        search(u"");
+        letter.push_back(Milliseconds([&] { search(u"a"); }));
+        clear.push_back(Milliseconds([&] { search(u""); }));
         burst.push_back(Milliseconds([&] {
             for (std::size_t length = 1; length <= burstText.size(); ++length)
-                RunSearch(std::u16string_view(burstText).substr(0, length));
+                search(burstText.substr(0, length));
         }));
-        RunSearch(std::u16string_view(burstText).substr(0, burstText.size() - 1));
-        lastKey.push_back(Milliseconds([&] { RunSearch(burstText); }));
-        RunSearch(u"");
-        SortAscending = 1;
-        byName.push_back(Milliseconds([] { HeaderClick(0); }));
-        bySize.push_back(Milliseconds([] { HeaderClick(2); }));
+        search(burstText.substr(0, burstText.size() - 1));
+        lastKey.push_back(Milliseconds([&] { search(burstText); }));
+        search(u"");
+        sortAscending = 1;
+        byName.push_back(Milliseconds([&] { HeaderClick(results, Column::Name, sortAscending); }));
+        bySize.push_back(Milliseconds([&] { HeaderClick(results, Column::Size, sortAscending); }));
     }
 
-    RunSearch(u"");
-    RunSearch(u"a");
-    PrintStep("letter", Median(letter));
-    RunSearch(u"");
-    PrintStep("clear", Median(clear));
-    RunSearch(burstText);
-    PrintStep("burst", Median(burst));
-    PrintStep("last_key", Median(lastKey));
-    RunSearch(u"");
-    SortAscending = 1;
-    HeaderClick(0);
-    PrintStep("click_name", Median(byName));
-    HeaderClick(2);
-    PrintStep("click_size", Median(bySize));
+    search(u"a");
+    PrintStep("letter", Median(letter), results);
+    search(u"");
+    PrintStep("clear", Median(clear), results);
+    search(burstText);
+    PrintStep("burst", Median(burst), results);
+    PrintStep("last_key", Median(lastKey), results);
+    search(u"");
+    sortAscending = 1;
+    HeaderClick(results, Column::Name, sortAscending);
+    PrintStep("click_name", Median(byName), results);
+    HeaderClick(results, Column::Size, sortAscending);
+    PrintStep("click_size", Median(bySize), results);
     return 0;
 }
