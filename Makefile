@@ -4,7 +4,7 @@ NATIVE := build/native
 ASAN := build/asan
 WIN := build/win
 
-.PHONY: deps native asan win test run bench format clean
+.PHONY: deps native asan win test run bench bench-5m fuzz format clean
 
 deps:
 	@scripts/deps.sh
@@ -30,6 +30,16 @@ run: native win
 
 bench: native win
 	scripts/bench.sh
+
+bench-5m: native
+	BENCH_ENTRIES=5000000 scripts/bench.sh
+
+# The libFuzzer programs need clang; `make test` replays their corpora in the other trees.
+fuzz: deps
+	cmake -S . -B build/fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DSKIMLET_FUZZ=ON >/dev/null
+	cmake --build build/fuzz -j$(JOBS) --target fuzz_record fuzz_volume fuzz_query
+	scripts/fuzz.sh
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h' '*.c')

@@ -11,6 +11,7 @@
 
 #include "index/file_entry.h"
 #include "index/index_build.h"
+#include "index/partition_table.h"
 #include "index/platform.h"
 #include "index/raw_volume.h"
 #include "index/utf8.h"
@@ -106,6 +107,34 @@ std::optional<Options> ParseArguments(int argc, char** argv) {
         options.images.push_back({images[i].first, letter});
     }
     return options;
+}
+
+struct ImageVolume {
+    std::string path;
+    uint64_t offset = 0;
+    char letter = 'C';
+};
+
+// A disk image gives one volume per NTFS partition: the first takes the image's letter, the
+// others the next letters that no image claims. An image with no NTFS volume found is kept at
+// offset 0, so that reading it fails as a volume and says so.
+std::optional<std::vector<ImageVolume>> VolumesOfImages(
+    const std::vector<std::pair<std::string, char>>& images) {
+    bool used[26] = {};
+    for (const auto& image : images) used[image.second - 'A'] = true;
+    std::vector<ImageVolume> volumes;
+    for (const auto& [path, letter] : images) {
+        std::vector<VolumeExtent> extents = FindNtfsExtentsInFile(path);
+        volumes.push_back({path, extents.empty() ? 0 : extents[0].offset, letter});
+        char next = letter;
+        for (std::size_t i = 1; i < extents.size(); ++i) {
+            while (next <= 'Z' && used[next - 'A']) ++next;
+            if (next > 'Z') return std::nullopt;
+            used[next - 'A'] = true;
+            volumes.push_back({path, extents[i].offset, next});
+        }
+    }
+    return volumes;
 }
 
 void WriteStandardError(std::string_view line) {
@@ -220,17 +249,23 @@ int main(int argc, char** argv) {
     tzset();
     ThePlatform().diagnostic = WriteStandardError;
 
-    std::map<std::u16string, std::string> imageOf;
+    std::optional<std::vector<ImageVolume>> imageVolumes = VolumesOfImages(options.images);
+    if (!imageVolumes) {
+        WriteStandardError("skimlet-cli: more NTFS partitions than drive letters");
+        return 2;
+    }
+    std::map<std::u16string, ImageVolume> imageOf;
     std::vector<std::u16string> volumes;
-    for (const auto& [path, letter] : options.images) {
-        std::u16string devicePath = std::u16string(u"\\\\.\\") + char16_t(letter) + u':';
+    for (const ImageVolume& volume : *imageVolumes) {
+        std::u16string devicePath = std::u16string(u"\\\\.\\") + char16_t(volume.letter) + u':';
         volumes.push_back(devicePath);
-        imageOf[devicePath] = path;
+        imageOf[devicePath] = volume;
     }
     VolumeOpener open = [&imageOf](std::u16string_view devicePath) -> std::optional<VolumeSource> {
         auto image = imageOf.find(std::u16string(devicePath));
         std::optional<VolumeSource> source;
-        if (image != imageOf.end()) source = OpenVolumeImage(image->second);
+        if (image != imageOf.end())
+            source = OpenVolumeImage(image->second.path, image->second.offset);
         if (!source) ThePlatform().diagnostic("error");
         return source;
     };

@@ -40,6 +40,9 @@ bool ApplyFixup(std::span<uint8_t> record);
 std::optional<VolumeSource> OpenRawVolume(ReadAt read, std::shared_ptr<void> owner);
 
 #ifndef _WIN32
-// An image file or block device read with pread.
-std::optional<VolumeSource> OpenVolumeImage(const std::string& path);
+// Whole reads with pread, retried on short reads and interruptions.
+ReadAt FileReader(int descriptor);
+// An image file or block device read with pread, from byte `offset` on: a volume of a disk image
+// begins at its partition's offset.
+std::optional<VolumeSource> OpenVolumeImage(const std::string& path, uint64_t offset = 0);
 #endif

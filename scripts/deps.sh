@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, only those that are missing.
 set -euo pipefail
 packages=(
-  cmake g++ make pkg-config clang-format libgtest-dev libbenchmark-dev
+  cmake g++ make pkg-config clang-format libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   ntfs-3g ntfs-3g-dev sleuthkit
   wine wine64 libwine fonts-wine xvfb xdotool xclip imagemagick fonts-wqy-microhei qrencode zbar-tools locales python3

@@ -1,0 +1,20 @@
+// What the fuzz targets share: indexing a volume image held in memory exactly as the program
+// indexes a drive, and a small volume with names of every kind for the query target.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "search/search_driver.h"
+
+// Reads `image` as the raw reader reads a volume device (reads past its end fail), walks it and
+// publishes the table.
+SearchableTable IndexImage(std::span<const uint8_t> image);
+
+// A volume of a few dozen files and folders: ASCII in both cases, CJK, names with dots, spaces,
+// commas and quotes, nested folders.
+std::vector<uint8_t> SampleVolume(bool nonResidentBitmap = false);
+
+// Reads every field and text of every row, so that a text pointing outside its storage is caught
+// by the sanitizers.
+void TouchEveryRow(const ResultSet& rows);
