@@ -99,7 +99,8 @@ want_rows() {
         done
     done
 }
-now_us() { date +%s%6N; }
+# Bash's own clock: no process to start, so no delay under load.
+now_us() { echo "${EPOCHREALTIME/./}"; }
 # measure NAME START_US : waits until the conditions hold and records the delay in ms.
 declare -A results
 measure() {
@@ -130,7 +131,8 @@ for ((r = 1; r <= runs; r++)); do
     program_shell=$!
     # The load writes its line about the build thread right after it has started the clock.
     (
-        while [ ! -s "$out" ]; do sleep 0.002; done
+        exec {idle}<> <(:)
+        while [ ! -s "$out" ]; do read -r -t 0.001 -u "$idle" _; done
         now_us
     ) >"$run/load-start-$r" &
     watcher=$!
