@@ -38,6 +38,13 @@ VolumeOpener ImageOpener(const std::string& path) {
     return [path](std::u16string_view) { return OpenVolumeImage(path); };
 }
 
+// The walk of the whole image split as the build splits it (SKIMLET_BUILD_PARTS, else the cores).
+std::optional<VolumeEntries> ReadImage(const std::string& path) {
+    std::optional<VolumeSource> source = OpenVolumeImage(path);
+    if (!source) return std::nullopt;
+    return ReadVolume(*source, DefaultBuildParts(), [&path] { return OpenVolumeImage(path); });
+}
+
 void ReleaseMemory() {
     malloc_trim(0);
 }
@@ -110,8 +117,7 @@ void ReadAndParse(benchmark::State& state) {
     if (!image) return;
     std::size_t entries = 0;
     for (auto _ : state) {
-        std::optional<VolumeSource> source = OpenVolumeImage(*image);
-        std::optional<VolumeEntries> volume = source ? ReadVolume(*source) : std::nullopt;
+        std::optional<VolumeEntries> volume = ReadImage(*image);
         if (!volume) {
             state.SkipWithError("the image cannot be read");
             return;
@@ -120,24 +126,32 @@ void ReadAndParse(benchmark::State& state) {
     }
     state.counters["entries"] = static_cast<double>(entries);
 }
-BENCHMARK(ReadAndParse)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(ReadAndParse)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Iterations(5);
 
 // Paths, time texts and classification of an already read volume.
 void ResolveFormatClassify(benchmark::State& state) {
     std::optional<std::string> image = BenchImage(state);
     if (!image) return;
-    std::optional<VolumeSource> source = OpenVolumeImage(*image);
-    std::optional<VolumeEntries> volume = source ? ReadVolume(*source) : std::nullopt;
+    std::optional<VolumeEntries> volume = ReadImage(*image);
     if (!volume) {
         state.SkipWithError("the image cannot be read");
         return;
     }
     IconMap icons = BuildIconMap();
     CategoryMap categories = BuildCategoryMap();
-    for (auto _ : state) ResolvePaths(*volume, u"\\\\.\\C:", icons, categories);
+    for (auto _ : state)
+        ResolvePaths(*volume, u"\\\\.\\C:", icons, categories, DefaultBuildParts());
     state.counters["entries"] = static_cast<double>(volume->entries.size());
 }
-BENCHMARK(ResolveFormatClassify)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(ResolveFormatClassify)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Iterations(5);
 
 struct MemoryUse {
     double residentBytes;

@@ -115,7 +115,7 @@ int64_t TimeTextFormatter::MinuteKey(const CivilTime& local) {
 
 const char16_t* TimeTextFormatter::Intern(const CivilTime& local, int64_t minute) {
     if (minute == lastMinute_) return lastText_;
-    if (2 * (textCount_ + 1) > texts_.size() && texts_.size() < MaxSlots) {
+    if (2 * (textCount_ + 1) > texts_.size() && texts_.size() < maxSlots_) {
         std::vector<InternedText> old(std::max<std::size_t>(4096, 2 * texts_.size()));
         old.swap(texts_);
         for (const InternedText& item : old)
@@ -131,9 +131,7 @@ const char16_t* TimeTextFormatter::Intern(const CivilTime& local, int64_t minute
             *slot = made;
             ++textCount_;
         } else if (InternedText& home = texts_[HomeSlot(minute)]; home.minute != 0) {
-            // A full table keeps the latest text of an occupied home slot, so its load stays:
-            // the minutes of a volume whose times hardly repeat are stored once per use rather
-            // than indexed at great cost.
+            // A full table keeps the latest text of an occupied home slot, so its load stays.
             home = made;
         }
         lastMinute_ = minute;

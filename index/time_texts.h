@@ -22,7 +22,12 @@ std::u16string TimeTextFor(uint64_t filetime);
 // formatter's life and a later change of the time zone is not seen: one formatter, one build.
 class TimeTextFormatter {
   public:
-    explicit TimeTextFormatter(TextArena& arena) : arena_(arena) {}
+    // Up to `maxSlots` / 2 distinct minutes are each stored once (a power of two, at least 4096):
+    // a text stored per use costs more than its slot, but past that the table would outgrow what
+    // it saves.
+    static constexpr std::size_t DefaultMaxSlots = std::size_t{1} << 23;
+    explicit TimeTextFormatter(TextArena& arena, std::size_t maxSlots = DefaultMaxSlots)
+        : arena_(arena), maxSlots_(maxSlots) {}
     // A text of FileEntry::TimeTextLength units in the arena, or nullptr for the empty text.
     const char16_t* Text(uint64_t filetime);
     // Text() of up to BatchSize values at once: the table slots are fetched ahead, so the
@@ -34,8 +39,6 @@ class TimeTextFormatter {
     static constexpr int32_t NotLinear = INT32_MIN;
     static constexpr int32_t Unknown = INT32_MIN + 1;
     static constexpr int HoursPerChunk = 4096;
-    // Up to 65,536 distinct minutes are each stored once; the table stays within 2 MB.
-    static constexpr std::size_t MaxSlots = std::size_t{1} << 17;
     struct InternedText {
         int64_t minute = 0;  // 0: free slot
         const char16_t* text = nullptr;
@@ -50,6 +53,7 @@ class TimeTextFormatter {
     InternedText* FreeSlot(int64_t minute);
 
     TextArena& arena_;
+    std::size_t maxSlots_;
     // Offsets by UTC hour in lazily made chunks: flat lookups, memory only for the years used.
     std::vector<std::unique_ptr<int32_t[]>> hourOffsets_;
     // Open addressing by local minute; most values of a volume miss every cache, so a flat

@@ -144,7 +144,7 @@ TEST(TimeTextFormatter, MoreMinutesThanTheTableHoldsStillReadRight) {
     // Past the table's bound a minute's text may be made again; every text must still be right.
     ScopedTimeZone zone("America/New_York");
     TextArena arena;
-    TimeTextFormatter formatter(arena);
+    TimeTextFormatter formatter(arena, 8192);
     struct Case {
         const char* what;
         int64_t first, step, count;
