@@ -30,6 +30,9 @@ bool IsPowerOfTwo(uint64_t value) {
 }
 
 struct Geometry {
+    uint64_t sectorSize = 0;
+    // The device's bytes: the volume's sectors and the backup boot sector after them.
+    uint64_t deviceBytes = 0;
     uint64_t clusterSize = 0;
     uint32_t recordSize = 0;
     uint64_t clusterCount = 0;
@@ -65,6 +68,10 @@ bool ParseBootSector(std::span<const uint8_t> sector, Geometry& geometry) {
     if (boot.totalSectors == 0 || boot.totalSectors > UINT64_MAX / boot.bytesPerSector)
         return false;
     uint64_t volumeBytes = boot.totalSectors * boot.bytesPerSector;
+    geometry.sectorSize = boot.bytesPerSector;
+    geometry.deviceBytes = volumeBytes > UINT64_MAX - boot.bytesPerSector
+                               ? UINT64_MAX
+                               : volumeBytes + boot.bytesPerSector;
     geometry.clusterCount = volumeBytes / geometry.clusterSize + 1;
     if (geometry.clusterCount > MaxClusterNumber) return false;
     if (boot.mftLcn >= geometry.clusterCount) return false;
@@ -132,6 +139,10 @@ bool RawVolume::ReadVolumeBytes(uint64_t offset, std::span<uint8_t> out) {
     if (offset > UINT64_MAX - out.size() - ReadAlignment) return false;
     uint64_t start = offset & ~(ReadAlignment - 1);
     uint64_t end = (offset + out.size() + ReadAlignment - 1) & ~(ReadAlignment - 1);
+    // A volume of small clusters may end inside a 4 KiB block; its last bytes are read up to the
+    // sector that holds them.
+    if (end > geo_.deviceBytes)
+        end = (offset + out.size() + geo_.sectorSize - 1) & ~(geo_.sectorSize - 1);
     if (start == offset && end == offset + out.size()) return read_(offset, out);
     scratch_.resize(end - start);
     if (!read_(start, scratch_)) return false;

@@ -577,3 +577,41 @@ TEST(RawVolume, AnyDamagedByteOfRecordZeroFailsCleanlyOrStillAnswers) {
     EXPECT_GT(opened, 0u);
     EXPECT_GT(refused, 0u);
 }
+
+// With clusters below 4 KiB a volume need not end on a 4 KiB boundary; every byte of the $MFT or
+// its bitmap in the last partial block is still there to be read.
+TEST(RawVolume, ReadsTheLastPartialBlockOfAVolume) {
+    struct Case {
+        const char* what;
+        uint64_t clusters;  // of 512 bytes
+        std::vector<ClusterRun> mftRuns;
+        bool bitmapNonResident;
+        uint64_t bitmapLcn;
+    } cases[] = {
+        {"records in the last 2.5 KiB", 1021, {{16, 72}, {1016, 4}}, false, 0},
+        {"bitmap in the last 2.5 KiB", 1021, {{16, 76}}, true, 1019},
+        {"records ending with the volume's last sector", 1017, {{16, 72}, {1013, 4}}, false, 0},
+    };
+    for (const Case& c : cases) {
+        VolumeLayout layout;
+        layout.sectorsPerCluster = 1;
+        layout.clusters = c.clusters;
+        layout.mftRuns = c.mftRuns;
+        layout.bitmapNonResident = c.bitmapNonResident;
+        layout.bitmapLcn = c.bitmapLcn;
+        // 38 records: the last two lie in the last run.
+        for (uint64_t number : {uint64_t{36}, uint64_t{37}})
+            layout.records[number] = RecordBuilder().FileName(5, u"end").Protected();
+        std::shared_ptr<FakeDisk> disk;
+        testntfs::Volume volume = testntfs::MakeVolume(layout);
+        ASSERT_NE(volume.image.size() % 4096, 0u) << c.what;
+        std::optional<VolumeSource> source = OpenImage(volume.image, &disk);
+        ASSERT_TRUE(source) << c.what;
+        Bytes record(1024);
+        for (uint64_t n : {uint64_t{37}, uint64_t{36}}) {
+            uint64_t number = 0;
+            EXPECT_TRUE(source->recordAtOrBelow(n, number, record)) << c.what << " n=" << n;
+            EXPECT_EQ(number, n) << c.what;
+        }
+    }
+}
