@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "index/ntfs_layout.h"
 
@@ -24,6 +25,33 @@ constexpr uint32_t MinRecordSize = 512;
 constexpr uint32_t MaxRawRecordSize = 65536;
 constexpr uint64_t MaxClusterSize = uint64_t{2} << 20;
 constexpr uint64_t NoChunk = UINT64_MAX;
+
+// Bytes at an address aligned to ReadAlignment: a volume handle may read only into memory aligned
+// to its sector size. Growing keeps nothing; every use fills the bytes it asks for.
+class AlignedBytes {
+  public:
+    void resize(std::size_t size) {
+        if (size > capacity_) {
+            bytes_.reset(
+                static_cast<uint8_t*>(::operator new[](size, std::align_val_t{ReadAlignment})));
+            capacity_ = size;
+        }
+        size_ = size;
+    }
+    uint8_t* data() { return bytes_.get(); }
+    std::size_t size() const { return size_; }
+    std::span<uint8_t> span() { return {bytes_.get(), size_}; }
+
+  private:
+    struct Release {
+        void operator()(uint8_t* bytes) const {
+            ::operator delete[](bytes, std::align_val_t{ReadAlignment});
+        }
+    };
+    std::unique_ptr<uint8_t[], Release> bytes_;
+    std::size_t capacity_ = 0;
+    std::size_t size_ = 0;
+};
 
 bool IsPowerOfTwo(uint64_t value) {
     return value != 0 && (value & (value - 1)) == 0;
@@ -128,9 +156,9 @@ class RawVolume {
     uint64_t validLength_ = 0;
     uint64_t recordCount_ = 0;
     std::vector<uint64_t> inUse_;
-    std::vector<uint8_t> scratch_;
+    AlignedBytes scratch_;
     uint64_t chunkIndex_ = NoChunk;
-    std::vector<uint8_t> chunk_;
+    AlignedBytes chunk_;
     std::vector<uint8_t> chunkRecordReadable_;
 };
 
@@ -143,9 +171,11 @@ bool RawVolume::ReadVolumeBytes(uint64_t offset, std::span<uint8_t> out) {
     // sector that holds them.
     if (end > geo_.deviceBytes)
         end = (offset + out.size() + geo_.sectorSize - 1) & ~(geo_.sectorSize - 1);
-    if (start == offset && end == offset + out.size()) return read_(offset, out);
+    if (start == offset && end == offset + out.size() &&
+        reinterpret_cast<uintptr_t>(out.data()) % ReadAlignment == 0)
+        return read_(offset, out);
     scratch_.resize(end - start);
-    if (!read_(start, scratch_)) return false;
+    if (!read_(start, scratch_.span())) return false;
     std::memcpy(out.data(), scratch_.data() + (offset - start), out.size());
     return true;
 }
@@ -463,9 +493,11 @@ bool ApplyFixup(std::span<uint8_t> record) {
 }
 
 std::optional<VolumeSource> OpenRawVolume(ReadAt read, std::shared_ptr<void> owner) {
-    std::vector<uint8_t> sector(ReadAlignment);
+    AlignedBytes sector;
+    sector.resize(ReadAlignment);
     Geometry geometry;
-    if (!read || !read(0, sector) || !ParseBootSector(sector, geometry)) return std::nullopt;
+    if (!read || !read(0, sector.span()) || !ParseBootSector(sector.span(), geometry))
+        return std::nullopt;
     auto volume = std::make_shared<RawVolume>(std::move(read), geometry);
     if (!volume->Open()) return std::nullopt;
     VolumeSource source;

@@ -22,11 +22,14 @@ struct FakeDisk {
     Bytes image;
     std::set<uint64_t> badBlocks;
     std::vector<std::pair<uint64_t, uint64_t>> reads;
+    // Reads into memory not aligned to 4096 bytes, which a volume handle may refuse.
+    std::size_t unalignedBuffers = 0;
 };
 
 ReadAt ReaderOf(const std::shared_ptr<FakeDisk>& disk) {
     return [disk](uint64_t offset, std::span<uint8_t> buffer) {
         disk->reads.emplace_back(offset, buffer.size());
+        if (reinterpret_cast<uintptr_t>(buffer.data()) % 4096 != 0) ++disk->unalignedBuffers;
         if (offset > disk->image.size() || buffer.size() > disk->image.size() - offset)
             return false;
         for (uint64_t block = offset / 4096; block * 4096 < offset + buffer.size(); ++block)
@@ -318,6 +321,7 @@ TEST(RawVolume, ReturnsEveryInUseRecordThroughAnyRunLayout) {
             EXPECT_EQ(offset % 4096, 0u) << c.what;
             EXPECT_EQ(length % 4096, 0u) << c.what;
         }
+        EXPECT_EQ(disk->unalignedBuffers, 0u) << c.what;
     }
 }
 
@@ -412,6 +416,7 @@ TEST(RawVolume, ReadsLargeAlignedChunksWalkingDown) {
         EXPECT_EQ(disk->reads[i].second % 4096, 0u);
         EXPECT_GE(disk->reads[i].second, 1u << 19);
     }
+    EXPECT_EQ(disk->unalignedBuffers, 0u);
 }
 
 TEST(RawVolume, RefusesOnlyTheDamagedRecords) {
@@ -613,5 +618,10 @@ TEST(RawVolume, ReadsTheLastPartialBlockOfAVolume) {
             EXPECT_TRUE(source->recordAtOrBelow(n, number, record)) << c.what << " n=" << n;
             EXPECT_EQ(number, n) << c.what;
         }
+        for (const auto& [offset, length] : disk->reads) {
+            EXPECT_EQ(offset % 512, 0u) << c.what;
+            EXPECT_EQ(length % 512, 0u) << c.what;
+        }
+        EXPECT_EQ(disk->unalignedBuffers, 0u) << c.what;
     }
 }
