@@ -129,6 +129,16 @@ const DataRun* FindRun(const std::vector<DataRun>& runs, uint64_t vcn) {
     return vcn - run.vcn < run.length ? &run : nullptr;
 }
 
+// A record read at a number other than its own (the $MFT's runs map two stretches onto the same
+// clusters) is a copy, and would list its files twice. Headers laid out before the record number
+// was stored (update-sequence array below 0x30) cannot tell.
+bool HoldsItsOwnNumber(std::span<const uint8_t> record, uint64_t number) {
+    ntfs::FileRecordHeader header;
+    if (!ntfs::Load(record, 0, header)) return false;
+    return header.updateSequenceOffset < sizeof(header) ||
+           header.recordNumber == static_cast<uint32_t>(number);
+}
+
 class RawVolume {
   public:
     RawVolume(ReadAt read, const Geometry& geometry) : read_(std::move(read)), geo_(geometry) {}
@@ -323,7 +333,8 @@ bool RawVolume::RecordAtOrBelow(uint64_t n, uint64_t& number, std::span<uint8_t>
         return false;
     }
     std::memcpy(record.data(), chunk_.data() + index * geo_.recordSize, geo_.recordSize);
-    if (ntfs::LoadOr0<uint32_t>(record, 0) != ntfs::FileSignature || !ApplyFixup(record)) {
+    if (ntfs::LoadOr0<uint32_t>(record, 0) != ntfs::FileSignature || !ApplyFixup(record) ||
+        !HoldsItsOwnNumber(record, found)) {
         std::fill(record.begin(), record.end(), 0);
         return false;
     }

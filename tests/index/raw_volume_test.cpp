@@ -7,6 +7,7 @@
 #include <set>
 
 #include "index/file_entry.h"
+#include "index/mft_reader.h"
 #include "index/utf8.h"
 #include "tests/index/ntfs_builder.h"
 
@@ -285,6 +286,7 @@ TEST(RawVolume, ReturnsEveryInUseRecordThroughAnyRunLayout) {
         for (uint64_t number : built) {
             RecordBuilder builder(layout.RecordSize(),
                                   number % 2 ? testntfs::InUse : testntfs::InUseFolder);
+            builder.Number(uint32_t(number));
             std::u16string name = u"r" + FromUtf8(std::to_string(number));
             builder.StandardInformation(number, number + 1)
                 .FileName(5, name)
@@ -623,5 +625,42 @@ TEST(RawVolume, ReadsTheLastPartialBlockOfAVolume) {
             EXPECT_EQ(length % 512, 0u) << c.what;
         }
         EXPECT_EQ(disk->unalignedBuffers, 0u) << c.what;
+    }
+}
+
+// Runs that map two stretches of the $MFT onto the same clusters show the same records at two
+// numbers; each record is taken at its own number only, so every file is listed once.
+TEST(RawVolume, OverlappingRunsGiveEachRecordOnce) {
+    struct Case {
+        const char* what;
+        std::vector<ClusterRun> mftRuns;
+        std::set<uint64_t> aliases;  // in use, but holding the bytes of a record below
+    } cases[] = {
+        {"a later run over the clusters of an earlier one", {{16, 16}, {24, 8}}, {72, 73}},
+        {"two runs over the same clusters", {{16, 16}, {16, 16}}, {104, 105}},
+        {"no overlap", {{16, 16}, {100, 16}}, {}},
+    };
+    for (const Case& c : cases) {
+        VolumeLayout layout;
+        layout.mftRuns = c.mftRuns;
+        layout.records[40] = RecordBuilder().FileName(5, u"forty.txt").Protected();
+        layout.records[41] = RecordBuilder().FileName(5, u"forty-one.txt").Protected();
+        layout.alsoInUse = c.aliases;
+        std::optional<VolumeSource> source = OpenImage(testntfs::MakeVolume(layout).image);
+        ASSERT_TRUE(source) << c.what;
+        std::optional<VolumeEntries> volume = ReadVolume(*source);
+        ASSERT_TRUE(volume) << c.what;
+        std::vector<std::pair<uint64_t, std::string>> entries;
+        for (const FileEntry& e : volume->entries)
+            entries.emplace_back(e.RecordNumber, ToUtf8(e.Name()));
+        EXPECT_EQ(entries, (std::vector<std::pair<uint64_t, std::string>>{
+                               {41, "forty-one.txt"}, {40, "forty.txt"}, {0, "$MFT"}}))
+            << c.what;
+        Bytes record(1024);
+        for (uint64_t alias : c.aliases) {
+            uint64_t number = 0;
+            EXPECT_FALSE(source->recordAtOrBelow(alias, number, record)) << c.what << " " << alias;
+            EXPECT_EQ(number, alias) << c.what;
+        }
     }
 }
