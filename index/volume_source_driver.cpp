@@ -1,0 +1,71 @@
+#include "index/volume_source_driver.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "index/ntfs_layout.h"
+
+namespace {
+
+// What one source over the driver keeps between requests.
+struct DriverVolume {
+    DriverRequests requests;
+    uint32_t recordSize = 0;
+    std::vector<uint8_t> reply;
+
+    bool RecordAtOrBelow(uint64_t n, uint64_t& number, std::span<uint8_t> record) {
+        std::fill(reply.begin(), reply.end(), 0);
+        uint32_t returned = 0;
+        if (requests.fileRecord(n, reply, returned) != 0 || returned < FileRecordReplyHeaderBytes) {
+            number = n;
+            return false;
+        }
+        std::memcpy(&number, reply.data(), sizeof(number));
+        // The walk steps by record numbers; a sequence number in the top bits would derail it.
+        number &= ntfs::RecordNumberMask;
+        std::memcpy(
+            record.data(), reply.data() + FileRecordReplyHeaderBytes,
+            std::min<std::size_t>(record.size(), reply.size() - FileRecordReplyHeaderBytes));
+        return true;
+    }
+};
+
+}  // namespace
+
+uint32_t OpenDriverVolume(std::u16string_view, DriverRequests requests, VolumeSource& source) {
+    NtfsVolumeDataBuffer reply = {};
+    uint32_t returned = 0;
+    uint32_t error = requests.volumeData(
+        std::span<uint8_t>(reinterpret_cast<uint8_t*>(&reply), sizeof(reply)), returned);
+    if (error != 0) return error;
+
+    NtfsVolumeData data;
+    data.BytesPerFileRecordSegment = reply.BytesPerFileRecordSegment;
+    data.MftValidDataLength = reply.MftValidDataLength;
+    auto volume = std::make_shared<DriverVolume>();
+    volume->recordSize = data.BytesPerFileRecordSegment;
+    volume->reply.assign(FileRecordReplyHeaderBytes + std::size_t{data.BytesPerFileRecordSegment},
+                         0);
+    source.owner = requests.owner;
+    volume->requests = std::move(requests);
+    source.volumeData = [data](NtfsVolumeData& out) {
+        out = data;
+        return true;
+    };
+    source.recordAtOrBelow = [volume](uint64_t n, uint64_t& number, std::span<uint8_t> record) {
+        return volume->RecordAtOrBelow(n, number, record);
+    };
+    return 0;
+}
+
+VolumeSource FailedVolume(std::shared_ptr<void> owner) {
+    VolumeSource source;
+    source.volumeData = [](NtfsVolumeData&) { return false; };
+    source.recordAtOrBelow = [](uint64_t n, uint64_t& number, std::span<uint8_t>) {
+        number = n;
+        return false;
+    };
+    source.owner = std::move(owner);
+    return source;
+}

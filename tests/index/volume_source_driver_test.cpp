@@ -1,0 +1,139 @@
+#include "index/volume_source_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <tuple>
+
+#include "index/mft_reader.h"
+#include "index/partition_table.h"
+#include "index/platform.h"
+#include "index/raw_volume.h"
+#include "index/utf8.h"
+#include "tests/index/driver_double.h"
+#include "tests/index/ntfs_builder.h"
+
+using testntfs::Bytes;
+using testntfs::DriverDouble;
+using testntfs::DriverSwitches;
+using testntfs::RecordBuilder;
+using testntfs::VolumeLayout;
+
+namespace {
+
+using Row =
+    std::tuple<uint64_t, uint64_t, std::string, int, std::string, std::string, uint64_t, uint64_t>;
+
+std::vector<Row> Rows(const VolumeEntries& volume) {
+    std::vector<Row> rows;
+    for (const FileEntry& e : volume.entries)
+        rows.emplace_back(e.RecordNumber, e.ParentRecordNumber, ToUtf8(e.Name()), e.IsFolder,
+                          ToUtf8(e.SizeText()), ToUtf8(e.Extension()), e.Created, e.Modified);
+    return rows;
+}
+
+// Captures the diagnostic lines for the duration of a test.
+class DiagnosticCapture {
+  public:
+    DiagnosticCapture() : saved_(ThePlatform().diagnostic) {
+        ThePlatform().diagnostic = [this](std::string_view line) { lines.emplace_back(line); };
+    }
+    ~DiagnosticCapture() { ThePlatform().diagnostic = saved_; }
+    std::vector<std::string> lines;
+
+  private:
+    std::function<void(std::string_view)> saved_;
+};
+
+ReadAt ReaderOf(const Bytes& image) {
+    auto bytes = std::make_shared<Bytes>(image);
+    return [bytes](uint64_t offset, std::span<uint8_t> buffer) {
+        if (offset > bytes->size() || buffer.size() > bytes->size() - offset) return false;
+        std::copy_n(bytes->begin() + offset, buffer.size(), buffer.begin());
+        return true;
+    };
+}
+
+// The volume's entries as the raw reader reads them: what the driver path must give.
+std::optional<VolumeEntries> ReadRaw(const ReadAt& read) {
+    std::optional<VolumeSource> source = OpenRawVolume(read, nullptr);
+    if (!source) return std::nullopt;
+    return ReadVolume(*source);
+}
+
+// The volume's entries read through the driver double's replies.
+std::optional<VolumeEntries> ReadThroughDriver(DriverDouble& driver) {
+    VolumeSource source;
+    if (OpenDriverVolume(u"\\\\.\\D:", driver.Requests(), source) != 0) return std::nullopt;
+    return ReadVolume(source);
+}
+
+// 1 KiB records from 36 to 79 in use, each with a name long enough to cross the first 512-byte
+// stride, so that a record without its fix-up reads differently; some folders, some sizes.
+Bytes SyntheticVolume(uint32_t recordSize = 1024) {
+    VolumeLayout layout;
+    layout.clustersPerMftRecord = recordSize == 1024 ? -10 : -12;
+    layout.mftRuns = {{16, recordSize / 32}};
+    for (uint64_t number = 36; number < 80; ++number) {
+        bool folder = number % 7 == 0;
+        RecordBuilder builder(recordSize, folder ? testntfs::InUseFolder : testntfs::InUse);
+        std::u16string name = u"file " + FromUtf8(std::to_string(number)) + u" " +
+                              std::u16string(200, char16_t(u'a' + number % 26)) + u".txt";
+        builder.StandardInformation(1000 + number, 2000 + number)
+            .FileName(folder ? 5 : 42, name)
+            .ResidentData(uint32_t(number * 3));
+        layout.records[number] = builder.Protected(uint16_t(number * 11));
+    }
+    return testntfs::MakeVolume(layout).image;
+}
+
+// Unpacks the two smaller Windows-written sample images (the others are 1 GiB each) into `dir`.
+std::vector<std::string> WindowsSampleImages(const std::string& dir) {
+    std::vector<std::string> images;
+    const std::string samples = SKIMLET_SOURCE_DIR "/tests/fixtures/windows-samples/";
+    for (const char* name : {"ntfs-lastaccess.raw", "windows_volume.raw"}) {
+        std::string image = dir + "/" + name;
+        std::string command = "gzip -dc '" + samples + name + ".gz' > '" + image + "'";
+        if (std::system(command.c_str()) == 0) images.push_back(image);
+    }
+    return images;
+}
+
+// Reads a volume that begins `offset` bytes into an image file.
+ReadAt FileVolume(const std::string& path, uint64_t offset) {
+    auto file = std::make_shared<std::ifstream>(path, std::ios::binary);
+    return [file, offset](uint64_t at, std::span<uint8_t> buffer) {
+        file->clear();
+        file->seekg(std::streamoff(offset + at));
+        file->read(reinterpret_cast<char*>(buffer.data()), std::streamsize(buffer.size()));
+        return file->gcount() == std::streamsize(buffer.size());
+    };
+}
+
+}  // namespace
+
+TEST(DriverPath, GivesTheRawReadersEntries) {
+    char dir[] = "/tmp/driver-samples-XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir));
+    std::vector<std::pair<std::string, ReadAt>> volumes;
+    for (const std::string& image : WindowsSampleImages(dir))
+        for (const VolumeExtent& extent : FindNtfsExtentsInFile(image))
+            volumes.emplace_back(image, FileVolume(image, extent.offset));
+    ASSERT_EQ(volumes.size(), 2u) << "the Windows sample images could not be unpacked";
+    volumes.emplace_back("synthetic, 1 KiB records", ReaderOf(SyntheticVolume()));
+    volumes.emplace_back("synthetic, 4 KiB records", ReaderOf(SyntheticVolume(4096)));
+    for (const auto& [what, read] : volumes) {
+        std::optional<VolumeEntries> raw = ReadRaw(read);
+        ASSERT_TRUE(raw) << what;
+        DriverDouble driver(read, {});
+        ASSERT_TRUE(driver.Open()) << what;
+        std::optional<VolumeEntries> driven = ReadThroughDriver(driver);
+        ASSERT_TRUE(driven) << what;
+        EXPECT_FALSE(raw->entries.empty()) << what;
+        EXPECT_EQ(Rows(*driven), Rows(*raw)) << what;
+    }
+    std::system(("rm -rf " + std::string(dir)).c_str());
+}
