@@ -45,8 +45,9 @@ uint32_t OpenDriverVolume(std::u16string_view, DriverRequests requests, VolumeSo
     data.MftValidDataLength = reply.MftValidDataLength;
     auto volume = std::make_shared<DriverVolume>();
     volume->recordSize = data.BytesPerFileRecordSegment;
-    volume->reply.assign(FileRecordReplyHeaderBytes + std::size_t{data.BytesPerFileRecordSegment},
-                         0);
+    // The documented size, which counts the structure's padding: a driver may insist on it.
+    volume->reply.assign(
+        sizeof(NtfsFileRecordOutputBuffer) + std::size_t{data.BytesPerFileRecordSegment} - 1, 0);
     source.owner = requests.owner;
     volume->requests = std::move(requests);
     source.volumeData = [data](NtfsVolumeData& out) {

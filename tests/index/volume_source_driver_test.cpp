@@ -81,7 +81,7 @@ Bytes SyntheticVolume(uint32_t recordSize = 1024) {
         bool folder = number % 7 == 0;
         RecordBuilder builder(recordSize, folder ? testntfs::InUseFolder : testntfs::InUse);
         std::u16string name = u"file " + FromUtf8(std::to_string(number)) + u" " +
-                              std::u16string(200, char16_t(u'a' + number % 26)) + u".txt";
+                              std::u16string(140, char16_t(u'a' + number % 26)) + u".txt";
         builder.StandardInformation(1000 + number, 2000 + number)
             .FileName(folder ? 5 : 42, name)
             .ResidentData(uint32_t(number * 3));
@@ -136,4 +136,20 @@ TEST(DriverPath, GivesTheRawReadersEntries) {
         EXPECT_EQ(Rows(*driven), Rows(*raw)) << what;
     }
     std::system(("rm -rf " + std::string(dir)).c_str());
+}
+
+// A driver that enforces the documented reply size, sizeof(NTFS_FILE_RECORD_OUTPUT_BUFFER) +
+// record size - 1, answers every request.
+TEST(DriverReplies, BufferHoldsTheDocumentedReply) {
+    for (uint32_t recordSize : {1024u, 4096u}) {
+        ReadAt read = ReaderOf(SyntheticVolume(recordSize));
+        DriverSwitches switches;
+        switches.insistOnDocumentedSize = true;
+        DriverDouble driver(read, switches);
+        ASSERT_TRUE(driver.Open());
+        std::optional<VolumeEntries> driven = ReadThroughDriver(driver);
+        ASSERT_TRUE(driven) << recordSize;
+        EXPECT_EQ(Rows(*driven), Rows(*ReadRaw(read))) << recordSize;
+        for (std::size_t size : driver.replySizes) EXPECT_GE(size, 16 + recordSize - 1);
+    }
 }
