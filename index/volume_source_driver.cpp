@@ -17,16 +17,20 @@ struct DriverVolume {
     bool RecordAtOrBelow(uint64_t n, uint64_t& number, std::span<uint8_t> record) {
         std::fill(reply.begin(), reply.end(), 0);
         uint32_t returned = 0;
-        if (requests.fileRecord(n, reply, returned) != 0 || returned < FileRecordReplyHeaderBytes) {
+        if (requests.fileRecord(n, reply, returned) != 0 ||
+            returned < sizeof(NtfsFileRecordOutputBuffer::FileReferenceNumber)) {
             number = n;
             return false;
         }
-        std::memcpy(&number, reply.data(), sizeof(number));
+        NtfsFileRecordOutputBuffer header;
+        std::memcpy(&header, reply.data(), FileRecordReplyHeaderBytes);
         // The walk steps by record numbers; a sequence number in the top bits would derail it.
-        number &= ntfs::RecordNumberMask;
-        std::memcpy(
-            record.data(), reply.data() + FileRecordReplyHeaderBytes,
-            std::min<std::size_t>(record.size(), reply.size() - FileRecordReplyHeaderBytes));
+        number = static_cast<uint64_t>(header.FileReferenceNumber) & ntfs::RecordNumberMask;
+        // Only a whole record is a record: a cut one would lose the attributes past the cut.
+        if (returned < FileRecordReplyHeaderBytes + std::size_t{recordSize} ||
+            header.FileRecordLength != recordSize || record.size() != recordSize)
+            return false;
+        std::memcpy(record.data(), reply.data() + FileRecordReplyHeaderBytes, recordSize);
         return true;
     }
 };

@@ -153,3 +153,22 @@ TEST(DriverReplies, BufferHoldsTheDocumentedReply) {
         for (std::size_t size : driver.replySizes) EXPECT_GE(size, 16 + recordSize - 1);
     }
 }
+
+// A reply is taken only when it holds a whole record of the volume's record size; a cut one is
+// refused like a damaged record, and the walk goes on below it.
+TEST(DriverReplies, ShortReplyIsNotARecord) {
+    const ReadAt read = ReaderOf(SyntheticVolume());
+    std::vector<Row> expected;
+    for (const Row& row : Rows(*ReadRaw(read)))
+        if (std::get<0>(row) != 60) expected.push_back(row);
+    for (uint32_t bytes : {0u, 512u, 1022u}) {
+        DriverSwitches switches;
+        switches.shortReplies = {60};
+        switches.shortReplyBytes = bytes;
+        DriverDouble driver(read, switches);
+        ASSERT_TRUE(driver.Open());
+        std::optional<VolumeEntries> driven = ReadThroughDriver(driver);
+        ASSERT_TRUE(driven) << bytes;
+        EXPECT_EQ(Rows(*driven), expected) << bytes;
+    }
+}
