@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "index/ntfs_layout.h"
+#include "index/raw_volume.h"
 
 namespace {
 
@@ -31,6 +32,10 @@ struct DriverVolume {
             header.FileRecordLength != recordSize || record.size() != recordSize)
             return false;
         std::memcpy(record.data(), reply.data() + FileRecordReplyHeaderBytes, recordSize);
+        // NTFS hands out its fixed-up copy, but nothing promises it. A record whose every stride
+        // still ends in the update sequence number is fixed up here; in a copy already fixed up
+        // such an ending is the true value, which the array holds too, so the step changes nothing.
+        ApplyFixup(record);
         return true;
     }
 };
