@@ -15,7 +15,13 @@ struct DriverVolume {
     uint32_t recordSize = 0;
     std::vector<uint8_t> reply;
 
+    // A refusal may be passing (the record being written, a retried read); one more request
+    // before the walk steps below the number costs little and keeps the record.
     bool RecordAtOrBelow(uint64_t n, uint64_t& number, std::span<uint8_t> record) {
+        return Ask(n, number, record) || Ask(n, number, record);
+    }
+
+    bool Ask(uint64_t n, uint64_t& number, std::span<uint8_t> record) {
         std::fill(reply.begin(), reply.end(), 0);
         uint32_t returned = 0;
         if (requests.fileRecord(n, reply, returned) != 0 ||

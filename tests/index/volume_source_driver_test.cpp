@@ -187,3 +187,24 @@ TEST(DriverReplies, RecordWithoutItsFixupIsFixedUp) {
         EXPECT_EQ(Rows(*driven), Rows(*ReadRaw(read))) << recordSize;
     }
 }
+
+// One refusal of a record is asked again before the walk steps below it.
+TEST(DriverReplies, TransientRefusalIsAskedAgain) {
+    const ReadAt read = ReaderOf(SyntheticVolume());
+    const std::vector<Row> expected = Rows(*ReadRaw(read));
+    const std::map<uint64_t, int> cases[] = {
+        {{60, 1}},
+        {{79, 1}},
+        {{36, 1}},
+        {{50, 1}, {51, 1}, {52, 1}},
+    };
+    for (const auto& refusals : cases) {
+        DriverSwitches switches;
+        switches.transientRefusals = refusals;
+        DriverDouble driver(read, switches);
+        ASSERT_TRUE(driver.Open());
+        std::optional<VolumeEntries> driven = ReadThroughDriver(driver);
+        ASSERT_TRUE(driven) << refusals.begin()->first;
+        EXPECT_EQ(Rows(*driven), expected) << refusals.begin()->first;
+    }
+}
