@@ -15,8 +15,10 @@ using VolumeOpener = std::function<std::optional<VolumeSource>(std::u16string_vi
 
 // Indexes every volume with `open`, each in a worker thread of its own. `volumes` are device
 // paths ("\\.\C:") in the order the system lists the drives; the table holds each volume's
-// entries as one block, in that order. A volume that cannot be opened or read adds nothing.
-FileTable BuildIndex(const std::vector<std::u16string>& volumes, const VolumeOpener& open);
+// entries as one block, in that order. A volume that cannot be opened or read adds nothing, and
+// its device path goes to `failed` (in volume order) when that is given.
+FileTable BuildIndex(const std::vector<std::u16string>& volumes, const VolumeOpener& open,
+                     std::vector<std::u16string>* failed = nullptr);
 
 #ifdef _WIN32
 // The fixed NTFS drives as device paths.

@@ -6,26 +6,76 @@
 
 #include "index/ntfs_layout.h"
 #include "index/raw_volume.h"
+#include "index/utf8.h"
+
+std::string ErrorText(uint32_t error) {
+    std::string text = "error " + std::to_string(error);
+    switch (error) {
+        case driver_error::AccessDenied:
+            return text + " (access denied)";
+        case driver_error::InvalidHandle:
+            return text + " (invalid handle)";
+        case driver_error::NotReady:
+            return text + " (device not ready)";
+        case driver_error::InsufficientBuffer:
+            return text + " (reply buffer too small)";
+        default:
+            return text;
+    }
+}
 
 namespace {
 
+// Errors that say nothing about one record but about the volume or the handle: asking for the
+// next record would only fail again, once per record of the volume.
+bool FailsTheVolume(uint32_t error) {
+    switch (error) {
+        case driver_error::AccessDenied:
+        case driver_error::InvalidHandle:
+        case driver_error::NotReady:
+        case driver_error::InsufficientBuffer:
+            return true;
+        default:
+            return false;
+    }
+}
+
 // What one source over the driver keeps between requests.
 struct DriverVolume {
+    std::string name;  // the device path, for the diagnostic line
     DriverRequests requests;
     uint32_t recordSize = 0;
     std::vector<uint8_t> reply;
+    std::string failure;
+    uint64_t refusedInARow = 0;
+    uint32_t lastError = 0;
 
     // A refusal may be passing (the record being written, a retried read); one more request
     // before the walk steps below the number costs little and keeps the record.
     bool RecordAtOrBelow(uint64_t n, uint64_t& number, std::span<uint8_t> record) {
-        return Ask(n, number, record) || Ask(n, number, record);
+        number = n;
+        if (!failure.empty()) return false;
+        if (Ask(n, number, record) || (failure.empty() && Ask(n, number, record))) {
+            refusedInARow = 0;
+            return true;
+        }
+        if (failure.empty() && ++refusedInARow >= MaxRefusedRun)
+            failure = name + " " + std::to_string(refusedInARow) +
+                      " file records in a row were refused, the last with " + ErrorText(lastError);
+        return false;
     }
 
     bool Ask(uint64_t n, uint64_t& number, std::span<uint8_t> record) {
         std::fill(reply.begin(), reply.end(), 0);
         uint32_t returned = 0;
-        if (requests.fileRecord(n, reply, returned) != 0 ||
-            returned < sizeof(NtfsFileRecordOutputBuffer::FileReferenceNumber)) {
+        lastError = requests.fileRecord(n, reply, returned);
+        if (lastError != 0) {
+            if (FailsTheVolume(lastError))
+                failure = name + " the file-record request failed with " + ErrorText(lastError);
+            number = n;
+            return false;
+        }
+        if (returned < sizeof(NtfsFileRecordOutputBuffer::FileReferenceNumber)) {
             number = n;
             return false;
         }
@@ -48,7 +98,8 @@ struct DriverVolume {
 
 }  // namespace
 
-uint32_t OpenDriverVolume(std::u16string_view, DriverRequests requests, VolumeSource& source) {
+uint32_t OpenDriverVolume(std::u16string_view devicePath, DriverRequests requests,
+                          VolumeSource& source) {
     NtfsVolumeDataBuffer reply = {};
     uint32_t returned = 0;
     uint32_t error = requests.volumeData(
@@ -59,6 +110,7 @@ uint32_t OpenDriverVolume(std::u16string_view, DriverRequests requests, VolumeSo
     data.BytesPerFileRecordSegment = reply.BytesPerFileRecordSegment;
     data.MftValidDataLength = reply.MftValidDataLength;
     auto volume = std::make_shared<DriverVolume>();
+    volume->name = ToUtf8(devicePath);
     volume->recordSize = data.BytesPerFileRecordSegment;
     // The documented size, which counts the structure's padding: a driver may insist on it.
     volume->reply.assign(
@@ -72,11 +124,13 @@ uint32_t OpenDriverVolume(std::u16string_view, DriverRequests requests, VolumeSo
     source.recordAtOrBelow = [volume](uint64_t n, uint64_t& number, std::span<uint8_t> record) {
         return volume->RecordAtOrBelow(n, number, record);
     };
+    source.failure = [volume] { return volume->failure; };
     return 0;
 }
 
-VolumeSource FailedVolume(std::shared_ptr<void> owner) {
+VolumeSource FailedVolume(std::string reason, std::shared_ptr<void> owner) {
     VolumeSource source;
+    source.failure = [reason] { return reason; };
     source.volumeData = [](NtfsVolumeData&) { return false; };
     source.recordAtOrBelow = [](uint64_t n, uint64_t& number, std::span<uint8_t>) {
         number = n;

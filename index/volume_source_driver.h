@@ -72,6 +72,10 @@ static_assert(offsetof(NtfsFileRecordOutputBuffer, FileRecordBuffer) == 12);
 inline constexpr std::size_t FileRecordReplyHeaderBytes =
     offsetof(NtfsFileRecordOutputBuffer, FileRecordBuffer);
 
+// File-record refusals in a row after which the volume is taken as unreadable: far more records
+// than any damaged stretch of a real $MFT holds, and far fewer than a large volume has.
+inline constexpr uint64_t MaxRefusedRun = uint64_t{1} << 16;
+
 // The two requests on an open volume. Each fills `reply`, sets `returned` to the bytes written
 // and gives 0, or gives the system error code.
 struct DriverRequests {
@@ -87,5 +91,9 @@ struct DriverRequests {
 uint32_t OpenDriverVolume(std::u16string_view devicePath, DriverRequests requests,
                           VolumeSource& source);
 
-// A source for a volume that cannot be read at all: its volume-data request fails.
-VolumeSource FailedVolume(std::shared_ptr<void> owner);
+// A source for a volume that cannot be read at all: its volume-data request fails, and `reason`
+// (naming the volume) says why.
+VolumeSource FailedVolume(std::string reason, std::shared_ptr<void> owner);
+
+// "error 5 (access denied)": a system error code for a diagnostic line.
+std::string ErrorText(uint32_t error);

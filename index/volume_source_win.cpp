@@ -6,6 +6,7 @@
 
 #include "index/index_build.h"
 #include "index/raw_volume.h"
+#include "index/utf8.h"
 #include "index/volume_source_driver.h"
 
 namespace {
@@ -50,6 +51,9 @@ std::optional<VolumeSource> OpenWindowsVolume(std::u16string_view devicePath) {
         CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_EXISTING, 0, nullptr);
     std::shared_ptr<void> owner = OwnHandle(handle);
+    if (handle == INVALID_HANDLE_VALUE)
+        return FailedVolume(ToUtf8(devicePath) + " cannot be opened, " + ErrorText(GetLastError()),
+                            owner);
 
     DriverRequests requests;
     requests.volumeData = [handle](std::span<uint8_t> reply, uint32_t& returned) {
@@ -66,12 +70,13 @@ std::optional<VolumeSource> OpenWindowsVolume(std::u16string_view devicePath) {
     uint32_t error = OpenDriverVolume(devicePath, std::move(requests), source);
     if (error == 0) return source;
     // Where the driver does not implement the NTFS requests (Wine), read the volume's bytes.
-    if (handle != INVALID_HANDLE_VALUE &&
-        (error == driver_error::NotSupported || error == driver_error::InvalidFunction)) {
+    if (error == driver_error::NotSupported || error == driver_error::InvalidFunction) {
         ReadAt read = [handle](uint64_t offset, std::span<uint8_t> buffer) {
             return ReadHandleAt(handle, offset, buffer);
         };
         if (std::optional<VolumeSource> raw = OpenRawVolume(std::move(read), owner)) return raw;
+        return FailedVolume(ToUtf8(devicePath) + " not a readable NTFS volume", owner);
     }
-    return FailedVolume(owner);
+    return FailedVolume(
+        ToUtf8(devicePath) + " the volume-data request failed with " + ErrorText(error), owner);
 }

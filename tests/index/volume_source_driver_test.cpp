@@ -8,6 +8,7 @@
 #include <string>
 #include <tuple>
 
+#include "index/index_build.h"
 #include "index/mft_reader.h"
 #include "index/partition_table.h"
 #include "index/platform.h"
@@ -207,4 +208,94 @@ TEST(DriverReplies, TransientRefusalIsAskedAgain) {
         ASSERT_TRUE(driven) << refusals.begin()->first;
         EXPECT_EQ(Rows(*driven), expected) << refusals.begin()->first;
     }
+}
+
+// An error that is not about one record ends the walk at once and fails the volume, named with
+// its reason in one diagnostic line; so does a run of refusals longer than any damaged stretch.
+// A damaged stretch itself costs only its records.
+TEST(DriverReplies, VolumeWideRefusalFailsTheVolume) {
+    const ReadAt read = ReaderOf(SyntheticVolume());
+    const std::vector<Row> all = Rows(*ReadRaw(read));
+    std::map<uint64_t, int> stretch;
+    for (uint64_t number = 40; number < 60; ++number) stretch[number] = 1000000;
+    std::vector<Row> withoutStretch;
+    for (const Row& row : all)
+        if (std::get<0>(row) < 40 || std::get<0>(row) >= 60) withoutStretch.push_back(row);
+    constexpr int64_t ManyRecords = 300000 * int64_t{1024};
+    struct Case {
+        const char* what;
+        uint32_t error;
+        std::map<uint64_t, int> refusals;
+        bool denyReadOnly;
+        std::optional<int64_t> validLength;
+        std::size_t mostRequests;
+        std::string reason;  // empty: the volume is read
+        std::vector<Row> rows;
+    } cases[] = {
+        {"buffer refused (122)",
+         driver_error::InsufficientBuffer,
+         {},
+         false,
+         ManyRecords,
+         1,
+         "error 122",
+         {}},
+        {"access denied (5)", 0, {}, true, ManyRecords, 1, "error 5", {}},
+        {"invalid handle (6)", driver_error::InvalidHandle, {}, false, {}, 1, "error 6", {}},
+        {"device not ready (21)", driver_error::NotReady, {}, false, {}, 1, "error 21", {}},
+        {"a run of refusals without end",
+         1392,
+         {},
+         false,
+         ManyRecords,
+         2 * MaxRefusedRun + 2,
+         "refused",
+         {}},
+        {"a damaged stretch", 0, stretch, false, {}, 200, "", withoutStretch},
+    };
+    for (const Case& c : cases) {
+        DiagnosticCapture capture;
+        DriverSwitches switches;
+        switches.refuseEveryRecord = c.error;
+        switches.transientRefusals = c.refusals;
+        switches.deniedWithoutWriteAccess = c.denyReadOnly;
+        switches.claimedValidLength = c.validLength;
+        DriverDouble driver(read, switches);
+        ASSERT_TRUE(driver.Open());
+        std::optional<VolumeEntries> driven = ReadThroughDriver(driver);
+        EXPECT_LE(driver.asked.size(), c.mostRequests) << c.what;
+        if (c.reason.empty()) {
+            ASSERT_TRUE(driven) << c.what;
+            EXPECT_EQ(Rows(*driven), c.rows) << c.what;
+            EXPECT_TRUE(capture.lines.empty()) << c.what;
+            continue;
+        }
+        EXPECT_FALSE(driven) << c.what;
+        ASSERT_EQ(capture.lines.size(), 1u) << c.what;
+        EXPECT_EQ(capture.lines[0].rfind("error: \\\\.\\D: ", 0), 0u) << capture.lines[0];
+        EXPECT_NE(capture.lines[0].find(c.reason), std::string::npos) << capture.lines[0];
+    }
+}
+
+// The volume is counted as failed, not as read with no entries; the others are read whole.
+TEST(DriverReplies, FailedVolumeIsCountedAsFailed) {
+    DiagnosticCapture capture;
+    const ReadAt read = ReaderOf(SyntheticVolume());
+    DriverDouble good(read, {});
+    DriverSwitches refusing;
+    refusing.refuseEveryRecord = driver_error::InsufficientBuffer;
+    DriverDouble bad(read, refusing);
+    ASSERT_TRUE(good.Open() && bad.Open());
+    VolumeOpener open = [&](std::u16string_view devicePath) -> std::optional<VolumeSource> {
+        VolumeSource source;
+        DriverDouble& driver = devicePath == u"\\\\.\\D:" ? bad : good;
+        if (OpenDriverVolume(devicePath, driver.Requests(), source) != 0) return std::nullopt;
+        return source;
+    };
+    std::vector<std::u16string> failed;
+    FileTable table = BuildIndex({u"\\\\.\\C:", u"\\\\.\\D:", u"\\\\.\\E:"}, open, &failed);
+    EXPECT_EQ(failed, std::vector<std::u16string>{u"\\\\.\\D:"});
+    EXPECT_EQ(table.Size(), 2 * ReadRaw(read)->entries.size());
+    ASSERT_EQ(capture.lines.size(), 1u);
+    EXPECT_EQ(capture.lines[0].rfind("error: \\\\.\\D: ", 0), 0u) << capture.lines[0];
 }
