@@ -23,8 +23,9 @@ FileTable BuildIndex(const std::vector<std::u16string>& volumes, const VolumeOpe
 #ifdef _WIN32
 // The fixed NTFS drives as device paths.
 std::vector<std::u16string> FindNtfsVolumes();
-// Opens "\\.\C:" with the NTFS driver's control codes, falling back to the raw reader over the
-// same handle when the driver answers error 50 or 1. A volume that cannot be opened or read still
-// yields a source, whose refused volume-data request makes the walk write "error".
+// Opens "\\.\C:" for reading with the NTFS driver's control codes (again with write access if
+// the driver refuses a read-only handle), falling back to the raw reader over the same handle when
+// the driver answers error 50 or 1. A volume that cannot be opened or read still yields a source,
+// whose refused volume-data request makes the walk write "error: " with the volume and the reason.
 std::optional<VolumeSource> OpenWindowsVolume(std::u16string_view devicePath);
 #endif

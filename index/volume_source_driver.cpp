@@ -65,10 +65,26 @@ struct DriverVolume {
         return false;
     }
 
+    // The volume is opened for reading only, which the file-record request is documented to
+    // need; a driver that still wants write access gets a handle with it, once.
+    bool Reopen() {
+        if (!requests.reopenWithWriteAccess) return false;
+        std::optional<DriverRequests> reopened = requests.reopenWithWriteAccess();
+        requests.reopenWithWriteAccess = nullptr;
+        if (!reopened) return false;
+        requests = std::move(*reopened);
+        requests.reopenWithWriteAccess = nullptr;
+        return true;
+    }
+
     bool Ask(uint64_t n, uint64_t& number, std::span<uint8_t> record) {
         std::fill(reply.begin(), reply.end(), 0);
         uint32_t returned = 0;
         lastError = requests.fileRecord(n, reply, returned);
+        if (lastError == driver_error::AccessDenied && Reopen()) {
+            std::fill(reply.begin(), reply.end(), 0);
+            lastError = requests.fileRecord(n, reply, returned);
+        }
         if (lastError != 0) {
             if (FailsTheVolume(lastError))
                 failure = name + " the file-record request failed with " + ErrorText(lastError);
@@ -101,9 +117,21 @@ struct DriverVolume {
 uint32_t OpenDriverVolume(std::u16string_view devicePath, DriverRequests requests,
                           VolumeSource& source) {
     NtfsVolumeDataBuffer reply = {};
-    uint32_t returned = 0;
-    uint32_t error = requests.volumeData(
-        std::span<uint8_t>(reinterpret_cast<uint8_t*>(&reply), sizeof(reply)), returned);
+    auto askVolumeData = [&reply](const DriverRequests& on) {
+        reply = {};
+        uint32_t returned = 0;
+        return on.volumeData(std::span<uint8_t>(reinterpret_cast<uint8_t*>(&reply), sizeof(reply)),
+                             returned);
+    };
+    uint32_t error = askVolumeData(requests);
+    if (error == driver_error::AccessDenied && requests.reopenWithWriteAccess) {
+        std::optional<DriverRequests> reopened = requests.reopenWithWriteAccess();
+        if (reopened) {
+            requests = std::move(*reopened);
+            requests.reopenWithWriteAccess = nullptr;
+            error = askVolumeData(requests);
+        }
+    }
     if (error != 0) return error;
 
     NtfsVolumeData data;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -82,6 +83,9 @@ struct DriverRequests {
     std::function<uint32_t(std::span<uint8_t> reply, uint32_t& returned)> volumeData;
     std::function<uint32_t(uint64_t asked, std::span<uint8_t> reply, uint32_t& returned)>
         fileRecord;
+    // Opens the volume again with write access as well, for a driver that refuses a request on a
+    // handle opened for reading only; the requests over the new handle, or nothing. May be unset.
+    std::function<std::optional<DriverRequests>()> reopenWithWriteAccess;
     // Keeps the volume open for as long as the source lives.
     std::shared_ptr<void> owner;
 };

@@ -43,18 +43,8 @@ bool ReadHandleAt(HANDLE handle, uint64_t offset, std::span<uint8_t> buffer) {
     return true;
 }
 
-}  // namespace
-
-std::optional<VolumeSource> OpenWindowsVolume(std::u16string_view devicePath) {
-    std::wstring path(devicePath.begin(), devicePath.end());
-    HANDLE handle =
-        CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
-    std::shared_ptr<void> owner = OwnHandle(handle);
-    if (handle == INVALID_HANDLE_VALUE)
-        return FailedVolume(ToUtf8(devicePath) + " cannot be opened, " + ErrorText(GetLastError()),
-                            owner);
-
+// The two requests over one handle, which `owner` keeps open.
+DriverRequests RequestsOver(HANDLE handle, std::shared_ptr<void> owner) {
     DriverRequests requests;
     requests.volumeData = [handle](std::span<uint8_t> reply, uint32_t& returned) {
         return Control(handle, FSCTL_GET_NTFS_VOLUME_DATA, nullptr, 0, reply, returned);
@@ -64,7 +54,33 @@ std::optional<VolumeSource> OpenWindowsVolume(std::u16string_view devicePath) {
         input.FileReferenceNumber.QuadPart = static_cast<LONGLONG>(asked);
         return Control(handle, FSCTL_GET_NTFS_FILE_RECORD, &input, sizeof(input), reply, returned);
     };
-    requests.owner = owner;
+    requests.owner = std::move(owner);
+    return requests;
+}
+
+HANDLE OpenVolumeHandle(const std::wstring& path, DWORD access) {
+    return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+}
+
+}  // namespace
+
+std::optional<VolumeSource> OpenWindowsVolume(std::u16string_view devicePath) {
+    // Read access is all the two requests are documented to need, and a program that parses
+    // what it reads from a raw volume should not hold write access to it.
+    std::wstring path(devicePath.begin(), devicePath.end());
+    HANDLE handle = OpenVolumeHandle(path, GENERIC_READ);
+    std::shared_ptr<void> owner = OwnHandle(handle);
+    if (handle == INVALID_HANDLE_VALUE)
+        return FailedVolume(ToUtf8(devicePath) + " cannot be opened, " + ErrorText(GetLastError()),
+                            owner);
+
+    DriverRequests requests = RequestsOver(handle, owner);
+    requests.reopenWithWriteAccess = [path]() -> std::optional<DriverRequests> {
+        HANDLE writable = OpenVolumeHandle(path, GENERIC_READ | GENERIC_WRITE);
+        if (writable == INVALID_HANDLE_VALUE) return std::nullopt;
+        return RequestsOver(writable, OwnHandle(writable));
+    };
 
     VolumeSource source;
     uint32_t error = OpenDriverVolume(devicePath, std::move(requests), source);

@@ -299,3 +299,46 @@ TEST(DriverReplies, FailedVolumeIsCountedAsFailed) {
     ASSERT_EQ(capture.lines.size(), 1u);
     EXPECT_EQ(capture.lines[0].rfind("error: \\\\.\\D: ", 0), 0u) << capture.lines[0];
 }
+
+// The volume is opened for reading only. A driver that refuses a record for lack of access gets
+// the volume opened again with write access too, once, and the walk goes on.
+TEST(DriverReplies, AccessDeniedReopensWithWriteAccess) {
+    const ReadAt read = ReaderOf(SyntheticVolume());
+    const std::vector<Row> all = Rows(*ReadRaw(read));
+    struct Case {
+        const char* what;
+        bool denyReadOnly;
+        bool reopenWorks;
+        int reopens;
+        bool read;
+    } cases[] = {
+        {"read access is enough", false, true, 0, true},
+        {"write access wanted", true, true, 1, true},
+        {"write access wanted and not granted", true, false, 1, false},
+    };
+    for (const Case& c : cases) {
+        DiagnosticCapture capture;
+        DriverSwitches switches;
+        switches.deniedWithoutWriteAccess = c.denyReadOnly;
+        DriverDouble driver(read, switches);
+        ASSERT_TRUE(driver.Open());
+        int reopens = 0;
+        DriverRequests requests = driver.Requests(false);
+        requests.reopenWithWriteAccess = [&]() -> std::optional<DriverRequests> {
+            ++reopens;
+            if (!c.reopenWorks) return std::nullopt;
+            return driver.Requests(true);
+        };
+        VolumeSource source;
+        ASSERT_EQ(OpenDriverVolume(u"\\\\.\\D:", std::move(requests), source), 0u) << c.what;
+        std::optional<VolumeEntries> driven = ReadVolume(source);
+        EXPECT_EQ(reopens, c.reopens) << c.what;
+        ASSERT_EQ(driven.has_value(), c.read) << c.what;
+        if (driven) {
+            EXPECT_EQ(Rows(*driven), all) << c.what;
+        } else {
+            ASSERT_EQ(capture.lines.size(), 1u) << c.what;
+            EXPECT_NE(capture.lines[0].find("error 5"), std::string::npos) << capture.lines[0];
+        }
+    }
+}
