@@ -4,7 +4,7 @@ NATIVE := build/native
 ASAN := build/asan
 WIN := build/win
 
-.PHONY: deps native asan win test run bench fuzz format clean
+.PHONY: deps native asan win test run bench bench-5m fuzz format clean
 
 deps:
 	@scripts/deps.sh
@@ -30,6 +30,9 @@ run: native win
 
 bench: native
 	scripts/bench.sh
+
+bench-5m: native
+	BENCH_ENTRIES=5000000 scripts/bench.sh
 
 # The libFuzzer programs need clang; `make test` replays their corpora in the other trees.
 fuzz: deps

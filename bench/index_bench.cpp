@@ -3,6 +3,8 @@
 // The image is named by SKIMLET_BENCH_IMAGE; scripts/bench.sh makes the 1,000,000-entry one.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -39,6 +41,49 @@ VolumeOpener ImageOpener(const std::string& path) {
 void ReleaseMemory() {
     malloc_trim(0);
 }
+
+// The peak resident size of a process that does nothing but one build, per entry: a child is
+// forked before this process holds any table, so nothing but the build counts.
+void PeakMemoryOfBuild(benchmark::State& state) {
+    std::optional<std::string> image = BenchImage(state);
+    if (!image) return;
+    double peak = 0, entries = 0;
+    for (auto _ : state) {
+        int channel[2];
+        if (pipe(channel) != 0) {
+            state.SkipWithError("no pipe");
+            return;
+        }
+        pid_t child = fork();
+        if (child == 0) {
+            close(channel[0]);
+            FileTable table = BuildIndex({u"\\\\.\\C:"}, ImageOpener(*image));
+            // The window shows every row once the build is published.
+            ResultSet view(table);
+            view.ShowAll();
+            uint64_t count = table.Size();
+            bool sent = write(channel[1], &count, sizeof count) == sizeof count;
+            _exit(sent ? 0 : 1);
+        }
+        close(channel[1]);
+        uint64_t count = 0;
+        bool received = child > 0 && read(channel[0], &count, sizeof count) == sizeof count;
+        close(channel[0]);
+        int status = 0;
+        struct rusage usage {};
+        if (child <= 0 || wait4(child, &status, 0, &usage) != child || !received ||
+            !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            state.SkipWithError("the build in a child process failed");
+            return;
+        }
+        peak = static_cast<double>(usage.ru_maxrss) * 1024;  // ru_maxrss is in KiB
+        entries = static_cast<double>(count);
+    }
+    state.counters["entries"] = entries;
+    state.counters["peak_MB"] = peak / 1e6;
+    state.counters["peak_per_entry"] = entries ? peak / entries : 0;
+}
+BENCHMARK(PeakMemoryOfBuild)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 void WholeBuild(benchmark::State& state) {
     std::optional<std::string> image = BenchImage(state);

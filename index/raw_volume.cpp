@@ -25,6 +25,7 @@ constexpr uint32_t MinRecordSize = 512;
 constexpr uint32_t MaxRawRecordSize = 65536;
 constexpr uint64_t MaxClusterSize = uint64_t{2} << 20;
 constexpr uint64_t NoChunk = UINT64_MAX;
+constexpr uint16_t RecordInUseFlag = 0x0001;
 
 // Bytes at an address aligned to ReadAlignment: a volume handle may read only into memory aligned
 // to its sector size. Growing keeps nothing; every use fills the bytes it asks for.
@@ -139,6 +140,45 @@ bool HoldsItsOwnNumber(std::span<const uint8_t> record, uint64_t number) {
            header.recordNumber == static_cast<uint32_t>(number);
 }
 
+struct DataExtent {
+    uint64_t lowestVcn;
+    uint64_t highestVcn;
+    std::vector<DataRun> runs;
+};
+
+// A non-resident attribute's extent that starts at `lowestVcn`; its runs must cover exactly
+// the VCNs the attribute claims.
+bool DecodeExtent(std::span<const uint8_t> attribute, uint64_t lowestVcn, DataExtent& extent,
+                  ntfs::NonResidentAttribute* firstForm) {
+    ntfs::NonResidentAttribute form;
+    std::span<const uint8_t> pairs;
+    if (!ntfs::NonResidentForm(attribute, form, pairs) || form.lowestVcn != lowestVcn) return false;
+    extent.lowestVcn = form.lowestVcn;
+    extent.highestVcn = form.highestVcn;
+    if (firstForm) *firstForm = form;
+    return DecodeDataRuns(pairs, form.lowestVcn, extent.runs) &&
+           RunsEnd(extent.runs) == extent.highestVcn + 1 &&
+           (extent.runs.empty() || extent.runs.front().vcn == lowestVcn);
+}
+
+// The unnamed, non-resident extent of type `type` in an $MFT record that starts at `lowestVcn`.
+bool FindExtent(std::span<const uint8_t> record, uint32_t type, uint64_t lowestVcn,
+                DataExtent& extent, ntfs::NonResidentAttribute* firstForm) {
+    bool found = false, decoded = false;
+    ntfs::ForEachAttribute(
+        record, [&](const ntfs::AttributeHeader& header, std::span<const uint8_t> attribute) {
+            ntfs::NonResidentAttribute form;
+            std::span<const uint8_t> pairs;
+            if (header.type != type || !ntfs::IsUnnamed(header) ||
+                !ntfs::NonResidentForm(attribute, form, pairs) || form.lowestVcn != lowestVcn)
+                return true;
+            found = true;
+            decoded = DecodeExtent(attribute, lowestVcn, extent, firstForm);
+            return false;
+        });
+    return found && decoded;
+}
+
 class RawVolume {
   public:
     RawVolume(ReadAt read, const Geometry& geometry) : read_(std::move(read)), geo_(geometry) {}
@@ -156,15 +196,20 @@ class RawVolume {
     bool CheckRuns(const std::vector<DataRun>& runs) const;
     bool ReadNonResidentValue(std::span<const uint8_t> attribute, uint64_t limit,
                               std::vector<uint8_t>& value);
-    bool LoadBitmap(std::span<const uint8_t> attribute);
+    bool LoadBitmap(std::span<const uint8_t> record0,
+                    std::vector<std::pair<uint64_t, uint64_t>> extents);
     bool HighestInUseAtOrBelow(uint64_t n, uint64_t& found) const;
     void LoadChunk(uint64_t chunk);
+    bool ChunkRecord(uint64_t number, std::span<uint8_t> record);
+    bool HeaderSaysInUse(uint64_t number, std::span<uint8_t> record, bool& damaged);
 
     ReadAt read_;
     Geometry geo_;
     std::vector<DataRun> mftRuns_;
     uint64_t validLength_ = 0;
     uint64_t recordCount_ = 0;
+    // Without a readable bitmap every record is a candidate and its own header decides.
+    bool haveBitmap_ = false;
     std::vector<uint64_t> inUse_;
     AlignedBytes scratch_;
     uint64_t chunkIndex_ = NoChunk;
@@ -238,14 +283,60 @@ bool RawVolume::ReadNonResidentValue(std::span<const uint8_t> attribute, uint64_
     return ReadStream(runs, 0, std::span<uint8_t>(value).first(stored));
 }
 
-bool RawVolume::LoadBitmap(std::span<const uint8_t> attribute) {
+// The unnamed $BITMAP of the $MFT, from record 0 or the records its attribute list names
+// (`extents`: lowest VCN, record number). A grown $MFT splits a non-resident bitmap into extents
+// just as it splits its data, so they are chained in VCN order the same way.
+bool RawVolume::LoadBitmap(std::span<const uint8_t> record0,
+                           std::vector<std::pair<uint64_t, uint64_t>> extents) {
+    std::vector<uint8_t> first;
+    auto takeFirst = [&first](std::span<const uint8_t> record) {
+        ntfs::ForEachAttribute(
+            record, [&](const ntfs::AttributeHeader& header, std::span<const uint8_t> attribute) {
+                ntfs::NonResidentAttribute form;
+                std::span<const uint8_t> pairs;
+                if (header.type != ntfs::BitmapType || !ntfs::IsUnnamed(header)) return true;
+                if (header.nonResident != 0 &&
+                    (!ntfs::NonResidentForm(attribute, form, pairs) || form.lowestVcn != 0))
+                    return true;
+                first.assign(attribute.begin(), attribute.end());
+                return false;
+            });
+    };
+    takeFirst(record0);
+    std::sort(extents.begin(), extents.end());
+    std::vector<uint8_t> extension;
+    if (first.empty()) {
+        if (extents.empty() || extents.front().first != 0) return false;
+        if (!ReadMftRecord(extents.front().second, extension)) return false;
+        takeFirst(extension);
+        if (first.empty()) return false;
+    }
+
     uint64_t bytesNeeded = (recordCount_ + 7) / 8;
     std::vector<uint8_t> bytes;
     std::span<const uint8_t> value;
-    if (ntfs::ResidentValue(attribute, value))
+    if (ntfs::ResidentValue(first, value)) {
         bytes.assign(value.begin(), value.begin() + std::min<uint64_t>(value.size(), bytesNeeded));
-    else if (!ReadNonResidentValue(attribute, bytesNeeded, bytes))
-        return false;
+    } else {
+        DataExtent head;
+        ntfs::NonResidentAttribute form;
+        if (!DecodeExtent(first, 0, head, &form) || !CheckRuns(head.runs)) return false;
+        std::vector<DataRun> runs = std::move(head.runs);
+        for (const auto& [lowestVcn, segment] : extents) {
+            if (lowestVcn == 0) continue;
+            if (lowestVcn != RunsEnd(runs)) return false;
+            DataExtent more;
+            if (!ReadMftRecord(segment, extension) ||
+                !FindExtent(extension, ntfs::BitmapType, lowestVcn, more, nullptr) ||
+                !CheckRuns(more.runs))
+                return false;
+            runs.insert(runs.end(), more.runs.begin(), more.runs.end());
+        }
+        uint64_t wanted = std::min(form.dataSize, bytesNeeded);
+        uint64_t stored = std::min(wanted, form.initializedSize);
+        bytes.assign(wanted, 0);
+        if (!ReadStream(runs, 0, std::span<uint8_t>(bytes).first(stored))) return false;
+    }
     inUse_.assign((bytes.size() + 7) / 8, 0);
     for (std::size_t i = 0; i < bytes.size(); ++i)
         inUse_[i / 8] |= uint64_t(bytes[i]) << (8 * (i % 8));
@@ -317,56 +408,60 @@ void RawVolume::LoadChunk(uint64_t chunk) {
     }
 }
 
+// Copies a record out of its chunk and undoes the fix-up; false when it is not a sound record.
+bool RawVolume::ChunkRecord(uint64_t number, std::span<uint8_t> record) {
+    uint64_t recordsPerChunk = ChunkBytes / geo_.recordSize;
+    if (number / recordsPerChunk != chunkIndex_) LoadChunk(number / recordsPerChunk);
+    uint64_t index = number % recordsPerChunk;
+    if (record.size() != geo_.recordSize || !chunkRecordReadable_[index]) return false;
+    std::memcpy(record.data(), chunk_.data() + index * geo_.recordSize, geo_.recordSize);
+    return ntfs::LoadOr0<uint32_t>(record, 0) == ntfs::FileSignature && ApplyFixup(record) &&
+           HoldsItsOwnNumber(record, number);
+}
+
+// Without the bitmap: a record that never held a file (no signature) or is marked free in its
+// header is passed over; one that looks like a file record but is damaged is answered as
+// damaged, as the bitmap would have had it.
+bool RawVolume::HeaderSaysInUse(uint64_t number, std::span<uint8_t> record, bool& damaged) {
+    damaged = false;
+    ntfs::FileRecordHeader header;
+    if (ChunkRecord(number, record))
+        return ntfs::Load(std::span<const uint8_t>(record), 0, header) &&
+               (header.flags & RecordInUseFlag) != 0;
+    uint64_t recordsPerChunk = ChunkBytes / geo_.recordSize;
+    damaged = chunkRecordReadable_[number % recordsPerChunk] &&
+              ntfs::LoadOr0<uint32_t>(std::span<const uint8_t>(chunk_.span())
+                                          .subspan((number % recordsPerChunk) * geo_.recordSize),
+                                      0) == ntfs::FileSignature;
+    return damaged;
+}
+
 bool RawVolume::RecordAtOrBelow(uint64_t n, uint64_t& number, std::span<uint8_t> record) {
     uint64_t found;
-    if (!HighestInUseAtOrBelow(n, found)) {
+    bool damaged = false;
+    if (haveBitmap_) {
+        if (!HighestInUseAtOrBelow(n, found)) found = UINT64_MAX;
+    } else {
+        found = UINT64_MAX;
+        for (uint64_t r = std::min(n, recordCount_ - 1); recordCount_ > 0; --r) {
+            if (HeaderSaysInUse(r, record, damaged)) {
+                found = r;
+                break;
+            }
+            if (r == 0) break;
+        }
+    }
+    if (found == UINT64_MAX) {
         std::fill(record.begin(), record.end(), 0);
         number = 0;
         return true;
     }
     number = found;
-    uint64_t recordsPerChunk = ChunkBytes / geo_.recordSize;
-    if (found / recordsPerChunk != chunkIndex_) LoadChunk(found / recordsPerChunk);
-    uint64_t index = found % recordsPerChunk;
-    if (record.size() != geo_.recordSize || !chunkRecordReadable_[index]) {
-        std::fill(record.begin(), record.end(), 0);
-        return false;
-    }
-    std::memcpy(record.data(), chunk_.data() + index * geo_.recordSize, geo_.recordSize);
-    if (ntfs::LoadOr0<uint32_t>(record, 0) != ntfs::FileSignature || !ApplyFixup(record) ||
-        !HoldsItsOwnNumber(record, found)) {
+    if (damaged || !ChunkRecord(found, record)) {
         std::fill(record.begin(), record.end(), 0);
         return false;
     }
     return true;
-}
-
-struct DataExtent {
-    uint64_t lowestVcn;
-    uint64_t highestVcn;
-    std::vector<DataRun> runs;
-};
-
-// The unnamed, non-resident $DATA extent of an $MFT record that starts at `lowestVcn`.
-bool FindMftExtent(std::span<const uint8_t> record, uint64_t lowestVcn, DataExtent& extent,
-                   ntfs::NonResidentAttribute* firstForm) {
-    bool found = false, decoded = false;
-    ntfs::ForEachAttribute(
-        record, [&](const ntfs::AttributeHeader& header, std::span<const uint8_t> attribute) {
-            ntfs::NonResidentAttribute form;
-            std::span<const uint8_t> pairs;
-            if (header.type != ntfs::DataType || !ntfs::IsUnnamed(header) ||
-                !ntfs::NonResidentForm(attribute, form, pairs) || form.lowestVcn != lowestVcn)
-                return true;
-            found = true;
-            extent.lowestVcn = form.lowestVcn;
-            extent.highestVcn = form.highestVcn;
-            decoded = DecodeDataRuns(pairs, form.lowestVcn, extent.runs);
-            if (firstForm) *firstForm = form;
-            return false;
-        });
-    return found && decoded && RunsEnd(extent.runs) == extent.highestVcn + 1 &&
-           (extent.runs.empty() || extent.runs.front().vcn == lowestVcn);
 }
 
 bool RawVolume::Open() {
@@ -377,22 +472,21 @@ bool RawVolume::Open() {
 
     DataExtent first;
     ntfs::NonResidentAttribute mftData;
-    if (!FindMftExtent(record, 0, first, &mftData) || first.runs.empty()) return false;
+    if (!FindExtent(record, ntfs::DataType, 0, first, &mftData) || first.runs.empty()) return false;
     mftRuns_ = std::move(first.runs);
     if (!CheckRuns(mftRuns_)) return false;
 
-    std::vector<uint8_t> bitmapAttribute, attributeList;
+    std::vector<uint8_t> attributeList;
+    std::vector<std::pair<uint64_t, uint64_t>> bitmapExtents;  // lowest VCN, record number
     bool listNonResident = false;
-    ntfs::ForEachAttribute(record, [&](const ntfs::AttributeHeader& header,
-                                       std::span<const uint8_t> attribute) {
-        if (header.type == ntfs::BitmapType && ntfs::IsUnnamed(header) && bitmapAttribute.empty())
-            bitmapAttribute.assign(attribute.begin(), attribute.end());
-        if (header.type == ntfs::AttributeListType && attributeList.empty()) {
-            attributeList.assign(attribute.begin(), attribute.end());
-            listNonResident = header.nonResident != 0;
-        }
-        return true;
-    });
+    ntfs::ForEachAttribute(
+        record, [&](const ntfs::AttributeHeader& header, std::span<const uint8_t> attribute) {
+            if (header.type == ntfs::AttributeListType && attributeList.empty()) {
+                attributeList.assign(attribute.begin(), attribute.end());
+                listNonResident = header.nonResident != 0;
+            }
+            return true;
+        });
 
     // A fragmented $MFT keeps the runs beyond its first extent in extension records named by
     // its attribute list; each is read through the runs known so far, in VCN order.
@@ -407,7 +501,6 @@ bool RawVolume::Open() {
             return false;
         }
         std::vector<std::pair<uint64_t, uint64_t>> extents;  // lowest VCN, record number
-        uint64_t bitmapRecord = 0;
         for (std::size_t at = 0;;) {
             ntfs::AttributeListEntry entry;
             if (!ntfs::Load<ntfs::AttributeListEntry>(list, at, entry)) break;
@@ -416,8 +509,8 @@ bool RawVolume::Open() {
             if (entry.nameLength == 0 && segment != 0) {
                 if (entry.type == ntfs::DataType && entry.lowestVcn > 0)
                     extents.emplace_back(entry.lowestVcn, segment);
-                if (entry.type == ntfs::BitmapType && bitmapAttribute.empty())
-                    bitmapRecord = segment;
+                if (entry.type == ntfs::BitmapType)
+                    bitmapExtents.emplace_back(entry.lowestVcn, segment);
             }
             at += entry.length;
         }
@@ -427,18 +520,10 @@ bool RawVolume::Open() {
             if (lowestVcn != RunsEnd(mftRuns_)) return false;
             DataExtent more;
             if (!ReadMftRecord(segment, extension) ||
-                !FindMftExtent(extension, lowestVcn, more, nullptr) || !CheckRuns(more.runs))
+                !FindExtent(extension, ntfs::DataType, lowestVcn, more, nullptr) ||
+                !CheckRuns(more.runs))
                 return false;
             mftRuns_.insert(mftRuns_.end(), more.runs.begin(), more.runs.end());
-        }
-        if (bitmapRecord != 0) {
-            if (!ReadMftRecord(bitmapRecord, extension)) return false;
-            ntfs::ForEachAttribute(extension, [&](const ntfs::AttributeHeader& header,
-                                                  std::span<const uint8_t> attribute) {
-                if (header.type != ntfs::BitmapType || !ntfs::IsUnnamed(header)) return true;
-                bitmapAttribute.assign(attribute.begin(), attribute.end());
-                return false;
-            });
         }
     }
 
@@ -446,7 +531,9 @@ bool RawVolume::Open() {
     if (mftData.initializedSize > mftData.dataSize || mftData.dataSize > allocated) return false;
     validLength_ = mftData.initializedSize;
     recordCount_ = validLength_ / geo_.recordSize;
-    return !bitmapAttribute.empty() && LoadBitmap(bitmapAttribute);
+    // A bitmap that cannot be read costs speed, not the volume: every record becomes a candidate.
+    haveBitmap_ = LoadBitmap(record, std::move(bitmapExtents));
+    return true;
 }
 
 }  // namespace

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# `make bench`: runs every benchmark of the native build on the 1,000,000-entry image.
-# Environment: BUILD (default build/native), SKIMLET_BENCH_IMAGE (default: made under BUILD).
+# `make bench`: runs every benchmark of the native build on the 1,000,000-entry image;
+# `make bench-5m` (BENCH_ENTRIES=5000000) on the 5,000,000-entry one.
+# Environment: BUILD (default build/native), BENCH_ENTRIES (1000000 or 5000000),
+# SKIMLET_BENCH_IMAGE (default: made under BUILD), BENCH_ARGS (more benchmark options).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD:-build/native}
-image=${SKIMLET_BENCH_IMAGE:-$build/bench/bench-1m.img}
+entries=${BENCH_ENTRIES:-1000000}
+export BENCH_ENTRIES=$entries
+image=${SKIMLET_BENCH_IMAGE:-$build/bench/bench-$((entries / 1000000))m.img}
 
 # The image maker skips the work when the image is newer than the tool.
 if [ -x scripts/make-bench-image.sh ]; then
@@ -22,5 +26,7 @@ benches=(
 )
 for bench in "${benches[@]}"; do
     echo "== $bench"
-    "$build/bench/$bench" --benchmark_counters_tabular=true
+    # BENCH_ARGS passes more options, e.g. --benchmark_repetitions=3 for medians.
+    # shellcheck disable=SC2086
+    "$build/bench/$bench" --benchmark_counters_tabular=true ${BENCH_ARGS:-}
 done

@@ -280,6 +280,7 @@ Volume MakeVolume(const VolumeLayout& layout) {
     inUse.insert(0);
     for (uint64_t number : layout.extensionRecords) inUse.insert(number);
     if (layout.bitmapRecord) inUse.insert(layout.bitmapRecord);
+    for (uint64_t number : layout.bitmapExtensionRecords) inUse.insert(number);
     for (const auto& [number, bytes] : layout.records) inUse.insert(number);
     for (uint64_t number : layout.notInUse) inUse.erase(number);
     Bytes bitmap(((recordCount + 63) / 64) * 8, 0);
@@ -294,7 +295,38 @@ Volume MakeVolume(const VolumeLayout& layout) {
     RecordBuilder mft(recordSize, InUse);
     mft.StandardInformation(1, 2).FileName(5 | uint64_t{5} << 48, u"$MFT", 3, 1, 2);
     std::map<uint64_t, Bytes> records = layout.records;
-    if (!layout.extensionRecords.empty() || layout.bitmapRecord) {
+    const bool splitBitmap = !layout.bitmapRuns.empty();
+    std::vector<Bytes> bitmapExtents;  // the split bitmap's attribute extents, in VCN order
+    if (splitBitmap && !layout.omitBitmap) {
+        if (layout.bitmapExtensionRecords.size() + 1 != layout.bitmapRuns.size())
+            throw std::invalid_argument("one extension record per bitmap run after the first");
+        uint64_t bitmapClusters = 0;
+        for (const ClusterRun& run : layout.bitmapRuns) bitmapClusters += run.length;
+        if (bitmapClusters * clusterSize < bitmap.size())
+            throw std::length_error("bitmap runs too short");
+        auto pieces = MapStream(layout.bitmapRuns, clusterSize, 0, bitmap.size());
+        uint64_t done = 0;
+        for (const auto& [offset, length] : pieces) {
+            std::copy(bitmap.begin() + done, bitmap.begin() + done + length,
+                      image.begin() + offset);
+            done += length;
+        }
+        uint64_t vcn = 0;
+        for (const ClusterRun& run : layout.bitmapRuns) {
+            Bytes attribute = FirstAttribute(
+                RecordBuilder(recordSize)
+                    .NonResidentData(bitmap.size(), EncodeRuns({run}), vcn, vcn + run.length - 1)
+                    .Plain());
+            Put32(attribute, 0, 0xB0);
+            if (vcn != 0) Put64(attribute, 0x28, 0);  // only the first extent carries sizes
+            if (vcn != 0) Put64(attribute, 0x30, 0);
+            if (vcn != 0) Put64(attribute, 0x38, 0);
+            bitmapExtents.push_back(attribute);
+            vcn += run.length;
+        }
+    }
+    if (!layout.extensionRecords.empty() || layout.bitmapRecord ||
+        !layout.bitmapExtensionRecords.empty()) {
         std::vector<Bytes> dataEntries;
         uint64_t vcn = baseClusters;
         for (std::size_t i = 0; i < layout.extensionRecords.size(); ++i) {
@@ -314,8 +346,21 @@ Volume MakeVolume(const VolumeLayout& layout) {
               AttributeListEntry(0x80, 0, 0, 2)})
             list.insert(list.end(), entry.begin(), entry.end());
         for (const Bytes& entry : dataEntries) list.insert(list.end(), entry.begin(), entry.end());
-        Bytes bitmapEntry = AttributeListEntry(0xB0, 0, layout.bitmapRecord, 3);
-        list.insert(list.end(), bitmapEntry.begin(), bitmapEntry.end());
+        std::vector<Bytes> bitmapEntries = {AttributeListEntry(0xB0, 0, layout.bitmapRecord, 3)};
+        uint64_t bitmapVcn = splitBitmap ? layout.bitmapRuns.front().length : 0;
+        for (std::size_t i = 0; i < layout.bitmapExtensionRecords.size(); ++i) {
+            uint64_t number = layout.bitmapExtensionRecords[i];
+            bitmapEntries.push_back(AttributeListEntry(0xB0, bitmapVcn, number, uint16_t(40 + i)));
+            if (!layout.omitBitmap)
+                records[number] = RecordBuilder(recordSize, InUse)
+                                      .BaseRecord(uint64_t{1} << 48)
+                                      .Raw(bitmapExtents.at(i + 1))
+                                      .Protected();
+            bitmapVcn += layout.bitmapRuns.at(i + 1).length;
+        }
+        if (layout.reverseAttributeList) std::reverse(bitmapEntries.begin(), bitmapEntries.end());
+        for (const Bytes& entry : bitmapEntries)
+            list.insert(list.end(), entry.begin(), entry.end());
         if (layout.attributeListNonResident) {
             mft.Raw(NonResidentAttribute(0x20, list.size(), layout.attributeListLcn, clusterSize,
                                          recordSize));
@@ -333,7 +378,9 @@ Volume MakeVolume(const VolumeLayout& layout) {
         baseClusters - 1, u"", initialized);
     if (!layout.omitBitmap) {
         Bytes attribute;
-        if (layout.bitmapNonResident) {
+        if (splitBitmap) {
+            attribute = bitmapExtents.front();
+        } else if (layout.bitmapNonResident) {
             attribute = NonResidentAttribute(0xB0, bitmap.size(), layout.bitmapLcn, clusterSize,
                                              recordSize);
             std::copy(bitmap.begin(), bitmap.end(), image.begin() + layout.bitmapLcn * clusterSize);

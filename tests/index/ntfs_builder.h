@@ -86,6 +86,11 @@ struct VolumeLayout {
     uint64_t bitmapLcn = 8;
     // A record other than 0 that holds the $BITMAP attribute, named in the attribute list.
     uint64_t bitmapRecord = 0;
+    // A split bitmap, as a grown $MFT has: non-resident over `bitmapRuns`, the first run's
+    // extent in record 0 (or bitmapRecord) and each further run's extent in the matching
+    // extension record, all named in the attribute list (in reverse when reverseAttributeList).
+    std::vector<ClusterRun> bitmapRuns;
+    std::vector<uint64_t> bitmapExtensionRecords;
     // The attribute list itself stored outside record 0, at attributeListLcn.
     bool attributeListNonResident = false;
     uint64_t attributeListLcn = 12;

@@ -525,7 +525,6 @@ TEST(RawVolume, DamagedVolumeStructuresFailTheVolume) {
          }},
         {"$MFT runlist with a zero length", nullptr,
          [](VolumeLayout& l) { l.mftPairsOverride = {0x11, 0x00, 0x10, 0x11, 0x40, 0x10, 0x00}; }},
-        {"no $MFT bitmap", nullptr, [](VolumeLayout& l) { l.omitBitmap = true; }},
         {"extension record of the $MFT with a broken fix-up",
          [](Bytes& image, const testntfs::Volume& v) {
              image[v.recordPieces.at(17).front().first + 510] ^= 1;
@@ -663,4 +662,157 @@ TEST(RawVolume, OverlappingRunsGiveEachRecordOnce) {
             EXPECT_EQ(number, alias) << c.what;
         }
     }
+}
+
+namespace {
+
+// Walks the volume from the top as the index build does (each answer's number minus one next)
+// and lists the numbers answered, with whether each record was delivered.
+std::vector<std::pair<uint64_t, bool>> WalkDown(const VolumeSource& source, uint64_t top,
+                                                uint32_t recordSize) {
+    std::vector<std::pair<uint64_t, bool>> answers;
+    Bytes record(recordSize);
+    for (uint64_t n = top;;) {
+        uint64_t number = 0;
+        bool delivered = source.recordAtOrBelow(n, number, record);
+        if (number == 0 && !answers.empty() && answers.back().first == 0) break;
+        answers.emplace_back(number, delivered);
+        if (number == 0 || number > n) break;
+        n = number - 1;
+    }
+    return answers;
+}
+
+}  // namespace
+
+// A grown $MFT continues its bitmap in extension records named by its attribute list, as it does
+// its data. A bitmap that cannot be read does not cost the volume: every record is a candidate
+// and its header's in-use flag decides, so records free in the bitmap but in use in their header
+// are answered then, and records free in their header never are.
+TEST(RawVolume, FollowsASplitBitmapOrFallsBackToRecordHeaders) {
+    using Damage = std::function<void(Bytes & image, const testntfs::Volume& volume)>;
+    // Offset in the image of the first attribute's lowest VCN in a record, as laid out.
+    auto shiftLowestVcn = [](uint64_t number) -> Damage {
+        return [number](Bytes& image, const testntfs::Volume& v) {
+            uint64_t at = v.recordPieces.at(number).front().first;
+            std::size_t first = image[at + 0x14] | image[at + 0x15] << 8;
+            image[at + first + 0x10] += 1;
+        };
+    };
+    struct Case {
+        const char* what;
+        std::function<void(VolumeLayout&)> shape;
+        Damage damage;
+        bool fromBitmap;
+        std::set<uint64_t> damaged;  // answered but not delivered
+    } cases[] = {
+        {"split bitmap: first extent in record 0, two more in extension records",
+         nullptr,
+         nullptr,
+         true,
+         {}},
+        {"split bitmap listed out of VCN order",
+         [](VolumeLayout& l) { l.reverseAttributeList = true; },
+         nullptr,
+         true,
+         {}},
+        {"split bitmap whose first extent is in an extension record too",
+         [](VolumeLayout& l) { l.bitmapRecord = 29; },
+         nullptr,
+         true,
+         {}},
+        {"split bitmap of a fragmented $MFT",
+         [](VolumeLayout& l) {
+             l.mftRuns = {{64, 10240}, {10400, 10240}};
+             l.runsInBase = 1;
+             l.extensionRecords = {28};
+         },
+         nullptr,
+         true,
+         {}},
+        {"bitmap continuation with a broken fix-up",
+         nullptr,
+         [](Bytes& image, const testntfs::Volume& v) {
+             image[v.recordPieces.at(31).front().first + 510] ^= 1;
+         },
+         false,
+         {31}},
+        {"bitmap continuation at another VCN than listed", nullptr, shiftLowestVcn(30), false, {}},
+        {"bitmap continuation named in the list but never written",
+         [](VolumeLayout& l) {
+             l.bitmapExtensionRecords = {30, 33};
+             l.notInUse.insert(33);
+         },
+         [](Bytes& image, const testntfs::Volume& v) {
+             for (const auto& [offset, length] : v.recordPieces.at(33))
+                 std::fill(image.begin() + offset, image.begin() + offset + length, 0);
+         },
+         false,
+         {}},
+        {"no bitmap at all",
+         [](VolumeLayout& l) {
+             l.omitBitmap = true;
+             l.bitmapRuns.clear();
+             l.bitmapExtensionRecords.clear();
+         },
+         nullptr,
+         false,
+         {}},
+    };
+    for (const Case& c : cases) {
+        // 512-byte clusters and 10240 records of 1 KiB: the 1280-byte bitmap spans three
+        // one-cluster runs, each in its own extent.
+        VolumeLayout layout;
+        layout.sectorsPerCluster = 1;
+        layout.clusters = 20900;
+        layout.mftRuns = {{64, 20480}};
+        layout.bitmapRuns = {{20600, 1}, {20700, 1}, {20800, 1}};
+        layout.bitmapExtensionRecords = {30, 31};
+        std::set<uint64_t> inBoth = {100, 4095, 4096, 5000, 8191, 8192, 9000, 10239};
+        std::set<uint64_t> headerOnly = {7000};     // free in the bitmap, in use in the header
+        std::set<uint64_t> bitmapOnly = {6000};     // set in the bitmap, free in the header
+        std::set<uint64_t> neither = {4200, 9500};  // deleted records left behind
+        for (uint64_t n : inBoth) layout.records[n] = RecordBuilder().FileName(5, u"b").Protected();
+        for (uint64_t n : headerOnly)
+            layout.records[n] = RecordBuilder().FileName(5, u"h").Protected();
+        for (uint64_t n : bitmapOnly)
+            layout.records[n] = RecordBuilder(1024, 0).FileName(5, u"o").Protected();
+        for (uint64_t n : neither)
+            layout.records[n] = RecordBuilder(1024, 0).FileName(5, u"n").Protected();
+        for (uint64_t n : headerOnly) layout.notInUse.insert(n);
+        for (uint64_t n : neither) layout.notInUse.insert(n);
+        if (c.shape) c.shape(layout);
+        testntfs::Volume volume = testntfs::MakeVolume(layout);
+        if (c.damage) c.damage(volume.image, volume);
+        std::optional<VolumeSource> source = OpenImage(volume.image);
+        ASSERT_TRUE(source) << c.what;
+
+        // Records written in use in their header; the builder marks all these in the bitmap.
+        std::set<uint64_t> structural = {0};
+        structural.insert(layout.extensionRecords.begin(), layout.extensionRecords.end());
+        if (layout.bitmapRecord) structural.insert(layout.bitmapRecord);
+        if (!layout.omitBitmap)
+            for (uint64_t n : layout.bitmapExtensionRecords)
+                if (!layout.notInUse.count(n)) structural.insert(n);
+        std::set<uint64_t> expected = structural;
+        expected.insert(inBoth.begin(), inBoth.end());
+        if (c.fromBitmap)
+            expected.insert(bitmapOnly.begin(), bitmapOnly.end());
+        else
+            expected.insert(headerOnly.begin(), headerOnly.end());
+        std::vector<std::pair<uint64_t, bool>> wanted;
+        for (auto it = expected.rbegin(); it != expected.rend(); ++it)
+            wanted.emplace_back(*it, !c.damaged.count(*it));
+        EXPECT_EQ(WalkDown(*source, 10240 + 5, 1024), wanted) << c.what;
+    }
+
+    // The unsplit layouts without a bitmap are read from their headers the same way.
+    VolumeLayout plain;
+    plain.omitBitmap = true;
+    plain.records[40] = RecordBuilder().FileName(5, u"kept").Protected();
+    plain.records[41] = RecordBuilder(1024, 0).FileName(5, u"gone").Protected();
+    std::optional<VolumeSource> source = OpenImage(testntfs::MakeVolume(plain).image);
+    ASSERT_TRUE(source);
+    std::vector<std::pair<uint64_t, bool>> wanted = {{40, true}, {0, true}};
+    EXPECT_EQ(WalkDown(*source, 300, 1024), wanted);
 }
