@@ -39,11 +39,13 @@ class IconTurns {
 
 // One volume read, resolved and classified; empty when it could not be opened or read.
 VolumeEntries VolumeWorker(const std::u16string& devicePath, std::size_t position,
-                           const VolumeOpener& open, unsigned parts, IconTurns& turns) {
+                           const VolumeOpener& open, unsigned parts, IconTurns& turns,
+                           uint8_t& wasRead) {
     std::optional<VolumeSource> source = open(devicePath);
     std::optional<VolumeEntries> volume;
     if (source)
         volume = ReadVolume(*source, parts, [&open, &devicePath] { return open(devicePath); });
+    wasRead = volume.has_value();
     IconMap icons = turns.Take(position, volume.has_value());
     if (!volume) return {};
     CategoryMap categories = BuildCategoryMap();
@@ -63,17 +65,18 @@ unsigned DefaultBuildParts() {
 }
 
 FileTable BuildIndex(const std::vector<std::u16string>& volumes, const VolumeOpener& open,
-                     unsigned partsPerVolume) {
+                     std::vector<std::u16string>* failed, unsigned partsPerVolume) {
     if (partsPerVolume == 0) partsPerVolume = DefaultBuildParts();
     // Each worker writes only its own slot, so the workers share nothing until they are joined.
     std::vector<VolumeEntries> read(volumes.size());
+    std::vector<uint8_t> wasRead(volumes.size(), 0);
     IconTurns turns;
     std::vector<std::thread> workers;
     workers.reserve(volumes.size());
     for (std::size_t i = 0; i < volumes.size(); ++i) {
         try {
-            workers.emplace_back([&read, &volumes, &open, &turns, partsPerVolume, i] {
-                read[i] = VolumeWorker(volumes[i], i, open, partsPerVolume, turns);
+            workers.emplace_back([&read, &wasRead, &volumes, &open, &turns, partsPerVolume, i] {
+                read[i] = VolumeWorker(volumes[i], i, open, partsPerVolume, turns, wasRead[i]);
             });
         } catch (const std::system_error&) {
             ThePlatform().diagnostic("Error creating thread!");
@@ -81,6 +84,9 @@ FileTable BuildIndex(const std::vector<std::u16string>& volumes, const VolumeOpe
         }
     }
     for (std::thread& worker : workers) worker.join();
+    if (failed)
+        for (std::size_t i = 0; i < volumes.size(); ++i)
+            if (!wasRead[i]) failed->push_back(volumes[i]);
 
     // The first volume's block becomes the table itself, sparing a copy of the largest part;
     // the others are appended in volume order, so the rows do not depend on which ended first.

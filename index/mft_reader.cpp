@@ -332,12 +332,18 @@ VolumeEntries Walk::Assemble() {
     return volume;
 }
 
-// Reads the records of [lo, hi) into `part`.
-void ReadPart(const VolumeSource& source, uint32_t recordSize, uint64_t lo, uint64_t hi,
+// Reads the records of [lo, hi) into `part`; false when the source failed the volume.
+bool ReadPart(const VolumeSource& source, uint32_t recordSize, uint64_t lo, uint64_t hi,
               bool lowest, WalkPart& part) {
-    ReadRecordRange(
+    return ReadRecordRange(
         source, recordSize, lo, hi, lowest,
         [&part](uint64_t number, std::span<const uint8_t> record) { part.Parse(number, record); });
+}
+
+// The line of a volume left out: "error", and the source's reason where it gives one.
+void WriteVolumeFailure(const VolumeSource& source) {
+    std::string reason = source.failure ? source.failure() : std::string();
+    ThePlatform().diagnostic(reason.empty() ? "error" : "error: " + reason);
 }
 
 }  // namespace
@@ -347,7 +353,7 @@ std::optional<VolumeEntries> ReadVolume(const VolumeSource& source, unsigned par
     NtfsVolumeData data;
     if (!source.volumeData || !source.volumeData(data) || data.BytesPerFileRecordSegment == 0 ||
         data.BytesPerFileRecordSegment > MaxDriverRecordSize) {
-        ThePlatform().diagnostic("error");
+        WriteVolumeFailure(source);
         return std::nullopt;
     }
     int64_t count = data.MftValidDataLength / static_cast<int64_t>(data.BytesPerFileRecordSegment);
@@ -368,10 +374,11 @@ std::optional<VolumeEntries> ReadVolume(const VolumeSource& source, unsigned par
     // Part 0 holds the highest numbers, so the parts joined are in reading order.
     std::vector<WalkPart> walkParts(parts);
     auto bound = [&](unsigned p) { return end - walked * p / parts; };
+    std::vector<uint8_t> whole(parts, 0);
     auto readPart = [&](unsigned p) {
         const VolumeSource& from = more[p] ? *more[p] : source;
-        ReadPart(from, data.BytesPerFileRecordSegment, bound(p + 1), bound(p), p + 1 == parts,
-                 walkParts[p]);
+        whole[p] = ReadPart(from, data.BytesPerFileRecordSegment, bound(p + 1), bound(p),
+                            p + 1 == parts, walkParts[p]);
     };
     for (unsigned p = 0; p < parts; ++p) {
         walkParts[p].SetIndex(static_cast<uint16_t>(p));
@@ -392,5 +399,11 @@ std::optional<VolumeEntries> ReadVolume(const VolumeSource& source, unsigned par
     }
     for (unsigned p : onThisThread) readPart(p);
     for (std::thread& thread : threads) thread.join();
+    // A part that failed fails the volume, with the reason of the first such part from the top.
+    for (unsigned p = 0; p < parts; ++p) {
+        if (whole[p]) continue;
+        WriteVolumeFailure(more[p] ? *more[p] : source);
+        return std::nullopt;
+    }
     return Walk(std::move(walkParts)).Assemble();
 }

@@ -31,9 +31,10 @@ struct VolumeEntries {
 // Another source for the same volume; nothing when it cannot be opened again.
 using VolumeReopener = std::function<std::optional<VolumeSource>()>;
 
-// Reads every in-use record from N - 1 down to 36. On a refused volume-data request writes the
-// diagnostic line "error" and returns nothing. With `parts` above 1 the record range is split
-// into that many slices, each read and parsed on a thread of its own through a source from
-// `reopen`; the entries are the same, in the same order, as with one part.
+// Reads every in-use record from N - 1 down to 36. On a refused volume-data request, or when the
+// source fails the volume during the walk, writes the diagnostic line "error" (followed by ": " and
+// the source's reason when it gives one) and returns nothing. With `parts` above 1 the record
+// range is split into that many slices, each read and parsed on a thread of its own through a
+// source from `reopen`; the entries are the same, in the same order, as with one part.
 std::optional<VolumeEntries> ReadVolume(const VolumeSource& source, unsigned parts = 1,
                                         const VolumeReopener& reopen = {});

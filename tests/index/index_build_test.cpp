@@ -268,7 +268,7 @@ TEST(BuildIndex, FailingVolumeLeavesTheOthersComplete) {
     machine.volumes[u"\\\\.\\E:"] = VolumeOfSize(7, 40, u"e");
     // One part per volume, so that every open is a volume's worker and not a further part.
     const FileTable table =
-        BuildIndex({u"\\\\.\\C:", u"\\\\.\\D:", u"\\\\.\\E:"}, machine.Opener(), 1);
+        BuildIndex({u"\\\\.\\C:", u"\\\\.\\D:", u"\\\\.\\E:"}, machine.Opener(), nullptr, 1);
     EXPECT_EQ(machine.opened.load(), 3);
     EXPECT_EQ(BlockOf(table, u"C:").size(), 5u);
     EXPECT_EQ(BlockOf(table, u"D:").size(), 0u);
@@ -307,7 +307,7 @@ TEST(BuildIndex, EveryVolumeGetsAWorker) {
         volumes.push_back(path);
     }
     // One part per volume, so that every open is a volume's worker and not a further part.
-    const FileTable table = BuildIndex(volumes, machine.Opener(), 1);
+    const FileTable table = BuildIndex(volumes, machine.Opener(), nullptr, 1);
     EXPECT_EQ(machine.opened.load(), 24);
     EXPECT_EQ(table.Size(), 48u);
     EXPECT_TRUE(BlocksAreContiguousAndDescending(table));
