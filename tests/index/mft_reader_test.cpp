@@ -844,3 +844,46 @@ TEST(RecordWalk, PartsOnSeveralThreadsGiveTheSameEntries) {
             EXPECT_EQ(several.FolderNames[record], name) << parts << " " << record;
     }
 }
+
+TEST(RecordWalk, ASourceThatFailsTheVolumeInAnyPartFailsIt) {
+    // Each part reads through a source of its own; whichever part's source gives up on the volume,
+    // the volume is left out with that source's reason, as a walk in one part would.
+    FakeVolume fake;
+    fake.validLength = 4000 * 1024;
+    for (uint64_t r = 40; r < 4000; ++r) fake.records[r] = NamedFile(Numbered(u"f", r, u".txt"));
+    struct Case {
+        uint64_t failingRecord;  // the record whose request fails the volume
+        unsigned parts;
+    } cases[] = {{3900, 1}, {3900, 4}, {100, 4}, {2100, 3}};
+    for (const Case& c : cases) {
+        DiagnosticCapture capture;
+        std::vector<std::unique_ptr<FakeVolume>> copies;
+        std::vector<std::unique_ptr<std::string>> reasons;
+        auto failing = [&](FakeVolume& volume) {
+            VolumeSource source = volume.Source();
+            reasons.push_back(std::make_unique<std::string>());
+            std::string* reason = reasons.back().get();
+            auto ask = source.recordAtOrBelow;
+            source.recordAtOrBelow = [ask, reason, c](uint64_t n, uint64_t& number,
+                                                      std::span<uint8_t> record) {
+                if (n == c.failingRecord || !reason->empty()) {
+                    *reason = "device gone";
+                    number = n;
+                    return false;
+                }
+                return ask(n, number, record);
+            };
+            source.failure = [reason] { return *reason; };
+            return source;
+        };
+        VolumeReopener reopen = [&]() -> std::optional<VolumeSource> {
+            copies.push_back(std::make_unique<FakeVolume>(fake));
+            return failing(*copies.back());
+        };
+        FakeVolume first = fake;
+        std::optional<VolumeEntries> volume = ReadVolume(failing(first), c.parts, reopen);
+        EXPECT_FALSE(volume) << c.failingRecord << " " << c.parts;
+        EXPECT_EQ(capture.lines, std::vector<std::string>{"error: device gone"})
+            << c.failingRecord << " " << c.parts;
+    }
+}
