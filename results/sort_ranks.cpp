@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <memory>
 
 #include "results/ordering.h"
@@ -206,7 +207,35 @@ SortRanks BuildSortRanks(const FileTable& table) {
     return ranks;
 }
 
+namespace {
+
+// Many rows of the table: each is put at its place in an array of the table's size, which is
+// then read in order. Returns false, leaving `rows` as they were, when two rows claim one place
+// (a view that holds a row twice).
+bool PlaceRows(std::vector<uint32_t>& rows, const SortRank& rank) {
+    // Row numbers are below the table's size, which is below 2^32, so this marks an empty place.
+    constexpr uint32_t Empty = UINT32_MAX;
+    const std::size_t places = rank.size();
+    std::unique_ptr<uint32_t[]> placed(new uint32_t[places]);
+    std::fill(placed.get(), placed.get() + places, Empty);
+    bool clash = false;
+    for (const uint32_t row : rows) {
+        uint32_t& place = placed[rank[row]];
+        clash |= place != Empty;
+        place = row;
+    }
+    if (clash) return false;
+    std::size_t next = 0;
+    for (std::size_t place = 0; place < places; ++place) {
+        if (placed[place] != Empty) rows[next++] = placed[place];
+    }
+    return true;
+}
+
+}  // namespace
+
 void SortRowsByRank(std::vector<uint32_t>& rows, const SortRank& rank) {
+    if (rows.size() * 4 >= rank.size() && PlaceRows(rows, rank)) return;
     // Rank and row in one word, the rank above: sorting the words by the rank bits alone sorts
     // the rows, and each radix pass moves eight bytes an item. The buffers are not kept: a sort
     // is rare next to the memory they would hold.

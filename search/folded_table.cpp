@@ -118,6 +118,9 @@ void Build(FoldedTable& out, const FileTable& table) {
     }
     out.nameStart[count] = static_cast<uint32_t>(out.names.size());
     out.folderStart.push_back(static_cast<uint32_t>(out.folders.size()));
+    // The folder texts grew by doubling; the table keeps them for its life.
+    out.folders.shrink_to_fit();
+    out.folderStart.shrink_to_fit();
 }
 
 }  // namespace

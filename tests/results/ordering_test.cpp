@@ -510,6 +510,11 @@ TEST(SortRowsByRank, OrdersRowsByTheirPlace) {
         {{4, 0}, {4, 0}},
         {{0, 2, 4}, {4, 2, 0}},
         {{3, 3, 1}, {1, 3, 3}},
+        // Most of the table, with and without a row twice.
+        {{2, 0, 4, 1}, {1, 4, 2, 0}},
+        {{2, 0, 2, 1}, {1, 2, 2, 0}},
+        {{3, 1, 0, 2, 4}, {1, 3, 4, 2, 0}},
+        {{0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0}},
     };
     for (Case& c : cases) {
         SortRowsByRank(c.rows, rank);
@@ -517,7 +522,7 @@ TEST(SortRowsByRank, OrdersRowsByTheirPlace) {
     }
 }
 
-// Views of part of a table, in any order, sorted with the table's ranks attached: the same
+// Views of all or part of a table, in any order, sorted with the table's ranks attached: the same
 // check as the predicate sort above, rows of both kinds with ties in every key.
 TEST(SortResults, WithRanksOnPartsOfTheTable) {
     std::mt19937 random(11);
@@ -526,24 +531,28 @@ TEST(SortResults, WithRanksOnPartsOfTheTable) {
         const FileTable table(maker.MakeAll(RandomRows(random, count)), {});
         const SortRanks ranks = BuildSortRanks(table);
         for (const NamedOrdering& o : Orderings) {
-            SCOPED_TRACE(std::string(o.name) + " " + std::to_string(count));
-            std::vector<uint32_t> rows;
-            for (uint32_t row = 0; row < count; ++row) {
-                if (random() % 3 != 0) rows.push_back(row);
+            // Every row, about half of them (sorted by places) and a tenth (by radix passes).
+            for (uint32_t share : {1u, 2u, 10u}) {
+                SCOPED_TRACE(std::string(o.name) + " " + std::to_string(count) + " 1/" +
+                             std::to_string(share));
+                std::vector<uint32_t> rows;
+                for (uint32_t row = 0; row < count; ++row) {
+                    if (random() % share == 0) rows.push_back(row);
+                }
+                std::shuffle(rows.begin(), rows.end(), random);
+                ResultSet view(table);
+                view.SetRanks(&ranks);
+                view.ShowRows(rows);
+                SortResults(view, o.ordering);
+                ASSERT_EQ(view.Size(), rows.size());
+                std::vector<uint32_t> sortedRows = view.RowNumbers();
+                for (std::size_t i = 1; i < view.Size(); ++i) {
+                    ASSERT_FALSE(o.ordering(view.Row(i), view.Row(i - 1))) << i;
+                }
+                std::sort(sortedRows.begin(), sortedRows.end());
+                std::sort(rows.begin(), rows.end());
+                ASSERT_EQ(sortedRows, rows);
             }
-            std::shuffle(rows.begin(), rows.end(), random);
-            ResultSet view(table);
-            view.SetRanks(&ranks);
-            view.ShowRows(rows);
-            SortResults(view, o.ordering);
-            ASSERT_EQ(view.Size(), rows.size());
-            std::vector<uint32_t> sortedRows = view.RowNumbers();
-            for (std::size_t i = 1; i < view.Size(); ++i) {
-                ASSERT_FALSE(o.ordering(view.Row(i), view.Row(i - 1))) << i;
-            }
-            std::sort(sortedRows.begin(), sortedRows.end());
-            std::sort(rows.begin(), rows.end());
-            ASSERT_EQ(sortedRows, rows);
         }
     }
 }
