@@ -21,7 +21,6 @@ struct ByteTerm {
     std::string text;
     std::string prefix;
     std::string suffix;
-    const QueryTerm* term;
 };
 
 // The terms left to test on one entry once the scan has found it; drive terms are settled per
@@ -359,7 +358,7 @@ void CollectHits(const FileTable& table, const FoldedTable& columns, const Parse
         // "*" holds for every name.
         if (term.kind == TermKind::Wildcard && term.prefix.empty() && term.suffix.empty()) continue;
         test.terms.push_back({term.kind, FoldToBytes(term.text), FoldToBytes(term.prefix),
-                              FoldToBytes(term.suffix), &term});
+                              FoldToBytes(term.suffix)});
     }
 
     const std::size_t count = columns.EntryCount();
