@@ -33,6 +33,11 @@ struct EntryTest {
     int32_t typeFilter;
 
     bool Trivial() const { return typeFilter == 0 && folderPasses == nullptr && terms.empty(); }
+    // Only a type filter that a category byte can hold.
+    bool OnlyType() const {
+        return typeFilter > 0 && typeFilter < FoldedTable::OtherCategory &&
+               folderPasses == nullptr && terms.empty();
+    }
 
     bool Holds(std::size_t entry) const {
         if (typeFilter != 0) {
@@ -227,6 +232,18 @@ void ScanSlice(const FoldedTable& columns, const ScanPlan& plan, const EntryTest
     const bool trivial = test.Trivial();
     const std::string& needle = plan.needle;
     if (needle.empty()) {
+        if (test.OnlyType()) {
+            // A type filter alone reads one byte an entry.
+            const uint8_t* category = columns.category.data();
+            const uint8_t wanted = static_cast<uint8_t>(test.typeFilter);
+            for (std::size_t entry = begin; entry < end; ++entry) {
+                if (category[entry] == wanted ||
+                    (category[entry] == FoldedTable::OtherCategory && test.Holds(entry))) {
+                    hits.push_back(static_cast<uint32_t>(entry));
+                }
+            }
+            return;
+        }
         for (std::size_t entry = begin; entry < end; ++entry) {
             if (trivial || test.Holds(entry)) hits.push_back(static_cast<uint32_t>(entry));
         }
