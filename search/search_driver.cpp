@@ -96,6 +96,14 @@ void MarkFolders(const FoldedTable& columns, const ParsedQuery& query,
 // stands for the start `from + 32 * w + k`.
 struct MatchBits {
     std::vector<uint32_t> words;
+    // The indices of the words that are not zero, in order, up to `markLimit` of them: past
+    // that the matches are read per entry, not per word.
+    std::vector<uint32_t> marked;
+    std::size_t markLimit = 0;
+
+    void Note(std::size_t word) {
+        if (marked.size() < markLimit) marked.push_back(static_cast<uint32_t>(word));
+    }
 
     // Whether any start in [first, last) relative to `from` is marked.
     bool Any(std::size_t first, std::size_t last) const {
@@ -152,7 +160,8 @@ bool HasAvx2() {
 // before `to`; returns the number of words written.
 __attribute__((target("avx2"))) std::size_t MarkBlocksAvx2(const char* bytes, std::size_t from,
                                                            std::size_t to, std::string_view needle,
-                                                           uint32_t* words) {
+                                                           MatchBits& bits) {
+    uint32_t* words = bits.words.data();
     // The second byte too: in names of letters a first and a last letter agree often enough
     // that the compares of the middle would cost more than the third test.
     const std::size_t secondOffset = needle.size() > 1 ? 1 : 0;
@@ -172,6 +181,7 @@ __attribute__((target("avx2"))) std::size_t MarkBlocksAvx2(const char* bytes, st
                                               _mm256_cmpeq_epi8(atSecond, secondBytes)),
                              _mm256_cmpeq_epi8(atLast, lastBytes))));
         words[w] = mask == 0 ? 0 : KeepWholeMatches(mask, bytes, i, needle);
+        if (words[w] != 0) bits.Note(w);
     }
     return w;
 }
@@ -184,6 +194,7 @@ void MarkMatches(std::string_view data, std::size_t from, std::size_t to, std::s
                  MatchBits& bits) {
     const std::size_t wordCount = (to - from + 31) / 32;
     bits.words.resize(wordCount + 2);
+    bits.marked.clear();
     uint32_t* words = bits.words.data();
     const std::size_t length = needle.size();
     const std::size_t lastStart = data.size() >= length ? data.size() - length + 1 : 0;
@@ -191,7 +202,7 @@ void MarkMatches(std::string_view data, std::size_t from, std::size_t to, std::s
     const char* bytes = data.data();
     std::size_t w = 0;
 #if defined(SKIMLET_HAVE_AVX2_SCAN)
-    if (HasAvx2() && end > from) w = MarkBlocksAvx2(bytes, from, end, needle, words);
+    if (HasAvx2() && end > from) w = MarkBlocksAvx2(bytes, from, end, needle, bits);
 #endif
 #if defined(__SSE2__)
     const __m128i firstBytes = _mm_set1_epi8(needle.front());
@@ -208,6 +219,7 @@ void MarkMatches(std::string_view data, std::size_t from, std::size_t to, std::s
                     << (16 * half);
         }
         words[w] = mask == 0 ? 0 : KeepWholeMatches(mask, bytes, i, needle);
+        if (words[w] != 0) bits.Note(w);
     }
 #endif
     for (; w < wordCount + 2; ++w) {
@@ -218,6 +230,7 @@ void MarkMatches(std::string_view data, std::size_t from, std::size_t to, std::s
                 mask |= uint32_t{1} << k;
         }
         words[w] = mask;
+        if (mask != 0) bits.Note(w);
     }
 }
 
@@ -259,13 +272,11 @@ void ScanSlice(const FoldedTable& columns, const ScanPlan& plan, const EntryTest
     for (std::size_t first = begin; first < end; first += ChunkEntries) {
         const std::size_t last = std::min(end, first + ChunkEntries);
         const std::size_t from = nameStart[first] - 1;
-        MarkMatches(columns.names, from, nameStart[last] - 1, needle, bits);
         // Words with a mark stand in for the matches: a count of bits would cost a library call
         // per word where the processor is not known to count them.
-        std::size_t markedWords = 0;
-        for (uint32_t word : bits.words) markedWords += word != 0 ? 1 : 0;
-
-        if (plan.needleExcludes || markedWords * 16 >= last - first) {
+        bits.markLimit = (last - first) / 16 + 1;
+        MarkMatches(columns.names, from, nameStart[last] - 1, needle, bits);
+        if (plan.needleExcludes || bits.marked.size() >= bits.markLimit) {
             // Many matches, or an excluded text: every entry of the chunk is looked at.
             std::size_t count = 0;
             for (std::size_t entry = first; entry < last; ++entry) {
@@ -285,7 +296,7 @@ void ScanSlice(const FoldedTable& columns, const ScanPlan& plan, const EntryTest
         // Few matches: each leads to its entry, and the rest of that entry's matches are passed.
         std::size_t entry = first;
         std::size_t next = 0;  // the first start, relative to `from`, still to be read
-        for (std::size_t w = 0; w < bits.words.size(); ++w) {
+        for (const std::size_t w : bits.marked) {
             uint32_t word = bits.words[w];
             while (word != 0) {
                 if (next >= 32 * (w + 1)) break;
