@@ -78,8 +78,6 @@ std::optional<Column> ColumnAt(int position) {
 
 namespace {
 
-enum class SortKey { Name, Size, Created, Modified };
-
 // The keyed orderings: each Up ordering and its mirror, the Down ordering.
 struct KeyedOrdering {
     SortKey key;
@@ -131,148 +129,6 @@ uint8_t FlippedDirection(uint8_t sortAscending) {
 
 namespace {
 
-// The sorts below never follow text pointers per comparison: they sort small records holding a
-// key and the row's position, then reorder the view's row numbers once. A Down
-// ordering is the exact mirror of its Up ordering, so its order is the Up order read backwards
-// (rows the ordering finds equivalent may stand in any order either way).
-
-struct NumberedRow {
-    uint64_t key;
-    uint32_t row;
-};
-
-// Least-significant-digit radix sort; a pass is skipped when every key has the same digit
-// there, which is most of the passes for time stamps and sizes.
-void RadixSort(std::vector<NumberedRow>& rows) {
-    constexpr int DigitBits = 11;
-    constexpr uint64_t DigitMask = (uint64_t{1} << DigitBits) - 1;
-    uint64_t anyBits = 0;
-    uint64_t allBits = ~uint64_t{0};
-    for (const NumberedRow& r : rows) {
-        anyBits |= r.key;
-        allBits &= r.key;
-    }
-    const uint64_t varying = anyBits ^ allBits;
-    std::vector<NumberedRow> scratch(rows.size());
-    std::vector<std::size_t> starts(DigitMask + 1);
-    for (int shift = 0; shift < 64; shift += DigitBits) {
-        if (((varying >> shift) & DigitMask) == 0) continue;
-        std::fill(starts.begin(), starts.end(), 0);
-        for (const NumberedRow& r : rows) ++starts[(r.key >> shift) & DigitMask];
-        std::size_t total = 0;
-        for (std::size_t& start : starts) {
-            const std::size_t count = start;
-            start = total;
-            total += count;
-        }
-        for (const NumberedRow& r : rows) scratch[starts[(r.key >> shift) & DigitMask]++] = r;
-        rows.swap(scratch);
-    }
-}
-
-// Sixteen units of a name at a time, four to a word, big-endian, so that the words compare as
-// the units do. A name that ends inside the chunk is padded with zeros, and `rest` (the units
-// left, at most 17) tells such a name from a longer one that holds zeros there.
-constexpr std::size_t ChunkWords = 4;
-constexpr std::size_t ChunkUnits = ChunkWords * 4;
-
-struct NameChunkRow {
-    uint64_t key[ChunkWords];
-    const char16_t* text;
-    uint32_t length;
-    uint32_t row;
-    uint32_t rest;
-};
-
-void LoadNameChunk(NameChunkRow& r, std::size_t depth) {
-    const std::size_t start = depth * ChunkUnits;
-    for (std::size_t w = 0; w < ChunkWords; ++w) {
-        uint64_t word = 0;
-        for (std::size_t k = start + w * 4; k < start + w * 4 + 4; ++k) {
-            word = word << 16 | (k < r.length ? r.text[k] : 0u);
-        }
-        r.key[w] = word;
-    }
-    r.rest = static_cast<uint32_t>(
-        r.length > start ? std::min<std::size_t>(r.length - start, ChunkUnits + 1) : 0);
-}
-
-bool SameChunk(const NameChunkRow& a, const NameChunkRow& b) {
-    for (std::size_t w = 0; w < ChunkWords; ++w) {
-        if (a.key[w] != b.key[w]) return false;
-    }
-    return a.rest == b.rest;
-}
-
-bool ChunkLess(const NameChunkRow& a, const NameChunkRow& b) {
-    for (std::size_t w = 0; w < ChunkWords; ++w) {
-        if (a.key[w] != b.key[w]) return a.key[w] < b.key[w];
-    }
-    return a.rest < b.rest;
-}
-
-// Sorts by one chunk, then each run that agrees on it and goes on by the next chunk.
-void SortNameChunks(NameChunkRow* begin, NameChunkRow* end, std::size_t depth) {
-    for (NameChunkRow* r = begin; r != end; ++r) LoadNameChunk(*r, depth);
-    std::sort(begin, end,
-              [](const NameChunkRow& a, const NameChunkRow& b) { return ChunkLess(a, b); });
-    for (NameChunkRow* run = begin; run != end;) {
-        NameChunkRow* runEnd = run + 1;
-        while (runEnd != end && SameChunk(*run, *runEnd)) ++runEnd;
-        if (runEnd - run > 1 && run->rest > ChunkUnits) SortNameChunks(run, runEnd, depth + 1);
-        run = runEnd;
-    }
-}
-
-template <typename Row, typename MakeRow>
-void SplitByKind(const ResultSet& results, std::vector<Row>& folders, std::vector<Row>& files,
-                 MakeRow makeRow) {
-    for (std::size_t i = 0; i < results.Size(); ++i) {
-        const FileEntry& entry = results.Row(i);
-        (entry.IsFolder ? folders : files).push_back(makeRow(entry, static_cast<uint32_t>(i)));
-    }
-}
-
-// Folders first, as every Up ordering wants, each kind in its ordering's key order.
-// `order` receives positions in the view.
-void UpOrder(const ResultSet& results, SortKey key, std::vector<uint32_t>& order) {
-    order.clear();
-    order.reserve(results.Size());
-    if (key == SortKey::Name) {
-        std::vector<NameChunkRow> folders, files;
-        SplitByKind(results, folders, files, [](const FileEntry& entry, uint32_t row) {
-            const std::u16string_view name = entry.Name();
-            return NameChunkRow{{}, name.data(), static_cast<uint32_t>(name.size()), row, 0};
-        });
-        for (std::vector<NameChunkRow>* rows : {&folders, &files}) {
-            SortNameChunks(rows->data(), rows->data() + rows->size(), 0);
-            for (const NameChunkRow& r : *rows) order.push_back(r.row);
-        }
-        return;
-    }
-    std::vector<NumberedRow> folders, files;
-    SplitByKind(results, folders, files, [key](const FileEntry& entry, uint32_t row) {
-        uint64_t value = entry.Modified;
-        if (key == SortKey::Created) value = entry.Created;
-        // Flipping the sign bit makes unsigned order agree with signed order.
-        if (key == SortKey::Size)
-            value = static_cast<uint64_t>(entry.SizeKilobytes) ^ (uint64_t{1} << 63);
-        return NumberedRow{value, row};
-    });
-    for (std::vector<NumberedRow>* rows : {&folders, &files}) {
-        RadixSort(*rows);
-        for (const NumberedRow& r : *rows) order.push_back(r.row);
-    }
-}
-
-// The keyed sorts know two kinds only; any other IsFolder value is left to the predicate.
-bool KindsAreZeroOrOne(const ResultSet& results) {
-    for (std::size_t i = 0; i < results.Size(); ++i) {
-        if (results.Row(i).IsFolder > 1) return false;
-    }
-    return true;
-}
-
 // The rows sorted by the predicate itself: for orderings without a key, and kinds beyond two.
 void SortByPredicate(ResultSet& results, RowOrdering ordering) {
     std::vector<uint32_t> rows = results.RowNumbers();
@@ -289,14 +145,22 @@ void SortResults(ResultSet& results, RowOrdering ordering) {
     for (const KeyedOrdering& candidate : KeyedOrderings) {
         if (ordering == candidate.up || ordering == candidate.down) keyed = &candidate;
     }
-    if (keyed == nullptr || !KindsAreZeroOrOne(results)) {
+    if (keyed == nullptr) {
         if (ordering) SortByPredicate(results, ordering);
         return;
     }
-    std::vector<uint32_t>& order = results.SortScratch();
-    UpOrder(results, keyed->key, order);
-    if (ordering == keyed->down) std::reverse(order.begin(), order.end());
-    results.Reorder(order);
+    // A Down ordering is the exact mirror of its Up ordering, so its order is the Up order read
+    // backwards (rows the ordering finds equivalent may stand in any order either way).
+    const SortRank* rank = results.Ranks() ? &results.Ranks()->Of(keyed->key) : nullptr;
+    SortRank built;
+    if (rank == nullptr || rank->size() != results.Table().Size()) {
+        built = BuildSortRank(results.Table(), keyed->key);
+        rank = &built;
+    }
+    std::vector<uint32_t> rows = results.TakeRows();
+    SortRowsByRank(rows, *rank);
+    if (ordering == keyed->down) std::reverse(rows.begin(), rows.end());
+    results.ShowRows(std::move(rows));
 }
 
 void SortByColumn(ResultSet& results, Column column, uint8_t sortAscending) {

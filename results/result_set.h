@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "index/file_table.h"
+#include "results/sort_ranks.h"
 
 class ResultSet {
   public:
@@ -15,6 +16,7 @@ class ResultSet {
     // Shows `table`, which must outlive this view, with no rows yet.
     void Attach(const FileTable& table) {
         table_ = &table;
+        ranks_ = nullptr;
         rows_.clear();
     }
     const FileTable& Table() const { return *table_; }
@@ -42,16 +44,26 @@ class ResultSet {
     int32_t TypeFilter() const { return typeFilter_; }
     void SetTypeFilter(int32_t category) { typeFilter_ = category; }
 
-    // Reorders the rows to `order`, a permutation of positions: position i takes the row at
-    // order[i]. `order` receives the previous row buffer, so the next sort reuses its memory.
-    void Reorder(std::vector<uint32_t>& order);
-    // The buffer a sort builds its order in, kept between sorts.
-    std::vector<uint32_t>& SortScratch() { return sortScratch_; }
+    // Hands out the rows as they stand, for a reorder that gives them back with ShowRows.
+    std::vector<uint32_t> TakeRows() {
+        std::vector<uint32_t> rows = std::move(rows_);
+        rows_ = {};
+        return rows;
+    }
+
+    // The sort ranks of the shown table, when it was published with them; sorts build what
+    // they need otherwise. They must outlive this view or be replaced.
+    const SortRanks* Ranks() const { return ranks_; }
+    void SetRanks(const SortRanks* ranks) { ranks_ = ranks; }
+
+    // The row buffers of the search's further slices, kept between searches.
+    std::vector<std::vector<uint32_t>>& SliceScratch() { return sliceScratch_; }
 
   private:
     static const FileTable EmptyTable;
     const FileTable* table_ = &EmptyTable;
     std::vector<uint32_t> rows_;
-    std::vector<uint32_t> sortScratch_;
+    const SortRanks* ranks_ = nullptr;
+    std::vector<std::vector<uint32_t>> sliceScratch_;
     int32_t typeFilter_ = 0;
 };

@@ -8,9 +8,26 @@
 
 namespace {
 
-char16_t* WriteFolded(char16_t* out, std::u16string_view text) {
-    for (char16_t unit : text) *out++ = FoldUnit(unit);
-    *out++ = u' ';
+std::size_t FoldedLength(std::u16string_view text) {
+    std::size_t length = 0;
+    for (char16_t unit : text) length += unit < 0x80 ? 1 : unit < 0x800 ? 2 : 3;
+    return length;
+}
+
+char* WriteFolded(char* out, std::u16string_view text) {
+    for (char16_t unit : text) {
+        const unsigned folded = FoldUnit(unit);
+        if (folded < 0x80) {
+            *out++ = static_cast<char>(folded);
+        } else if (folded < 0x800) {
+            *out++ = static_cast<char>(0xC0 | folded >> 6);
+            *out++ = static_cast<char>(0x80 | (folded & 0x3F));
+        } else {
+            *out++ = static_cast<char>(0xE0 | folded >> 12);
+            *out++ = static_cast<char>(0x80 | ((folded >> 6) & 0x3F));
+            *out++ = static_cast<char>(0x80 | (folded & 0x3F));
+        }
+    }
     return out;
 }
 
@@ -27,16 +44,17 @@ class FolderIndex {
                 return {slots_[at].folder, false};
             at = (at + 1) & (slots_.size() - 1);
         }
-        slots_[at] = {text, length, next};
+        slots_[at] = {text, static_cast<uint32_t>(length), next};
         ++used_;
         return {next, true};
     }
 
   private:
     static constexpr uint32_t Empty = UINT32_MAX;
+    // Sixteen bytes, so that a probe, usually a cache miss, touches one line.
     struct Slot {
         const char16_t* text = nullptr;
-        std::size_t length = 0;
+        uint32_t length = 0;
         uint32_t folder = Empty;
     };
     std::size_t SlotOf(const char16_t* text, std::size_t length) const {
@@ -59,9 +77,9 @@ class FolderIndex {
 
 void Build(FoldedTable& out, const FileTable& table) {
     const std::size_t count = table.Size();
-    std::size_t nameUnits = 1;
-    for (const FileEntry& entry : table) nameUnits += entry.Name().size() + 1;
-    out.names.resize(nameUnits);
+    std::size_t nameBytes = 1;
+    for (const FileEntry& entry : table) nameBytes += FoldedLength(entry.Name()) + 1;
+    out.names.resize(nameBytes);
     out.nameStart.resize(count + 1);
     out.category.resize(count);
     out.folderOf.resize(count);
@@ -73,13 +91,16 @@ void Build(FoldedTable& out, const FileTable& table) {
     const char16_t* lastText = nullptr;
     std::size_t lastLength = 0;
     uint32_t lastFolder = 0;
-    char16_t* write = out.names.data();
-    *write++ = u' ';
+    char* write = out.names.data();
+    *write++ = ' ';
     for (std::size_t i = 0; i < count; ++i) {
         const FileEntry& entry = table[i];
         out.nameStart[i] = static_cast<uint32_t>(write - out.names.data());
         write = WriteFolded(write, entry.Name());
-        out.category[i] = entry.Category;
+        *write++ = ' ';
+        out.category[i] = entry.Category >= 0 && entry.Category < FoldedTable::OtherCategory
+                              ? static_cast<uint8_t>(entry.Category)
+                              : FoldedTable::OtherCategory;
 
         const std::u16string_view folder = entry.FolderPath();
         if (i == 0 || folder.data() != lastText || folder.size() != lastLength) {
@@ -87,9 +108,8 @@ void Build(FoldedTable& out, const FileTable& table) {
                                                    static_cast<uint32_t>(out.folderStart.size()));
             if (added) {
                 out.folderStart.push_back(static_cast<uint32_t>(out.folders.size()));
-                const std::size_t at = out.folders.size();
-                out.folders.resize(at + folder.size() + 1);
-                WriteFolded(out.folders.data() + at, folder);
+                AppendFoldedBytes(out.folders, folder);
+                out.folders.push_back(' ');
             }
             lastText = folder.data();
             lastLength = folder.size();
@@ -99,6 +119,9 @@ void Build(FoldedTable& out, const FileTable& table) {
     }
     out.nameStart[count] = static_cast<uint32_t>(out.names.size());
     out.folderStart.push_back(static_cast<uint32_t>(out.folders.size()));
+    // The folder texts grew by doubling; the table keeps them for its life.
+    out.folders.shrink_to_fit();
+    out.folderStart.shrink_to_fit();
 }
 
 }  // namespace
@@ -106,11 +129,16 @@ void Build(FoldedTable& out, const FileTable& table) {
 namespace {
 
 // The last index whose start is at or before `position`, looking from `from` on. Successive
-// matches usually lie close together, so the search gallops from `from` before it bisects.
+// matches usually lie in the same or the next few names, so the search steps ahead a few times
+// before it gallops and bisects.
 std::size_t IndexAt(const std::vector<uint32_t>& starts, std::size_t position, std::size_t from) {
-    std::size_t low = from;
+    constexpr std::size_t Steps = 8;
+    for (std::size_t k = from + 1; k < starts.size() && k <= from + Steps; ++k) {
+        if (starts[k] > position) return k - 1;
+    }
+    std::size_t low = from + Steps;
     std::size_t step = 1;
-    std::size_t high = from + 1;
+    std::size_t high = low + 1;
     while (high < starts.size() && starts[high] <= position) {
         low = high;
         step *= 2;
@@ -123,6 +151,24 @@ std::size_t IndexAt(const std::vector<uint32_t>& starts, std::size_t position, s
 }
 
 }  // namespace
+
+std::string FoldToBytes(std::u16string_view text) {
+    std::string out;
+    AppendFoldedBytes(out, text);
+    return out;
+}
+
+void AppendFoldedBytes(std::string& out, std::u16string_view text) {
+    const std::size_t at = out.size();
+    out.resize(at + FoldedLength(text));
+    WriteFolded(out.data() + at, text);
+}
+
+std::size_t FoldedTable::BytesUsed() const {
+    return names.capacity() + nameStart.capacity() * sizeof(uint32_t) + category.capacity() +
+           folderOf.capacity() * sizeof(uint32_t) + folders.capacity() +
+           folderStart.capacity() * sizeof(uint32_t);
+}
 
 std::size_t FoldedTable::EntryAt(std::size_t position, std::size_t from) const {
     return IndexAt(nameStart, position, from);

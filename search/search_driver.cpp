@@ -1,37 +1,67 @@
 #include "search/search_driver.h"
 
-#include "search/text_search.h"
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "search/scan_pool.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace {
+
+// A folded query text in the byte form of the columns.
+struct ByteTerm {
+    TermKind kind;
+    std::string text;
+    std::string prefix;
+    std::string suffix;
+};
 
 // The terms left to test on one entry once the scan has found it; drive terms are settled per
 // folder beforehand.
 struct EntryTest {
+    const FileTable& table;
     const FoldedTable& columns;
-    const ParsedQuery& query;
-    const QueryTerm* scanned;  // already known to hold
+    std::vector<ByteTerm> terms;  // every name term but the one the scan settles
     const std::vector<uint8_t>* folderPasses;
     int32_t typeFilter;
 
+    bool Trivial() const { return typeFilter == 0 && folderPasses == nullptr && terms.empty(); }
+    // Only a type filter that a category byte can hold.
+    bool OnlyType() const {
+        return typeFilter > 0 && typeFilter < FoldedTable::OtherCategory &&
+               folderPasses == nullptr && terms.empty();
+    }
+
     bool Holds(std::size_t entry) const {
-        if (typeFilter != 0 && columns.category[entry] != typeFilter) return false;
+        if (typeFilter != 0) {
+            const uint8_t category = columns.category[entry];
+            if (category == FoldedTable::OtherCategory ? table[entry].Category != typeFilter
+                                                       : category != typeFilter) {
+                return false;
+            }
+        }
         if (folderPasses && !(*folderPasses)[columns.folderOf[entry]]) return false;
-        const std::u16string_view name = columns.Name(entry);
-        for (const QueryTerm& term : query) {
-            if (&term == scanned) continue;
+        if (terms.empty()) return true;
+        const std::string_view name = columns.Name(entry);
+        for (const ByteTerm& term : terms) {
             switch (term.kind) {
                 case TermKind::Plain:
-                    if (FindUnits(name, term.text) == std::u16string_view::npos) return false;
+                    if (name.find(term.text) == std::string_view::npos) return false;
                     break;
                 case TermKind::Exclusion:
-                    if (FindUnits(name, term.text) != std::u16string_view::npos) return false;
+                    if (name.find(term.text) != std::string_view::npos) return false;
                     break;
                 case TermKind::Wildcard:
-                    if (term.prefix.size() > name.size() || term.suffix.size() > name.size() ||
-                        name.substr(0, term.prefix.size()) != term.prefix ||
-                        name.substr(name.size() - term.suffix.size()) != term.suffix) {
+                    // The two halves may overlap, as in ‹ab*bc› over ‹abc›.
+                    if (!name.starts_with(term.prefix) || !name.ends_with(term.suffix))
                         return false;
-                    }
                     break;
                 case TermKind::Drive:
                     break;
@@ -45,101 +75,362 @@ struct EntryTest {
 void MarkFolders(const FoldedTable& columns, const ParsedQuery& query,
                  std::vector<uint8_t>& passes) {
     passes.assign(columns.FolderCount(), 0);
-    const QueryTerm* first = nullptr;
+    std::vector<std::string> texts;
     for (const QueryTerm& term : query) {
-        if (term.kind == TermKind::Drive) {
-            first = &term;
-            break;
-        }
+        if (term.kind == TermKind::Drive) texts.push_back(FoldToBytes(term.text));
     }
-    const std::u16string_view all(columns.folders.data(), columns.folders.size());
+    const std::string_view all(columns.folders);
     std::size_t folder = 0;
-    for (std::size_t pos = FindUnits(all, first->text); pos != std::u16string_view::npos;
-         pos = FindUnits(all, first->text, columns.folderStart[folder + 1])) {
+    for (std::size_t pos = all.find(texts.front()); pos != std::string_view::npos;
+         pos = all.find(texts.front(), columns.folderStart[folder + 1])) {
         folder = columns.FolderAt(pos, folder);
         bool every = true;
-        for (const QueryTerm& term : query) {
-            if (term.kind == TermKind::Drive && &term != first &&
-                FindUnits(columns.Folder(folder), term.text) == std::u16string_view::npos) {
-                every = false;
-                break;
-            }
+        for (std::size_t t = 1; t < texts.size() && every; ++t) {
+            every = columns.Folder(folder).find(texts[t]) != std::string_view::npos;
         }
         passes[folder] = every ? 1 : 0;
+    }
+}
+
+// The starts at which a needle lies, one bit per byte of the folded names: bit k of word w
+// stands for the start `from + 32 * w + k`.
+struct MatchBits {
+    std::vector<uint32_t> words;
+    // The indices of the words that are not zero, in order, up to `markLimit` of them: past
+    // that the matches are read per entry, not per word.
+    std::vector<uint32_t> marked;
+    std::size_t markLimit = 0;
+
+    void Note(std::size_t word) {
+        if (marked.size() < markLimit) marked.push_back(static_cast<uint32_t>(word));
+    }
+
+    // Whether any start in [first, last) relative to `from` is marked.
+    bool Any(std::size_t first, std::size_t last) const {
+        // Most names are shorter than 33 bytes: one unaligned read of two words covers them, and
+        // the answer is computed without a branch. The buffer ends in two zero words, so the
+        // second word always exists.
+        if (last - first <= 32) {
+            uint64_t pair;
+            std::memcpy(&pair, words.data() + first / 32, sizeof pair);
+            const uint64_t span = (uint64_t{1} << (last - first)) - 1;
+            return ((pair >> (first % 32)) & span) != 0;
+        }
+        while (first < last) {
+            uint64_t pair;
+            std::memcpy(&pair, words.data() + first / 32, sizeof pair);
+            const std::size_t offset = first % 32;
+            const std::size_t span = std::min<std::size_t>(last - first, 64 - offset);
+            uint64_t bits = pair >> offset;
+            if (span < 64) bits &= (uint64_t{1} << span) - 1;
+            if (bits != 0) return true;
+            first += span;
+        }
+        return false;
+    }
+};
+
+// Clears the candidates of `mask` (starts `start`, `start` + 1, ...) whose middle bytes differ
+// from the needle's; the first and the last have been compared.
+inline uint32_t KeepWholeMatches(uint32_t mask, const char* bytes, std::size_t start,
+                                 std::string_view needle) {
+    if (needle.size() <= 2) return mask;
+    for (uint32_t rest = mask; rest != 0; rest &= rest - 1) {
+        const int bit = std::countr_zero(rest);
+        if (std::memcmp(bytes + start + static_cast<std::size_t>(bit) + 1, needle.data() + 1,
+                        needle.size() - 2) != 0) {
+            mask &= ~(uint32_t{1} << bit);
+        }
+    }
+    return mask;
+}
+
+#if defined(__GNUC__) && defined(__x86_64__)
+#define SKIMLET_HAVE_AVX2_SCAN 1
+// Asked on first use: a static initializer could run before the processor features are read.
+bool HasAvx2() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
+
+// Thirty-two starts a word on processors that have AVX2, for the words whose starts all lie
+// before `to`; returns the number of words written.
+__attribute__((target("avx2"))) std::size_t MarkBlocksAvx2(const char* bytes, std::size_t from,
+                                                           std::size_t to, std::string_view needle,
+                                                           MatchBits& bits) {
+    uint32_t* words = bits.words.data();
+    // The second byte too: in names of letters a first and a last letter agree often enough
+    // that the compares of the middle would cost more than the third test.
+    const std::size_t secondOffset = needle.size() > 1 ? 1 : 0;
+    const __m256i firstBytes = _mm256_set1_epi8(needle.front());
+    const __m256i secondBytes = _mm256_set1_epi8(needle[secondOffset]);
+    const __m256i lastBytes = _mm256_set1_epi8(needle.back());
+    const std::size_t lastOffset = needle.size() - 1;
+    std::size_t w = 0;
+    for (std::size_t i = from; i + 32 <= to; i += 32, ++w) {
+        const __m256i atFirst = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
+        const __m256i atSecond =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i + secondOffset));
+        const __m256i atLast =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i + lastOffset));
+        const uint32_t mask = static_cast<uint32_t>(_mm256_movemask_epi8(
+            _mm256_and_si256(_mm256_and_si256(_mm256_cmpeq_epi8(atFirst, firstBytes),
+                                              _mm256_cmpeq_epi8(atSecond, secondBytes)),
+                             _mm256_cmpeq_epi8(atLast, lastBytes))));
+        words[w] = mask == 0 ? 0 : KeepWholeMatches(mask, bytes, i, needle);
+        if (words[w] != 0) bits.Note(w);
+    }
+    return w;
+}
+#endif
+
+// Marks every start in [from, to) where `needle` lies in `data` (it may run past `to`).
+// A start survives the block test when both its first and its last byte agree with the
+// needle's, which rejects almost every position before any full compare.
+void MarkMatches(std::string_view data, std::size_t from, std::size_t to, std::string_view needle,
+                 MatchBits& bits) {
+    const std::size_t wordCount = (to - from + 31) / 32;
+    bits.words.resize(wordCount + 2);
+    bits.marked.clear();
+    uint32_t* words = bits.words.data();
+    const std::size_t length = needle.size();
+    const std::size_t lastStart = data.size() >= length ? data.size() - length + 1 : 0;
+    const std::size_t end = std::min(to, lastStart);
+    const char* bytes = data.data();
+    std::size_t w = 0;
+#if defined(SKIMLET_HAVE_AVX2_SCAN)
+    if (HasAvx2() && end > from) w = MarkBlocksAvx2(bytes, from, end, needle, bits);
+#endif
+#if defined(__SSE2__)
+    const __m128i firstBytes = _mm_set1_epi8(needle.front());
+    const __m128i lastBytes = _mm_set1_epi8(needle.back());
+    for (std::size_t i = from + 32 * w; i + 32 <= end; i += 32, ++w) {
+        uint32_t mask = 0;
+        for (std::size_t half = 0; half < 2; ++half) {
+            const char* at = bytes + i + 16 * half;
+            const __m128i atFirst = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+            const __m128i atLast =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + length - 1));
+            mask |= static_cast<uint32_t>(_mm_movemask_epi8(_mm_and_si128(
+                        _mm_cmpeq_epi8(atFirst, firstBytes), _mm_cmpeq_epi8(atLast, lastBytes))))
+                    << (16 * half);
+        }
+        words[w] = mask == 0 ? 0 : KeepWholeMatches(mask, bytes, i, needle);
+        if (words[w] != 0) bits.Note(w);
+    }
+#endif
+    for (; w < wordCount + 2; ++w) {
+        uint32_t mask = 0;
+        for (std::size_t k = 0; k < 32; ++k) {
+            const std::size_t start = from + 32 * w + k;
+            if (start < end && std::memcmp(bytes + start, needle.data(), length) == 0)
+                mask |= uint32_t{1} << k;
+        }
+        words[w] = mask;
+        if (mask != 0) bits.Note(w);
+    }
+}
+
+// Entries a slice looks at together: their matches are marked, then read, while the marks are
+// still in the nearest cache.
+constexpr std::size_t ChunkEntries = 4096;
+
+// The hits of the entries [begin, end), in table order.
+void ScanSlice(const FoldedTable& columns, const ScanPlan& plan, const EntryTest& test,
+               std::size_t begin, std::size_t end, std::vector<uint32_t>& hits) {
+    if (begin >= end) return;
+    const bool trivial = test.Trivial();
+    const std::string& needle = plan.needle;
+    if (needle.empty()) {
+        if (test.OnlyType()) {
+            // A type filter alone reads one byte an entry.
+            const uint8_t* category = columns.category.data();
+            const uint8_t wanted = static_cast<uint8_t>(test.typeFilter);
+            for (std::size_t entry = begin; entry < end; ++entry) {
+                if (category[entry] == wanted ||
+                    (category[entry] == FoldedTable::OtherCategory && test.Holds(entry))) {
+                    hits.push_back(static_cast<uint32_t>(entry));
+                }
+            }
+            return;
+        }
+        for (std::size_t entry = begin; entry < end; ++entry) {
+            if (trivial || test.Holds(entry)) hits.push_back(static_cast<uint32_t>(entry));
+        }
+        return;
+    }
+    // A match may begin at the space before a name; the name is the one after it. A wildcard
+    // found this way is tested again in full, as a space may stand inside a name. The starts of
+    // a chunk run from the space before its first name to the space before the next chunk's.
+    const std::size_t inName = needle.front() == ' ' ? 1 : 0;
+    const std::vector<uint32_t>& nameStart = columns.nameStart;
+    MatchBits bits;
+    uint32_t chunkHits[ChunkEntries];
+    for (std::size_t first = begin; first < end; first += ChunkEntries) {
+        const std::size_t last = std::min(end, first + ChunkEntries);
+        const std::size_t from = nameStart[first] - 1;
+        // Words with a mark stand in for the matches: a count of bits would cost a library call
+        // per word where the processor is not known to count them.
+        bits.markLimit = (last - first) / 16 + 1;
+        MarkMatches(columns.names, from, nameStart[last] - 1, needle, bits);
+        if (plan.needleExcludes || bits.marked.size() >= bits.markLimit) {
+            // Many matches, or an excluded text: every entry of the chunk is looked at.
+            std::size_t count = 0;
+            for (std::size_t entry = first; entry < last; ++entry) {
+                const bool found = bits.Any(nameStart[entry] - inName - from,
+                                            nameStart[entry + 1] - inName - from);
+                const bool candidate = found != plan.needleExcludes;
+                if (trivial) {
+                    chunkHits[count] = static_cast<uint32_t>(entry);
+                    count += candidate ? 1 : 0;
+                } else if (candidate && test.Holds(entry)) {
+                    chunkHits[count++] = static_cast<uint32_t>(entry);
+                }
+            }
+            hits.insert(hits.end(), chunkHits, chunkHits + count);
+            continue;
+        }
+        // Few matches: each leads to its entry, and the rest of that entry's matches are passed.
+        std::size_t entry = first;
+        std::size_t next = 0;  // the first start, relative to `from`, still to be read
+        for (const std::size_t w : bits.marked) {
+            uint32_t word = bits.words[w];
+            while (word != 0) {
+                if (next >= 32 * (w + 1)) break;
+                if (next > 32 * w) word &= ~uint32_t{0} << (next - 32 * w);
+                if (word == 0) break;
+                const std::size_t start =
+                    from + 32 * w + static_cast<std::size_t>(std::countr_zero(word));
+                entry = columns.EntryAt(start + inName, entry);
+                if (trivial || test.Holds(entry)) hits.push_back(static_cast<uint32_t>(entry));
+                next = nameStart[entry + 1] - inName - from;
+            }
+        }
     }
 }
 
 }  // namespace
 
 SearchableTable Publish(FileTable table) {
-    FoldedTable columns = FoldColumns(table);
-    return {std::move(table), std::move(columns)};
+    SearchableTable searchable{std::move(table), {}, {}};
+    // The columns and the four ranks are independent of each other: they are made at once on
+    // the pool, the name rank (the longest) first.
+    const FileTable& shown = searchable.table;
+    const SortKey order[SortKeyCount] = {SortKey::Name, SortKey::Size, SortKey::Modified,
+                                         SortKey::Created};
+    ScanPool::Shared().Run(1 + SortKeyCount, [&](std::size_t task) {
+        if (task == SortKeyCount) {
+            searchable.columns = FoldColumns(shown);
+        } else {
+            searchable.ranks.Of(order[task]) = BuildSortRank(shown, order[task]);
+        }
+    });
+    return searchable;
 }
 
 ScanPlan PlanScan(const ParsedQuery& query) {
     ScanPlan plan;
     // A plain term drives the scan as it is; a wildcard's prefix behind the space before each
-    // name, or its suffix before the space after.
+    // name, or its suffix before the space after. Lengths are compared in units, as the
+    // folded bytes of one unit say nothing more about its rarity.
+    std::size_t needleUnits = 0;
+    const QueryTerm* exclusion = nullptr;
     for (const QueryTerm& term : query) {
         if (term.kind == TermKind::Exclusion && term.text.empty()) plan.impossible = true;
+        if (term.kind == TermKind::Exclusion &&
+            (exclusion == nullptr || term.text.size() > exclusion->text.size())) {
+            exclusion = &term;
+        }
         if (term.kind == TermKind::Drive) plan.anyDrive = true;
-        if (term.kind == TermKind::Plain && term.text.size() > plan.needle.size()) {
+        if (term.kind == TermKind::Plain && term.text.size() > needleUnits) {
             plan.scanned = &term;
-            plan.needle = term.text;
+            plan.needle = FoldToBytes(term.text);
+            needleUnits = term.text.size();
         }
         if (term.kind == TermKind::Wildcard) {
-            if (!term.prefix.empty() && term.prefix.size() + 1 > plan.needle.size()) {
+            if (!term.prefix.empty() && term.prefix.size() + 1 > needleUnits) {
                 plan.scanned = nullptr;
-                plan.needle = u' ' + term.prefix;
+                plan.needle = ' ' + FoldToBytes(term.prefix);
+                needleUnits = term.prefix.size() + 1;
             }
             // Suffixes are mostly extensions, shared by many names; a prefix is the better guide.
             if (term.prefix.empty() && !term.suffix.empty() &&
-                term.suffix.size() + 1 > plan.needle.size()) {
+                term.suffix.size() + 1 > needleUnits) {
                 plan.scanned = nullptr;
-                plan.needle = term.suffix + u' ';
+                plan.needle = FoldToBytes(term.suffix) + ' ';
+                needleUnits = term.suffix.size() + 1;
             }
         }
+    }
+    // With nothing to look for, the occurrences of an excluded text mark what to leave out.
+    if (plan.needle.empty() && exclusion != nullptr && !plan.impossible) {
+        plan.scanned = exclusion;
+        plan.needle = FoldToBytes(exclusion->text);
+        plan.needleExcludes = true;
     }
     return plan;
 }
 
-void CollectHits(const FoldedTable& columns, const ParsedQuery& query, const ScanPlan& plan,
-                 int32_t typeFilter, std::vector<uint32_t>& hits) {
+void CollectHits(const FileTable& table, const FoldedTable& columns, const ParsedQuery& query,
+                 const ScanPlan& plan, int32_t typeFilter, std::size_t sliceCount,
+                 std::vector<uint32_t>& hits, std::vector<std::vector<uint32_t>>& sliceHits) {
     if (plan.impossible) return;
     std::vector<uint8_t> folderPasses;
     if (plan.anyDrive) MarkFolders(columns, query, folderPasses);
-    const EntryTest test{columns, query, plan.scanned, plan.anyDrive ? &folderPasses : nullptr,
-                         typeFilter};
-    const std::u16string& needle = plan.needle;
-    if (!needle.empty()) {
-        // A match may begin at the space before a name; the name is the one after it. A
-        // wildcard found this way is tested again in full, as a space may stand inside a name.
-        const std::u16string_view all(columns.names.data(), columns.names.size());
-        const std::size_t inName = needle.front() == u' ' ? 1 : 0;
-        std::size_t entry = 0;
-        for (std::size_t pos = FindUnits(all, needle); pos != std::u16string_view::npos;
-             pos = FindUnits(all, needle, columns.nameStart[entry + 1] - 1)) {
-            entry = columns.EntryAt(pos + inName, entry);
-            if (test.Holds(entry)) hits.push_back(static_cast<uint32_t>(entry));
-        }
-    } else {
-        const std::size_t count = columns.EntryCount();
-        for (std::size_t entry = 0; entry < count; ++entry) {
-            if (test.Holds(entry)) hits.push_back(static_cast<uint32_t>(entry));
-        }
+    EntryTest test{table, columns, {}, plan.anyDrive ? &folderPasses : nullptr, typeFilter};
+    for (const QueryTerm& term : query) {
+        if (&term == plan.scanned || term.kind == TermKind::Drive) continue;
+        // "*" holds for every name.
+        if (term.kind == TermKind::Wildcard && term.prefix.empty() && term.suffix.empty()) continue;
+        test.terms.push_back({term.kind, FoldToBytes(term.text), FoldToBytes(term.prefix),
+                              FoldToBytes(term.suffix)});
     }
+
+    const std::size_t count = columns.EntryCount();
+    sliceCount = std::clamp<std::size_t>(sliceCount, 1, std::max<std::size_t>(count, 1));
+    if (sliceCount == 1) {
+        ScanSlice(columns, plan, test, 0, count, hits);
+        return;
+    }
+    if (sliceHits.size() < sliceCount - 1) sliceHits.resize(sliceCount - 1);
+    // Slices of equal entry counts; the first slice writes straight into `hits`.
+    auto sliceBegin = [&](std::size_t slice) { return count * slice / sliceCount; };
+    ScanPool::Shared().Run(sliceCount, [&](std::size_t slice) {
+        std::vector<uint32_t>& out = slice == 0 ? hits : sliceHits[slice - 1];
+        if (slice != 0) out.clear();
+        ScanSlice(columns, plan, test, sliceBegin(slice), sliceBegin(slice + 1), out);
+    });
+    std::size_t total = hits.size();
+    for (std::size_t slice = 1; slice < sliceCount; ++slice) total += sliceHits[slice - 1].size();
+    hits.reserve(total);
+    for (std::size_t slice = 1; slice < sliceCount; ++slice) {
+        hits.insert(hits.end(), sliceHits[slice - 1].begin(), sliceHits[slice - 1].end());
+    }
+}
+
+std::size_t SliceCountFor(std::size_t entries) {
+    // Below this a slice costs less than waking a thread.
+    constexpr std::size_t SmallestSplit = 1 << 16;
+    if (entries < SmallestSplit) return 1;
+    return ScanPool::Shared().Workers() + 1;
 }
 
 std::size_t RunSearch(const SearchableTable& searchable, std::u16string_view queryText,
                       ResultSet& results) {
+    if (&results.Table() == &searchable.table) results.SetRanks(&searchable.ranks);
     const ParsedQuery query = ParseQuery(queryText);
     if (query.empty() && results.TypeFilter() == 0) {
         results.ShowAll();
         return results.Size();
     }
-    // The view's buffer is reused, so its capacity carries over from one keystroke to the next.
+    // The view's buffers are reused, so their capacity carries over from one keystroke to the
+    // next.
     std::vector<uint32_t> hits = results.TakeRowBuffer();
-    CollectHits(searchable.columns, query, PlanScan(query), results.TypeFilter(), hits);
+    CollectHits(searchable.table, searchable.columns, query, PlanScan(query), results.TypeFilter(),
+                SliceCountFor(searchable.columns.EntryCount()), hits, results.SliceScratch());
     results.ShowRows(std::move(hits));
     return results.Size();
 }

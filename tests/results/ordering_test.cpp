@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "index/utf8.h"
+#include "results/sort_ranks.h"
 #include "tests/search/test_rows.h"
 
 namespace {
@@ -459,6 +460,117 @@ TEST(ColumnAt, OnlyTheFivePositions) {
     }
     EXPECT_EQ(ColumnAt(1), Column::Path);
     EXPECT_EQ(ColumnAt(4), Column::Modified);
+}
+
+}  // namespace
+
+namespace {
+
+// A rank puts every row of the table at its own place, in the key's Up order.
+TEST(SortRanks, EachRankIsAPermutationInUpOrder) {
+    std::mt19937 random(5);
+    RowMaker maker;
+    const std::pair<SortKey, RowOrdering> keys[] = {{SortKey::Name, NameUp},
+                                                    {SortKey::Size, SizeUp},
+                                                    {SortKey::Created, CreatedUp},
+                                                    {SortKey::Modified, ModifiedUp}};
+    for (std::size_t count : {0u, 1u, 2u, 40u, 300u}) {
+        std::vector<RowFields> fieldList = RandomRows(random, count);
+        // A stray kind byte above one in the larger tables.
+        if (count >= 40) fieldList[7].isFolder = 2;
+        const FileTable table(maker.MakeAll(fieldList), {});
+        const SortRanks ranks = BuildSortRanks(table);
+        for (auto [key, up] : keys) {
+            SCOPED_TRACE(std::string(NameOf(up)) + " " + std::to_string(count));
+            const SortRank& rank = ranks.Of(key);
+            ASSERT_EQ(rank.size(), count);
+            std::vector<uint32_t> sorted(rank);
+            std::sort(sorted.begin(), sorted.end());
+            for (std::size_t i = 0; i < count; ++i) ASSERT_EQ(sorted[i], i);
+            for (std::size_t a = 0; a < count; ++a) {
+                for (std::size_t b = 0; b < count; ++b) {
+                    if (up(table[a], table[b])) {
+                        ASSERT_LT(rank[a], rank[b]) << a << " " << b;
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(SortRowsByRank, OrdersRowsByTheirPlace) {
+    const SortRank rank = {4, 0, 3, 1, 2};
+    struct Case {
+        std::vector<uint32_t> rows;
+        std::vector<uint32_t> sorted;
+    } cases[] = {
+        {{}, {}},
+        {{2}, {2}},
+        {{0, 1, 2, 3, 4}, {1, 3, 4, 2, 0}},
+        {{4, 0}, {4, 0}},
+        {{0, 2, 4}, {4, 2, 0}},
+        {{3, 3, 1}, {1, 3, 3}},
+        // Most of the table, with and without a row twice.
+        {{2, 0, 4, 1}, {1, 4, 2, 0}},
+        {{2, 0, 2, 1}, {1, 2, 2, 0}},
+        {{3, 1, 0, 2, 4}, {1, 3, 4, 2, 0}},
+        {{0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0}},
+    };
+    for (Case& c : cases) {
+        SortRowsByRank(c.rows, rank);
+        EXPECT_EQ(c.rows, c.sorted);
+    }
+}
+
+// Views of all or part of a table, in any order, sorted with the table's ranks attached: the same
+// check as the predicate sort above, rows of both kinds with ties in every key.
+TEST(SortResults, WithRanksOnPartsOfTheTable) {
+    std::mt19937 random(11);
+    RowMaker maker;
+    for (std::size_t count : {1u, 2u, 17u, 700u, 5000u}) {
+        const FileTable table(maker.MakeAll(RandomRows(random, count)), {});
+        const SortRanks ranks = BuildSortRanks(table);
+        for (const NamedOrdering& o : Orderings) {
+            // Every row, about half of them (sorted by places) and a tenth (by radix passes).
+            for (uint32_t share : {1u, 2u, 10u}) {
+                SCOPED_TRACE(std::string(o.name) + " " + std::to_string(count) + " 1/" +
+                             std::to_string(share));
+                std::vector<uint32_t> rows;
+                for (uint32_t row = 0; row < count; ++row) {
+                    if (random() % share == 0) rows.push_back(row);
+                }
+                std::shuffle(rows.begin(), rows.end(), random);
+                ResultSet view(table);
+                view.SetRanks(&ranks);
+                view.ShowRows(rows);
+                SortResults(view, o.ordering);
+                ASSERT_EQ(view.Size(), rows.size());
+                std::vector<uint32_t> sortedRows = view.RowNumbers();
+                for (std::size_t i = 1; i < view.Size(); ++i) {
+                    ASSERT_FALSE(o.ordering(view.Row(i), view.Row(i - 1))) << i;
+                }
+                std::sort(sortedRows.begin(), sortedRows.end());
+                std::sort(rows.begin(), rows.end());
+                ASSERT_EQ(sortedRows, rows);
+            }
+        }
+    }
+}
+
+// Ranks made for another table (here: of another size) are not used.
+TEST(SortResults, RanksOfAnotherTableAreIgnored) {
+    RowMaker maker;
+    const FileTable table(
+        maker.MakeAll(
+            {{u"b", u"C:", 0, u"2 KB"}, {u"a", u"C:", 0, u"1 KB"}, {u"c", u"C:", 1, u""}}),
+        {});
+    const FileTable other(maker.MakeAll({{u"x", u"C:"}, {u"y", u"C:"}}), {});
+    const SortRanks otherRanks = BuildSortRanks(other);
+    ResultSet view(table);
+    view.ShowAll();
+    view.SetRanks(&otherRanks);
+    SortResults(view, NameUp);
+    EXPECT_EQ(view.RowNumbers(), (std::vector<uint32_t>{2, 1, 0}));
 }
 
 }  // namespace

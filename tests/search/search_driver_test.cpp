@@ -174,3 +174,109 @@ TEST(RunSearchAgreement, MatchesEntryByEntryTesting) {
 }
 
 }  // namespace
+
+namespace {
+
+// Names from a few pieces, with one rare piece, so that some needles match in most names and
+// others in a few; folders on several drives.
+std::vector<FileEntry> PieceTable(RowMaker& maker, std::size_t count, uint32_t seed) {
+    std::mt19937 random(seed);
+    const std::vector<std::u16string> pieces = {u"a", u"B", u"ab",     u"报告", u" ",  u".",
+                                                u"x", u"é", u"\xD83D", u"Z",    u"\t", u"*"};
+    const std::vector<std::u16string> folders = {u"C:", u"D:", u"D:\\ab", u"E:\\报告\\A b"};
+    std::vector<RowFields> fieldList;
+    for (std::size_t i = 0; i < count; ++i) {
+        RowFields fields;
+        const int parts = 1 + static_cast<int>(random() % 5);
+        for (int p = 0; p < parts; ++p) {
+            fields.name += random() % 40 == 0 ? u"rare" : pieces[random() % pieces.size()];
+        }
+        fields.folder = folders[random() % folders.size()];
+        fields.isFolder = random() % 7 == 0;
+        fields.category = fields.isFolder ? 5 : 1 + static_cast<int32_t>(random() % 8);
+        fieldList.push_back(fields);
+    }
+    return maker.MakeAll(fieldList);
+}
+
+std::vector<uint32_t> ReferenceRows(const FileTable& table, const ParsedQuery& query,
+                                    int32_t filter) {
+    std::vector<uint32_t> rows;
+    for (std::size_t row = 0; row < table.Size(); ++row) {
+        if (MatchEntry(table[row], query, filter)) rows.push_back(static_cast<uint32_t>(row));
+    }
+    return rows;
+}
+
+// Queries whose needles match densely, sparsely, never, by exclusion, by a name's first or
+// last bytes, or not at all.
+const std::u16string SliceQueries[] = {
+    u"",         u"a",      u"A",   u"ab", u"rare",          u"RARE  b",  u"报告",  u"报",
+    u"é",        u"\xD83D", u"zzz", u"!a", u"!rare",         u"!报告  a", u"a*",    u"*a",
+    u"rare*",    u"*rare",  u"a*b", u"*",  u"* !b",          u"d:",       u"d:  a", u"e:  !rare",
+    u"c:  rare", u"!",      u"\t",  u"x.", u"ab  !rare  b*",
+};
+
+// The scan cut into any number of slices must give exactly the one-slice rows, which must be
+// exactly the rows the per-entry reference matcher accepts, in table order. The table sizes
+// lie around the slice boundaries and the scan's chunks of 4096 entries.
+TEST(CollectHitsInSlices, SameRowsForEverySliceCount) {
+    for (std::size_t size : {0u, 1u, 2u, 3u, 5u, 7u, 8u, 9u, 63u, 4095u, 4096u, 4097u, 9001u}) {
+        RowMaker maker;
+        const FileTable table(PieceTable(maker, size, static_cast<uint32_t>(size) + 1), {});
+        const FoldedTable columns = FoldColumns(table);
+        for (const std::u16string& text : SliceQueries) {
+            const ParsedQuery query = ParseQuery(text);
+            const ScanPlan plan = PlanScan(query);
+            for (int32_t filter : {0, 5, 3}) {
+                const std::vector<uint32_t> expected = ReferenceRows(table, query, filter);
+                for (std::size_t slices : {1u, 2u, 3u, 4u, 7u}) {
+                    SCOPED_TRACE(ToUtf8(text) + " filter " + std::to_string(filter) + " size " +
+                                 std::to_string(size) + " slices " + std::to_string(slices));
+                    std::vector<uint32_t> hits;
+                    std::vector<std::vector<uint32_t>> sliceHits;
+                    CollectHits(table, columns, query, plan, filter, slices, hits, sliceHits);
+                    ASSERT_EQ(hits, expected);
+                    // The slice buffers are reused by the next call without leaking into it.
+                    hits.clear();
+                    CollectHits(table, columns, query, plan, filter, slices, hits, sliceHits);
+                    ASSERT_EQ(hits, expected);
+                }
+            }
+        }
+    }
+}
+
+// Categories beyond a byte are compared in full, not cut.
+TEST(CollectHitsInSlices, CategoriesOutsideAByte) {
+    RowMaker maker;
+    std::vector<RowFields> fieldList;
+    const int32_t categories[] = {3, 300, 255, -1, 3 + 256, 0};
+    for (int32_t category : categories) fieldList.push_back({u"name", u"C:", 0, u"", category});
+    const FileTable table(maker.MakeAll(fieldList), {});
+    const FoldedTable columns = FoldColumns(table);
+    for (int32_t filter : {3, 300, 255, -1, 259, 44}) {
+        for (const std::u16string& text : {std::u16string(u""), std::u16string(u"am")}) {
+            const ParsedQuery query = ParseQuery(text);
+            std::vector<uint32_t> hits;
+            std::vector<std::vector<uint32_t>> sliceHits;
+            CollectHits(table, columns, query, PlanScan(query), filter, 2, hits, sliceHits);
+            EXPECT_EQ(hits, ReferenceRows(table, query, filter)) << filter;
+        }
+    }
+}
+
+// RunSearch hands the view the published ranks, so its sorts need not build them.
+TEST(RunSearchRanks, TheViewGetsThePublishedRanks) {
+    RowMaker maker;
+    const SearchableTable searchable = Publish(FileTable(PieceTable(maker, 50, 3), {}));
+    ResultSet view(searchable.table);
+    EXPECT_EQ(view.Ranks(), nullptr);
+    RunSearch(searchable, u"a", view);
+    EXPECT_EQ(view.Ranks(), &searchable.ranks);
+    for (const SortRank& rank : searchable.ranks.byKey) EXPECT_EQ(rank.size(), 50u);
+    view.Attach(searchable.table);
+    EXPECT_EQ(view.Ranks(), nullptr);
+}
+
+}  // namespace

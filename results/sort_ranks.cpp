@@ -1,0 +1,269 @@
+#include "results/sort_ranks.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <memory>
+
+#include "results/ordering.h"
+
+namespace {
+
+// Least-significant-digit radix sort of `items` by the bits of `keyOf`; a pass is skipped when
+// every key has the same digit there, which is most of the passes for time stamps and sizes.
+template <typename Item, typename KeyOf>
+void RadixSort(std::vector<Item>& items, std::vector<Item>& scratch, KeyOf keyOf) {
+    constexpr int DigitBits = 11;
+    constexpr uint64_t DigitMask = (uint64_t{1} << DigitBits) - 1;
+    uint64_t anyBits = 0;
+    uint64_t allBits = ~uint64_t{0};
+    for (const Item& item : items) {
+        anyBits |= keyOf(item);
+        allBits &= keyOf(item);
+    }
+    const uint64_t varying = anyBits ^ allBits;
+    scratch.resize(items.size());
+    std::vector<std::size_t> starts(DigitMask + 1);
+    for (int shift = 0; shift < 64; shift += DigitBits) {
+        if (((varying >> shift) & DigitMask) == 0) continue;
+        std::fill(starts.begin(), starts.end(), 0);
+        for (const Item& item : items) ++starts[(keyOf(item) >> shift) & DigitMask];
+        std::size_t total = 0;
+        for (std::size_t& start : starts) {
+            const std::size_t count = start;
+            start = total;
+            total += count;
+        }
+        for (const Item& item : items) scratch[starts[(keyOf(item) >> shift) & DigitMask]++] = item;
+        items.swap(scratch);
+    }
+}
+
+struct NumberedRow {
+    uint64_t key;
+    uint32_t row;
+};
+
+// Sixteen units of a name at a time, four to a word, big-endian, so that the words compare as
+// the units do. A name that ends inside the chunk is padded with zeros, and `rest` (the units
+// left, at most 17) tells such a name from a longer one that holds zeros there.
+constexpr std::size_t ChunkWords = 4;
+constexpr std::size_t ChunkUnits = ChunkWords * 4;
+
+struct NameChunkRow {
+    uint64_t key[ChunkWords];
+    const char16_t* text;
+    uint32_t length;
+    uint32_t row;
+    uint32_t rest;
+};
+
+void LoadNameChunk(NameChunkRow& r, std::size_t depth) {
+    const std::size_t start = depth * ChunkUnits;
+    for (std::size_t w = 0; w < ChunkWords; ++w) {
+        uint64_t word = 0;
+        for (std::size_t k = start + w * 4; k < start + w * 4 + 4; ++k) {
+            word = word << 16 | (k < r.length ? r.text[k] : 0u);
+        }
+        r.key[w] = word;
+    }
+    r.rest = static_cast<uint32_t>(
+        r.length > start ? std::min<std::size_t>(r.length - start, ChunkUnits + 1) : 0);
+}
+
+bool SameChunk(const NameChunkRow& a, const NameChunkRow& b) {
+    for (std::size_t w = 0; w < ChunkWords; ++w) {
+        if (a.key[w] != b.key[w]) return false;
+    }
+    return a.rest == b.rest;
+}
+
+bool ChunkLess(const NameChunkRow& a, const NameChunkRow& b) {
+    for (std::size_t w = 0; w < ChunkWords; ++w) {
+        if (a.key[w] != b.key[w]) return a.key[w] < b.key[w];
+    }
+    return a.rest < b.rest;
+}
+
+// Sorts by one chunk, then each run that agrees on it and goes on by the next chunk.
+void SortNameChunks(NameChunkRow* begin, NameChunkRow* end, std::size_t depth) {
+    for (NameChunkRow* r = begin; r != end; ++r) LoadNameChunk(*r, depth);
+    std::sort(begin, end,
+              [](const NameChunkRow& a, const NameChunkRow& b) { return ChunkLess(a, b); });
+    for (NameChunkRow* run = begin; run != end;) {
+        NameChunkRow* runEnd = run + 1;
+        while (runEnd != end && SameChunk(*run, *runEnd)) ++runEnd;
+        if (runEnd - run > 1 && run->rest > ChunkUnits) SortNameChunks(run, runEnd, depth + 1);
+        run = runEnd;
+    }
+}
+
+// The key sorts know two kinds only; any other IsFolder value is left to the predicate.
+bool KindsAreZeroOrOne(const FileTable& table) {
+    for (const FileEntry& entry : table) {
+        if (entry.IsFolder > 1) return false;
+    }
+    return true;
+}
+
+uint64_t NumberKey(const FileEntry& entry, SortKey key) {
+    switch (key) {
+        case SortKey::Size:
+            // Flipping the sign bit makes unsigned order agree with signed order.
+            return static_cast<uint64_t>(entry.SizeKilobytes) ^ (uint64_t{1} << 63);
+        case SortKey::Created:
+            return entry.Created;
+        case SortKey::Modified:
+            return entry.Modified;
+        case SortKey::Name:
+            break;
+    }
+    return 0;
+}
+
+// The rows of the table in the key's Up order: folders first, each kind in key order.
+std::vector<uint32_t> UpOrder(const FileTable& table, SortKey key) {
+    std::vector<uint32_t> order;
+    order.reserve(table.Size());
+    std::size_t folderCount = 0;
+    for (const FileEntry& entry : table) folderCount += entry.IsFolder;
+    if (key == SortKey::Name) {
+        std::vector<NameChunkRow> rows(table.Size());
+        // Folders fill the front, files the back.
+        std::size_t nextFolder = 0;
+        std::size_t nextFile = folderCount;
+        for (std::size_t i = 0; i < table.Size(); ++i) {
+            const std::u16string_view name = table[i].Name();
+            rows[table[i].IsFolder ? nextFolder++ : nextFile++] = NameChunkRow{
+                {}, name.data(), static_cast<uint32_t>(name.size()), static_cast<uint32_t>(i), 0};
+        }
+        SortNameChunks(rows.data(), rows.data() + folderCount, 0);
+        SortNameChunks(rows.data() + folderCount, rows.data() + rows.size(), 0);
+        for (const NameChunkRow& r : rows) order.push_back(r.row);
+        return order;
+    }
+    std::vector<NumberedRow> rows(table.Size());
+    std::size_t nextFolder = 0;
+    std::size_t nextFile = folderCount;
+    for (std::size_t i = 0; i < table.Size(); ++i) {
+        rows[table[i].IsFolder ? nextFolder++ : nextFile++] =
+            NumberedRow{NumberKey(table[i], key), static_cast<uint32_t>(i)};
+    }
+    std::vector<NumberedRow> folders(rows.begin(), rows.begin() + folderCount);
+    std::vector<NumberedRow> files(rows.begin() + folderCount, rows.end());
+    rows = {};
+    std::vector<NumberedRow> scratch;
+    auto keyOf = [](const NumberedRow& r) { return r.key; };
+    RadixSort(folders, scratch, keyOf);
+    RadixSort(files, scratch, keyOf);
+    for (const NumberedRow& r : folders) order.push_back(r.row);
+    for (const NumberedRow& r : files) order.push_back(r.row);
+    return order;
+}
+
+RowOrdering UpOrdering(SortKey key) {
+    switch (key) {
+        case SortKey::Name:
+            return NameUp;
+        case SortKey::Size:
+            return SizeUp;
+        case SortKey::Created:
+            return CreatedUp;
+        case SortKey::Modified:
+            return ModifiedUp;
+    }
+    return NameUp;
+}
+
+}  // namespace
+
+std::size_t SortRanks::BytesUsed() const {
+    std::size_t bytes = 0;
+    for (const SortRank& rank : byKey) bytes += rank.capacity() * sizeof(uint32_t);
+    return bytes;
+}
+
+SortRank BuildSortRank(const FileTable& table, SortKey key) {
+    std::vector<uint32_t> order;
+    if (KindsAreZeroOrOne(table)) {
+        order = UpOrder(table, key);
+    } else {
+        order.resize(table.Size());
+        for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint32_t>(i);
+        const RowOrdering up = UpOrdering(key);
+        std::sort(order.begin(), order.end(),
+                  [&](uint32_t a, uint32_t b) { return up(table[a], table[b]); });
+    }
+    SortRank rank(table.Size());
+    for (std::size_t position = 0; position < order.size(); ++position)
+        rank[order[position]] = static_cast<uint32_t>(position);
+    return rank;
+}
+
+SortRanks BuildSortRanks(const FileTable& table) {
+    SortRanks ranks;
+    for (int key = 0; key < SortKeyCount; ++key)
+        ranks.byKey[key] = BuildSortRank(table, static_cast<SortKey>(key));
+    return ranks;
+}
+
+namespace {
+
+// Many rows of the table: each is put at its place in an array of the table's size, which is
+// then read in order. Returns false, leaving `rows` as they were, when two rows claim one place
+// (a view that holds a row twice).
+bool PlaceRows(std::vector<uint32_t>& rows, const SortRank& rank) {
+    // Row numbers are below the table's size, which is below 2^32, so this marks an empty place.
+    constexpr uint32_t Empty = UINT32_MAX;
+    const std::size_t places = rank.size();
+    std::unique_ptr<uint32_t[]> placed(new uint32_t[places]);
+    std::fill(placed.get(), placed.get() + places, Empty);
+    bool clash = false;
+    for (const uint32_t row : rows) {
+        uint32_t& place = placed[rank[row]];
+        clash |= place != Empty;
+        place = row;
+    }
+    if (clash) return false;
+    std::size_t next = 0;
+    for (std::size_t place = 0; place < places; ++place) {
+        if (placed[place] != Empty) rows[next++] = placed[place];
+    }
+    return true;
+}
+
+}  // namespace
+
+void SortRowsByRank(std::vector<uint32_t>& rows, const SortRank& rank) {
+    if (rows.size() * 4 >= rank.size() && PlaceRows(rows, rank)) return;
+    // Rank and row in one word, the rank above: sorting the words by the rank bits alone sorts
+    // the rows, and each radix pass moves eight bytes an item. The buffers are not kept: a sort
+    // is rare next to the memory they would hold.
+    const std::size_t count = rows.size();
+    std::unique_ptr<uint64_t[]> items(new uint64_t[count]);
+    std::unique_ptr<uint64_t[]> scratch(new uint64_t[count]);
+    uint32_t highest = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const uint32_t place = rank[rows[i]];
+        highest = std::max(highest, place);
+        items[i] = uint64_t{place} << 32 | rows[i];
+    }
+    constexpr int DigitBits = 12;
+    constexpr uint64_t DigitMask = (uint64_t{1} << DigitBits) - 1;
+    std::vector<std::size_t> starts(DigitMask + 1);
+    const int rankBits = std::bit_width(highest);
+    for (int shift = 32; shift < 32 + rankBits; shift += DigitBits) {
+        std::fill(starts.begin(), starts.end(), 0);
+        for (std::size_t i = 0; i < count; ++i) ++starts[(items[i] >> shift) & DigitMask];
+        std::size_t total = 0;
+        for (std::size_t& start : starts) {
+            const std::size_t digitCount = start;
+            start = total;
+            total += digitCount;
+        }
+        for (std::size_t i = 0; i < count; ++i)
+            scratch[starts[(items[i] >> shift) & DigitMask]++] = items[i];
+        items.swap(scratch);
+    }
+    for (std::size_t i = 0; i < count; ++i) rows[i] = static_cast<uint32_t>(items[i]);
+}
