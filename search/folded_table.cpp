@@ -98,7 +98,7 @@ void Build(FoldedTable& out, const FileTable& table) {
         out.nameStart[i] = static_cast<uint32_t>(write - out.names.data());
         write = WriteFolded(write, entry.Name());
         *write++ = ' ';
-        out.category[i] = entry.Category >= 0 && entry.Category < FoldedTable::OtherCategory
+        out.category[i] = entry.Category < FoldedTable::OtherCategory
                               ? static_cast<uint8_t>(entry.Category)
                               : FoldedTable::OtherCategory;
 

@@ -64,7 +64,7 @@ TEST(FoldColumns, NamesFoldersAndCategoriesPerEntry) {
                               {u"Report.pdf", u"D:\\docs", 0, u"", 3},
                               {u"报告", u"D:\\docs", 0, u"", 3},
                               {u"docs", u"D:", 1, u"", 5},
-                              {u"", u"C:\\x", 0, u"", 400},
+                              {u"", u"C:\\x", 0, u"", 255},
                           }),
                           {});
     const FoldedTable columns = FoldColumns(table);
