@@ -28,7 +28,7 @@ test: native asan win
 run: native win
 	scripts/run.sh
 
-bench: native
+bench: native win
 	scripts/bench.sh
 
 bench-5m: native

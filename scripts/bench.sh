@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# `make bench`: runs every benchmark of the native build on the 1,000,000-entry image;
-# `make bench-5m` (BENCH_ENTRIES=5000000) on the 5,000,000-entry one.
+# `make bench`: runs every benchmark of the native build on the 1,000,000-entry image, then the
+# window's benchmark under Wine (scripts/bench-window.sh) when the Windows build is there;
+# `make bench-5m` (BENCH_ENTRIES=5000000) runs the native ones on the 5,000,000-entry image.
 # Environment: BUILD (default build/native), BENCH_ENTRIES (1000000 or 5000000),
 # SKIMLET_BENCH_IMAGE (default: made under BUILD), BENCH_ARGS (more benchmark options).
 set -euo pipefail
@@ -30,3 +31,12 @@ for bench in "${benches[@]}"; do
     # shellcheck disable=SC2086
     "$build/bench/$bench" --benchmark_counters_tabular=true ${BENCH_ARGS:-}
 done
+
+if [ "$entries" -eq 1000000 ]; then
+    if [ -f "${WIN_BUILD:-build/win}/ui/Skimlet.exe" ]; then
+        echo "== window"
+        BUILD=$build scripts/bench-window.sh
+    else
+        echo "note: no ${WIN_BUILD:-build/win}/ui/Skimlet.exe; the window benchmark is skipped" >&2
+    fi
+fi

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
@@ -62,6 +63,9 @@ void LoadAndShowEverything() {
                                : 0.0;
     SetStatusText(LoadSummary(count, seconds));
     RefreshRows(count);
+    // Keys typed during the load wait in the queue and would each search before the first paint.
+    UpdateWindow(StatusBar);
+    UpdateWindow(ResultList);
 }
 
 }  // namespace
@@ -75,8 +79,14 @@ void ShowResultCountInStatusBar() {
 }
 
 void RefreshRows(std::size_t count) {
+    // Without flags the new count repaints the whole list and keeps today's scrolling; the redraw
+    // then names only the rows that can be on screen, because a redraw request costs per row
+    // named, on screen or not, and a search may have millions.
     SendMessageW(ResultList, LVM_SETITEMCOUNT, count, 0);
-    SendMessageW(ResultList, LVM_REDRAWITEMS, 0, static_cast<LPARAM>(count));
+    const LRESULT top = SendMessageW(ResultList, LVM_GETTOPINDEX, 0, 0);
+    const LRESULT perPage = SendMessageW(ResultList, LVM_GETCOUNTPERPAGE, 0, 0);
+    const LRESULT last = std::min<LRESULT>(top + perPage + 1, static_cast<LRESULT>(count));
+    SendMessageW(ResultList, LVM_REDRAWITEMS, static_cast<WPARAM>(top), last);
 }
 
 void RunSearchFromQueryBox() {

@@ -32,5 +32,5 @@ void RunSearchFromQueryBox();
 void SetStatusText(const std::u16string& text);
 // "N 个对象" for the rows the list shows.
 void ShowResultCountInStatusBar();
-// Gives the list the row count and redraws every row.
+// Gives the list the row count and redraws the rows that can be visible.
 void RefreshRows(std::size_t count);

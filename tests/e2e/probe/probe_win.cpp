@@ -274,6 +274,7 @@ bool SelectRow(HWND list, int row) {
         !Send(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
               reinterpret_cast<LPARAM>(remote.at(0)), done))
         return false;
+    if (row < 0) return true;  // only cleared
     LVITEMW select{};
     select.state = LVIS_SELECTED | LVIS_FOCUSED;
     select.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
@@ -411,6 +412,99 @@ bool Barrier(HWND edit, DWORD timeoutMs) {
     }
 }
 
+// Microseconds since 1970 on the wall clock, which the scripts read with `date +%s%N` too.
+long long UnixMicroseconds() {
+    FILETIME now{};
+    GetSystemTimePreciseAsFileTime(&now);
+    const long long ticks = (static_cast<long long>(now.dwHighDateTime) << 32) |
+                            static_cast<long long>(now.dwLowDateTime);
+    return (ticks - 116444736000000000LL) / 10;
+}
+
+std::wstring CellOf(HWND list, int row, int column) {
+    std::vector<std::wstring> lines;
+    if (!ListRows(list, row, 1, column + 1, lines) || lines.empty()) return L"\x01unreadable";
+    const std::wstring& line = lines.front();
+    size_t start = 0;
+    for (int i = 0; i < column; ++i) start = line.find(L'\t', start) + 1;
+    return line.substr(start, line.find(L'\t', start) - start);
+}
+
+bool HeaderText(HWND list, int column, std::wstring& text) {
+    std::vector<std::wstring> lines;
+    if (!HeaderTexts(list, lines) || column < 0 || static_cast<size_t>(column) >= lines.size())
+        return false;
+    text = lines[static_cast<size_t>(column)];
+    return true;
+}
+
+// One condition of "until"; `used` is the number of fields it takes, the keyword included.
+bool Holds(const Fields& f, size_t at, size_t& used, bool& malformed) {
+    const std::wstring& kind = f[at];
+    auto field = [&](size_t i) { return at + i < f.size() ? f[at + i] : std::wstring(); };
+    const size_t arity = kind == L"painted" ? 2 : kind == L"cell" ? 5 : 3;
+    used = arity;
+    if (at + arity > f.size()) {
+        malformed = true;
+        return false;
+    }
+    HWND window = Window(field(1));
+    LRESULT result = 0;
+    if (kind == L"text") return Printable(TextOf(window)) == field(2);
+    if (kind == L"prefix") return Printable(TextOf(window)).rfind(field(2), 0) == 0;
+    if (kind == L"count")
+        return Send(window, LVM_GETITEMCOUNT, 0, 0, result) && result == Number(field(2));
+    if (kind == L"cell")
+        return CellOf(window, static_cast<int>(Number(field(2))),
+                      static_cast<int>(Number(field(3)))) == field(4);
+    if (kind == L"header") {
+        std::wstring text;
+        return HeaderText(window, static_cast<int>(Number(field(2))), text) && text == field(3);
+    }
+    // Nothing left to paint: the window answers, and has no update region.
+    if (kind == L"painted")
+        return Send(window, WM_NULL, 0, 0, result) && !GetUpdateRect(window, nullptr, FALSE);
+    malformed = true;
+    return false;
+}
+
+// Asks the windows again and again, until every condition holds in one round, and answers the
+// wall-clock time of that round. The requests wait for a busy window, so a frozen window is
+// measured as frozen.
+void Until(const Fields& f) {
+    const DWORD timeout = static_cast<DWORD>(Number(f[1]));
+    const DWORD start = GetTickCount();
+    long long rounds = 0;
+    for (;;) {
+        ++rounds;
+        size_t at = 2;
+        bool all = true, malformed = false;
+        std::wstring failed;
+        while (at < f.size()) {
+            size_t used = 1;
+            if (!Holds(f, at, used, malformed)) {
+                all = false;
+                failed = f[at];
+                break;
+            }
+            at += used;
+        }
+        if (malformed) {
+            Fail(L"malformed condition at field " + std::to_wstring(at));
+            return;
+        }
+        if (all) {
+            Reply(std::to_wstring(UnixMicroseconds()) + L" " + std::to_wstring(rounds));
+            return;
+        }
+        if (GetTickCount() - start > timeout) {
+            Fail(L"timeout, last unmet condition: " + failed);
+            return;
+        }
+        Sleep(1);
+    }
+}
+
 const wchar_t* const Usage =
     L"find CLASS [TITLE PID NOTPID] | findall CLASS [TITLE PID NOTPID] | "
     L"waitfind MS CLASS [TITLE PID NOTPID] | pid H | class H | rect H | client H | workarea | "
@@ -420,8 +514,10 @@ const wchar_t* const Usage =
     L"send H MSG W L | command H ID [EDIT] | barrier EDIT [MS] | count LIST | textwidth LIST TEXT "
     L"| "
     L"rows LIST FIRST N [COLS] | headers LIST | headerrect LIST COL | itemrect LIST ROW | "
-    L"select LIST ROW | selected LIST | menu H ID | menutree H | font H | watch PID | "
-    L"exitcode PID MS | quit";
+    L"select LIST ROW (-1: none) | selected LIST | menu H ID | menutree H | font H | watch PID | "
+    L"exitcode PID MS | now | redraw H | top LIST | until MS COND... (text H T | prefix H T | "
+    L"count LIST N | "
+    L"cell LIST ROW COL T | header LIST COL T | painted H) | quit";
 
 // Runs one request; returns false for "quit".
 bool Handle(const Fields& f) {
@@ -578,6 +674,23 @@ bool Handle(const Fields& f) {
         ListRows(window, first, count < 0 ? 0 : count, columns, lines)
             ? ReplyLines(lines)
             : Fail(L"cannot read the rows");
+    } else if (verb == L"now") {
+        Reply(std::to_wstring(UnixMicroseconds()));
+    } else if (verb == L"until") {
+        if (need(2)) Until(f);
+    } else if (verb == L"redraw") {
+        // Throws away what the window shows and has all of it painted anew.
+        if (!need(1)) return true;
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN)
+            ? Reply(L"done")
+            : Fail(L"not redrawn");
+    } else if (verb == L"top") {
+        if (!need(1)) return true;
+        LRESULT perPage = 0;
+        Send(window, LVM_GETTOPINDEX, 0, 0, result) &&
+                Send(window, LVM_GETCOUNTPERPAGE, 0, 0, perPage)
+            ? Reply(std::to_wstring(result) + L" " + std::to_wstring(perPage))
+            : Fail(L"no answer");
     } else if (verb == L"headers") {
         if (!need(1)) return true;
         std::vector<std::wstring> lines;
