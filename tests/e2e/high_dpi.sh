@@ -182,6 +182,34 @@ sleep 0.3
 shot "dpi-144"
 echo "   screenshot: $screenshots/dpi-144.png"
 
+# A secondary window opens at the DPI of the main window: "帮助" is 400 x 250 at 96 DPI.
+must post "$main" 0x0111 40024 0
+if ask waitfind 10000 HelpWindow - "$main_pid"; then
+    help=$answer
+    must rect "$help"
+    read -r _ _ w h <<<"$answer"
+    check "帮助 window size" "600 375" "$w $h"
+    # The second label holds "帮助：" in the window's font of character height 16 at 96 DPI.
+    must children "$help"
+    must font "${answer_lines[1]%%$'\t'*}"
+    check "帮助 font" "微软雅黑"$'\t'"-24" "$(cut -f1,2 <<<"$answer")"
+    shot "help-144"
+    must post "$help" 0x0010 0 0
+    for _ in $(seq 50); do
+        ask visible "$help" || break
+        [ "$answer" = 0 ] && break
+        sleep 0.1
+    done
+    # The main window is enabled again once the window's own message loop has ended.
+    for _ in $(seq 50); do
+        ask enabled "$main" && [ "$answer" = 1 ] && break
+        sleep 0.1
+    done
+    must barrier "$edit"
+else
+    fail "帮助: no window"
+fi
+
 must post "$main" 0x0111 40004 0
 if ask exitcode "$main_pid" 20000; then
     check "退出: exit code" 0 "$answer"
