@@ -81,9 +81,10 @@ ExportOutcome ExportToFile(std::FILE* file, const std::vector<std::u16string>& h
                            const ResultSet& rows, const CodePageConverter& convert,
                            std::string_view preamble) {
     if (file == nullptr) return ExportOutcome::CannotOpen;
-    const bool written =
-        std::fwrite(preamble.data(), 1, preamble.size(), file) == preamble.size() &&
-        WriteExport(file, headers, rows, convert);
+    // An empty view may hold no pointer at all, which fwrite must not be given.
+    const bool written = (preamble.empty() || std::fwrite(preamble.data(), 1, preamble.size(),
+                                                          file) == preamble.size()) &&
+                         WriteExport(file, headers, rows, convert);
     const bool closed = std::fclose(file) == 0;
     return written && closed ? ExportOutcome::Written : ExportOutcome::WriteFailed;
 }
