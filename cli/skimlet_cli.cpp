@@ -1,8 +1,13 @@
 // skimlet-cli: indexes NTFS images (or block devices) as the program indexes its drives, runs one
 // search with optional orderings and an export, and prints every field of the resulting rows.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <map>
 #include <optional>
@@ -137,6 +142,14 @@ std::optional<std::vector<ImageVolume>> VolumesOfImages(
     return volumes;
 }
 
+// Why an image gave no volume: it cannot be opened, or what it holds is no readable NTFS volume.
+std::string WhyUnreadable(const std::string& path) {
+    int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return std::string("cannot be opened: ") + std::strerror(errno);
+    ::close(descriptor);
+    return "not a readable NTFS volume";
+}
+
 void WriteStandardError(std::string_view line) {
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fputc('\n', stderr);
@@ -262,16 +275,17 @@ int main(int argc, char** argv) {
         imageOf[devicePath] = volume;
     }
     VolumeOpener open = [&imageOf](std::u16string_view devicePath) -> std::optional<VolumeSource> {
-        auto image = imageOf.find(std::u16string(devicePath));
-        std::optional<VolumeSource> source;
-        if (image != imageOf.end())
-            source = OpenVolumeImage(image->second.path, image->second.offset);
-        if (!source) ThePlatform().diagnostic("error");
+        const ImageVolume& image = imageOf.at(std::u16string(devicePath));
+        std::optional<VolumeSource> source = OpenVolumeImage(image.path, image.offset);
+        if (!source)
+            ThePlatform().diagnostic("error: " + image.path + " (" + image.letter +
+                                     ":): " + WhyUnreadable(image.path));
         return source;
     };
 
     auto start = std::chrono::steady_clock::now();
-    const SearchableTable searchable = Publish(BuildIndex(volumes, open));
+    std::vector<std::u16string> failed;
+    const SearchableTable searchable = Publish(BuildIndex(volumes, open, &failed));
     std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
     WriteStandardError(ToUtf8(LoadSummary(searchable.table.Size(), seconds.count())));
 
@@ -325,5 +339,5 @@ int main(int argc, char** argv) {
         for (std::size_t i = 0; i < results.Size(); ++i) rows.Row(results.Row(i));
     }
     WriteStandardError(ToUtf8(ResultCountText(results.Size())));
-    return exportFailed ? 1 : 0;
+    return exportFailed || !failed.empty() ? 1 : 0;
 }

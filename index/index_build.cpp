@@ -37,10 +37,11 @@ class IconTurns {
 
 // One volume read, resolved and classified; empty when it could not be opened or read.
 VolumeEntries VolumeWorker(const std::u16string& devicePath, std::size_t position,
-                           const VolumeOpener& open, IconTurns& turns) {
+                           const VolumeOpener& open, IconTurns& turns, uint8_t& wasRead) {
     std::optional<VolumeSource> source = open(devicePath);
     std::optional<VolumeEntries> volume;
     if (source) volume = ReadVolume(*source);
+    wasRead = volume.has_value();
     IconMap icons = turns.Take(position, volume.has_value());
     if (!volume) return {};
     CategoryMap categories = BuildCategoryMap();
@@ -50,16 +51,18 @@ VolumeEntries VolumeWorker(const std::u16string& devicePath, std::size_t positio
 
 }  // namespace
 
-FileTable BuildIndex(const std::vector<std::u16string>& volumes, const VolumeOpener& open) {
+FileTable BuildIndex(const std::vector<std::u16string>& volumes, const VolumeOpener& open,
+                     std::vector<std::u16string>* failed) {
     // Each worker writes only its own slot, so the workers share nothing until they are joined.
     std::vector<VolumeEntries> read(volumes.size());
+    std::vector<uint8_t> wasRead(volumes.size(), 0);
     IconTurns turns;
     std::vector<std::thread> workers;
     workers.reserve(volumes.size());
     for (std::size_t i = 0; i < volumes.size(); ++i) {
         try {
-            workers.emplace_back([&read, &volumes, &open, &turns, i] {
-                read[i] = VolumeWorker(volumes[i], i, open, turns);
+            workers.emplace_back([&read, &wasRead, &volumes, &open, &turns, i] {
+                read[i] = VolumeWorker(volumes[i], i, open, turns, wasRead[i]);
             });
         } catch (const std::system_error&) {
             ThePlatform().diagnostic("Error creating thread!");
@@ -67,6 +70,9 @@ FileTable BuildIndex(const std::vector<std::u16string>& volumes, const VolumeOpe
         }
     }
     for (std::thread& worker : workers) worker.join();
+    if (failed)
+        for (std::size_t i = 0; i < volumes.size(); ++i)
+            if (!wasRead[i]) failed->push_back(volumes[i]);
 
     // The first volume's block becomes the table itself, sparing a copy of the largest part;
     // the others are appended in volume order, so the rows do not depend on which ended first.

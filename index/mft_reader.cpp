@@ -247,13 +247,19 @@ VolumeEntries Walk::Assemble() {
     return volume;
 }
 
+// The line of a volume left out: "error", and the source's reason where it gives one.
+void WriteVolumeFailure(const VolumeSource& source) {
+    std::string reason = source.failure ? source.failure() : std::string();
+    ThePlatform().diagnostic(reason.empty() ? "error" : "error: " + reason);
+}
+
 }  // namespace
 
 std::optional<VolumeEntries> ReadVolume(const VolumeSource& source) {
     NtfsVolumeData data;
     if (!source.volumeData || !source.volumeData(data) || data.BytesPerFileRecordSegment == 0 ||
         data.BytesPerFileRecordSegment > MaxDriverRecordSize) {
-        ThePlatform().diagnostic("error");
+        WriteVolumeFailure(source);
         return std::nullopt;
     }
     int64_t count = data.MftValidDataLength / static_cast<int64_t>(data.BytesPerFileRecordSegment);
@@ -263,9 +269,13 @@ std::optional<VolumeEntries> ReadVolume(const VolumeSource& source) {
     std::vector<WalkPart> parts(1);
     WalkPart& part = parts.front();
     part.Reserve(static_cast<uint64_t>(count));
-    ReadRecordRange(
-        source, data.BytesPerFileRecordSegment, FirstWalkedRecord, static_cast<uint64_t>(count),
-        true,
-        [&part](uint64_t number, std::span<const uint8_t> record) { part.Parse(number, record); });
+    if (!ReadRecordRange(source, data.BytesPerFileRecordSegment, FirstWalkedRecord,
+                         static_cast<uint64_t>(count), true,
+                         [&part](uint64_t number, std::span<const uint8_t> record) {
+                             part.Parse(number, record);
+                         })) {
+        WriteVolumeFailure(source);
+        return std::nullopt;
+    }
     return Walk(std::move(parts)).Assemble();
 }

@@ -25,6 +25,7 @@ struct VolumeEntries {
     std::unique_ptr<TextArena> texts;
 };
 
-// Reads every in-use record from N - 1 down to 36. On a refused volume-data request writes the
-// diagnostic line "error" and returns nothing.
+// Reads every in-use record from N - 1 down to 36. On a refused volume-data request, or when the
+// source fails the volume during the walk, writes the diagnostic line "error" (followed by ": " and
+// the source's reason when it gives one) and returns nothing.
 std::optional<VolumeEntries> ReadVolume(const VolumeSource& source);

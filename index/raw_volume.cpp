@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "index/ntfs_layout.h"
 
@@ -26,11 +27,41 @@ constexpr uint64_t MaxClusterSize = uint64_t{2} << 20;
 constexpr uint64_t NoChunk = UINT64_MAX;
 constexpr uint16_t RecordInUseFlag = 0x0001;
 
+// Bytes at an address aligned to ReadAlignment: a volume handle may read only into memory aligned
+// to its sector size. Growing keeps nothing; every use fills the bytes it asks for.
+class AlignedBytes {
+  public:
+    void resize(std::size_t size) {
+        if (size > capacity_) {
+            bytes_.reset(
+                static_cast<uint8_t*>(::operator new[](size, std::align_val_t{ReadAlignment})));
+            capacity_ = size;
+        }
+        size_ = size;
+    }
+    uint8_t* data() { return bytes_.get(); }
+    std::size_t size() const { return size_; }
+    std::span<uint8_t> span() { return {bytes_.get(), size_}; }
+
+  private:
+    struct Release {
+        void operator()(uint8_t* bytes) const {
+            ::operator delete[](bytes, std::align_val_t{ReadAlignment});
+        }
+    };
+    std::unique_ptr<uint8_t[], Release> bytes_;
+    std::size_t capacity_ = 0;
+    std::size_t size_ = 0;
+};
+
 bool IsPowerOfTwo(uint64_t value) {
     return value != 0 && (value & (value - 1)) == 0;
 }
 
 struct Geometry {
+    uint64_t sectorSize = 0;
+    // The device's bytes: the volume's sectors and the backup boot sector after them.
+    uint64_t deviceBytes = 0;
     uint64_t clusterSize = 0;
     uint32_t recordSize = 0;
     uint64_t clusterCount = 0;
@@ -66,6 +97,10 @@ bool ParseBootSector(std::span<const uint8_t> sector, Geometry& geometry) {
     if (boot.totalSectors == 0 || boot.totalSectors > UINT64_MAX / boot.bytesPerSector)
         return false;
     uint64_t volumeBytes = boot.totalSectors * boot.bytesPerSector;
+    geometry.sectorSize = boot.bytesPerSector;
+    geometry.deviceBytes = volumeBytes > UINT64_MAX - boot.bytesPerSector
+                               ? UINT64_MAX
+                               : volumeBytes + boot.bytesPerSector;
     geometry.clusterCount = volumeBytes / geometry.clusterSize + 1;
     if (geometry.clusterCount > MaxClusterNumber) return false;
     if (boot.mftLcn >= geometry.clusterCount) return false;
@@ -93,6 +128,16 @@ const DataRun* FindRun(const std::vector<DataRun>& runs, uint64_t vcn) {
     if (after == runs.begin()) return nullptr;
     const DataRun& run = *(after - 1);
     return vcn - run.vcn < run.length ? &run : nullptr;
+}
+
+// A record read at a number other than its own (the $MFT's runs map two stretches onto the same
+// clusters) is a copy, and would list its files twice. Headers laid out before the record number
+// was stored (update-sequence array below 0x30) cannot tell.
+bool HoldsItsOwnNumber(std::span<const uint8_t> record, uint64_t number) {
+    ntfs::FileRecordHeader header;
+    if (!ntfs::Load(record, 0, header)) return false;
+    return header.updateSequenceOffset < sizeof(header) ||
+           header.recordNumber == static_cast<uint32_t>(number);
 }
 
 struct DataExtent {
@@ -166,9 +211,9 @@ class RawVolume {
     // Without a readable bitmap every record is a candidate and its own header decides.
     bool haveBitmap_ = false;
     std::vector<uint64_t> inUse_;
-    std::vector<uint8_t> scratch_;
+    AlignedBytes scratch_;
     uint64_t chunkIndex_ = NoChunk;
-    std::vector<uint8_t> chunk_;
+    AlignedBytes chunk_;
     std::vector<uint8_t> chunkRecordReadable_;
 };
 
@@ -177,9 +222,15 @@ bool RawVolume::ReadVolumeBytes(uint64_t offset, std::span<uint8_t> out) {
     if (offset > UINT64_MAX - out.size() - ReadAlignment) return false;
     uint64_t start = offset & ~(ReadAlignment - 1);
     uint64_t end = (offset + out.size() + ReadAlignment - 1) & ~(ReadAlignment - 1);
-    if (start == offset && end == offset + out.size()) return read_(offset, out);
+    // A volume of small clusters may end inside a 4 KiB block; its last bytes are read up to the
+    // sector that holds them.
+    if (end > geo_.deviceBytes)
+        end = (offset + out.size() + geo_.sectorSize - 1) & ~(geo_.sectorSize - 1);
+    if (start == offset && end == offset + out.size() &&
+        reinterpret_cast<uintptr_t>(out.data()) % ReadAlignment == 0)
+        return read_(offset, out);
     scratch_.resize(end - start);
-    if (!read_(start, scratch_)) return false;
+    if (!read_(start, scratch_.span())) return false;
     std::memcpy(out.data(), scratch_.data() + (offset - start), out.size());
     return true;
 }
@@ -364,7 +415,8 @@ bool RawVolume::ChunkRecord(uint64_t number, std::span<uint8_t> record) {
     uint64_t index = number % recordsPerChunk;
     if (record.size() != geo_.recordSize || !chunkRecordReadable_[index]) return false;
     std::memcpy(record.data(), chunk_.data() + index * geo_.recordSize, geo_.recordSize);
-    return ntfs::LoadOr0<uint32_t>(record, 0) == ntfs::FileSignature && ApplyFixup(record);
+    return ntfs::LoadOr0<uint32_t>(record, 0) == ntfs::FileSignature && ApplyFixup(record) &&
+           HoldsItsOwnNumber(record, number);
 }
 
 // Without the bitmap: a record that never held a file (no signature) or is marked free in its
@@ -377,11 +429,10 @@ bool RawVolume::HeaderSaysInUse(uint64_t number, std::span<uint8_t> record, bool
         return ntfs::Load(std::span<const uint8_t>(record), 0, header) &&
                (header.flags & RecordInUseFlag) != 0;
     uint64_t recordsPerChunk = ChunkBytes / geo_.recordSize;
-    damaged =
-        chunkRecordReadable_[number % recordsPerChunk] &&
-        ntfs::LoadOr0<uint32_t>(
-            std::span<const uint8_t>(chunk_).subspan((number % recordsPerChunk) * geo_.recordSize),
-            0) == ntfs::FileSignature;
+    damaged = chunkRecordReadable_[number % recordsPerChunk] &&
+              ntfs::LoadOr0<uint32_t>(std::span<const uint8_t>(chunk_.span())
+                                          .subspan((number % recordsPerChunk) * geo_.recordSize),
+                                      0) == ntfs::FileSignature;
     return damaged;
 }
 
@@ -540,9 +591,11 @@ bool ApplyFixup(std::span<uint8_t> record) {
 }
 
 std::optional<VolumeSource> OpenRawVolume(ReadAt read, std::shared_ptr<void> owner) {
-    std::vector<uint8_t> sector(ReadAlignment);
+    AlignedBytes sector;
+    sector.resize(ReadAlignment);
     Geometry geometry;
-    if (!read || !read(0, sector) || !ParseBootSector(sector, geometry)) return std::nullopt;
+    if (!read || !read(0, sector.span()) || !ParseBootSector(sector.span(), geometry))
+        return std::nullopt;
     auto volume = std::make_shared<RawVolume>(std::move(read), geometry);
     if (!volume->Open()) return std::nullopt;
     VolumeSource source;

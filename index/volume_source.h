@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 struct NtfsVolumeData {
@@ -23,6 +24,11 @@ struct VolumeSource {
     // walk goes on below `number`: the refused record's number when known, else n. When no
     // record at or below n is in use, returns true with number 0 and a zeroed record.
     std::function<bool(uint64_t n, uint64_t& number, std::span<uint8_t> record)> recordAtOrBelow;
+    // Why the volume as a whole cannot be read, once a request has failed for all its records
+    // (access lost, reply buffer refused, device gone, refusals without end): recordAtOrBelow then
+    // returns false, and the walk stops and fails the volume instead of stepping below. Empty
+    // while the volume reads; may be left unset.
+    std::function<std::string()> failure;
     // Keeps the handle or file behind the two functions open for as long as the source lives.
     std::shared_ptr<void> owner;
 };
@@ -35,5 +41,6 @@ using RecordVisitor = std::function<void(uint64_t number, std::span<const uint8_
 // for. `recordSize` is BytesPerFileRecordSegment. The answer to the request for lo itself may lie
 // below lo; it is handed back only with `takeAnswerBelowLo`: the lowest part of a volume takes
 // it, since the walk has always listed that record; a part above another leaves it to that part.
-void ReadRecordRange(const VolumeSource& source, uint32_t recordSize, uint64_t lo, uint64_t hi,
+// False when the source failed the volume (see VolumeSource::failure): the range is not whole.
+bool ReadRecordRange(const VolumeSource& source, uint32_t recordSize, uint64_t lo, uint64_t hi,
                      bool takeAnswerBelowLo, const RecordVisitor& visit);

@@ -2,19 +2,14 @@
 #include <winioctl.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
-#include <vector>
 
 #include "index/index_build.h"
 #include "index/raw_volume.h"
+#include "index/utf8.h"
+#include "index/volume_source_driver.h"
 
 namespace {
-
-constexpr DWORD VolumeDataReplyBytes = 96;
-constexpr std::size_t VolumeDataRecordSizeOffset = 48;
-constexpr std::size_t VolumeDataValidLengthOffset = 56;
-constexpr std::size_t FileRecordReplyHeaderBytes = 12;
 
 // Closes the volume handle when the last copy of the source goes away.
 std::shared_ptr<void> OwnHandle(HANDLE handle) {
@@ -23,31 +18,14 @@ std::shared_ptr<void> OwnHandle(HANDLE handle) {
     });
 }
 
-bool RequestVolumeData(HANDLE handle, NtfsVolumeData& data, DWORD& error) {
-    uint8_t reply[VolumeDataReplyBytes] = {};
-    DWORD returned = 0;
-    if (!DeviceIoControl(handle, FSCTL_GET_NTFS_VOLUME_DATA, nullptr, 0, reply, sizeof(reply),
-                         &returned, nullptr)) {
-        error = GetLastError();
-        return false;
-    }
-    std::memcpy(&data.BytesPerFileRecordSegment, reply + VolumeDataRecordSizeOffset,
-                sizeof(data.BytesPerFileRecordSegment));
-    std::memcpy(&data.MftValidDataLength, reply + VolumeDataValidLengthOffset,
-                sizeof(data.MftValidDataLength));
-    return true;
-}
-
-// A source that refuses the volume-data request, so the walk reports the volume as unreadable.
-VolumeSource RefusingSource(std::shared_ptr<void> owner) {
-    VolumeSource source;
-    source.volumeData = [](NtfsVolumeData&) { return false; };
-    source.recordAtOrBelow = [](uint64_t n, uint64_t& number, std::span<uint8_t>) {
-        number = n;
-        return false;
-    };
-    source.owner = std::move(owner);
-    return source;
+uint32_t Control(HANDLE handle, DWORD code, const void* input, DWORD inputBytes,
+                 std::span<uint8_t> reply, uint32_t& returned) {
+    DWORD written = 0;
+    if (!DeviceIoControl(handle, code, const_cast<void*>(input), inputBytes, reply.data(),
+                         static_cast<DWORD>(reply.size()), &written, nullptr))
+        return GetLastError();
+    returned = written;
+    return 0;
 }
 
 bool ReadHandleAt(HANDLE handle, uint64_t offset, std::span<uint8_t> buffer) {
@@ -65,54 +43,56 @@ bool ReadHandleAt(HANDLE handle, uint64_t offset, std::span<uint8_t> buffer) {
     return true;
 }
 
+// The two requests over one handle, which `owner` keeps open.
+DriverRequests RequestsOver(HANDLE handle, std::shared_ptr<void> owner) {
+    DriverRequests requests;
+    requests.volumeData = [handle](std::span<uint8_t> reply, uint32_t& returned) {
+        return Control(handle, FSCTL_GET_NTFS_VOLUME_DATA, nullptr, 0, reply, returned);
+    };
+    requests.fileRecord = [handle](uint64_t asked, std::span<uint8_t> reply, uint32_t& returned) {
+        NTFS_FILE_RECORD_INPUT_BUFFER input;
+        input.FileReferenceNumber.QuadPart = static_cast<LONGLONG>(asked);
+        return Control(handle, FSCTL_GET_NTFS_FILE_RECORD, &input, sizeof(input), reply, returned);
+    };
+    requests.owner = std::move(owner);
+    return requests;
+}
+
+HANDLE OpenVolumeHandle(const std::wstring& path, DWORD access) {
+    return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+}
+
 }  // namespace
 
 std::optional<VolumeSource> OpenWindowsVolume(std::u16string_view devicePath) {
+    // Read access is all the two requests are documented to need, and a program that parses
+    // what it reads from a raw volume should not hold write access to it.
     std::wstring path(devicePath.begin(), devicePath.end());
-    HANDLE handle =
-        CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE handle = OpenVolumeHandle(path, GENERIC_READ);
     std::shared_ptr<void> owner = OwnHandle(handle);
+    if (handle == INVALID_HANDLE_VALUE)
+        return FailedVolume(ToUtf8(devicePath) + " cannot be opened, " + ErrorText(GetLastError()),
+                            owner);
 
-    NtfsVolumeData data;
-    DWORD error = 0;
-    if (!RequestVolumeData(handle, data, error)) {
-        // Where the driver does not implement the NTFS requests (Wine), read the volume's bytes.
-        if (handle != INVALID_HANDLE_VALUE &&
-            (error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION)) {
-            ReadAt read = [handle](uint64_t offset, std::span<uint8_t> buffer) {
-                return ReadHandleAt(handle, offset, buffer);
-            };
-            if (std::optional<VolumeSource> raw = OpenRawVolume(std::move(read), owner)) return raw;
-        }
-        return RefusingSource(owner);
-    }
+    DriverRequests requests = RequestsOver(handle, owner);
+    requests.reopenWithWriteAccess = [path]() -> std::optional<DriverRequests> {
+        HANDLE writable = OpenVolumeHandle(path, GENERIC_READ | GENERIC_WRITE);
+        if (writable == INVALID_HANDLE_VALUE) return std::nullopt;
+        return RequestsOver(writable, OwnHandle(writable));
+    };
 
     VolumeSource source;
-    source.volumeData = [data](NtfsVolumeData& out) {
-        out = data;
-        return true;
-    };
-    auto reply = std::make_shared<std::vector<uint8_t>>();
-    source.recordAtOrBelow = [handle, reply](uint64_t n, uint64_t& number,
-                                             std::span<uint8_t> record) {
-        reply->assign(record.size() + FileRecordReplyHeaderBytes, 0);
-        LARGE_INTEGER asked;
-        asked.QuadPart = static_cast<LONGLONG>(n);
-        DWORD returned = 0;
-        if (!DeviceIoControl(handle, FSCTL_GET_NTFS_FILE_RECORD, &asked, sizeof(asked),
-                             reply->data(), static_cast<DWORD>(reply->size()), &returned,
-                             nullptr) ||
-            returned < FileRecordReplyHeaderBytes) {
-            number = n;
-            return false;
-        }
-        std::memcpy(&number, reply->data(), sizeof(number));
-        // The walk steps by record numbers; a sequence number in the top bits would derail it.
-        number &= 0x0000FFFFFFFFFFFF;
-        std::memcpy(record.data(), reply->data() + FileRecordReplyHeaderBytes, record.size());
-        return true;
-    };
-    source.owner = std::move(owner);
-    return source;
+    uint32_t error = OpenDriverVolume(devicePath, std::move(requests), source);
+    if (error == 0) return source;
+    // Where the driver does not implement the NTFS requests (Wine), read the volume's bytes.
+    if (error == driver_error::NotSupported || error == driver_error::InvalidFunction) {
+        ReadAt read = [handle](uint64_t offset, std::span<uint8_t> buffer) {
+            return ReadHandleAt(handle, offset, buffer);
+        };
+        if (std::optional<VolumeSource> raw = OpenRawVolume(std::move(read), owner)) return raw;
+        return FailedVolume(ToUtf8(devicePath) + " not a readable NTFS volume", owner);
+    }
+    return FailedVolume(
+        ToUtf8(devicePath) + " the volume-data request failed with " + ErrorText(error), owner);
 }

@@ -70,6 +70,11 @@ RecordBuilder& RecordBuilder::BaseRecord(uint64_t reference) {
     return *this;
 }
 
+RecordBuilder& RecordBuilder::Number(uint32_t number) {
+    number_ = number;
+    return *this;
+}
+
 RecordBuilder& RecordBuilder::BytesInUse(uint32_t value) {
     bytesInUse_ = value;
     return *this;
@@ -165,6 +170,7 @@ Bytes RecordBuilder::Plain(uint16_t sequenceNumber) const {
     Put32(record, 0x1C, size_);
     Put64(record, 0x20, base_);
     Put16(record, 0x28, nextId_);
+    Put32(record, 0x2C, number_);
     std::size_t at = first;
     for (const Bytes& attribute : attributes_) {
         if (at + attribute.size() + 8 > size_) throw std::length_error("record overflow");
@@ -389,8 +395,12 @@ Volume MakeVolume(const VolumeLayout& layout) {
     }
     records[0] = mft.Protected();
 
-    for (const auto& [number, bytes] : records) {
+    for (auto& [number, bytes] : records) {
         if (bytes.size() != recordSize) throw std::length_error("record of the wrong size");
+        // Every record carries its own number, as NTFS writes it; a test may set another.
+        if (bytes.size() >= 0x30 && bytes[0x2C] == 0 && bytes[0x2D] == 0 && bytes[0x2E] == 0 &&
+            bytes[0x2F] == 0)
+            Put32(bytes, 0x2C, uint32_t(number));
         auto pieces = MapStream(layout.mftRuns, clusterSize, number * recordSize, recordSize);
         uint64_t done = 0;
         for (const auto& [offset, length] : pieces) {

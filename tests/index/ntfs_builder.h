@@ -34,6 +34,8 @@ class RecordBuilder {
     explicit RecordBuilder(uint32_t size = 1024, uint16_t flags = InUse, uint16_t sequence = 1);
 
     RecordBuilder& BaseRecord(uint64_t reference);
+    // The record's own number in its header; MakeVolume fills it in where it is left 0.
+    RecordBuilder& Number(uint32_t number);
     RecordBuilder& StandardInformation(uint64_t created, uint64_t modified);
     RecordBuilder& FileName(uint64_t parentReference, std::u16string_view name,
                             uint8_t nameSpace = 1, uint64_t created = 0, uint64_t modified = 0);
@@ -60,6 +62,7 @@ class RecordBuilder {
     uint16_t flags_;
     uint16_t sequence_;
     uint64_t base_ = 0;
+    uint32_t number_ = 0;
     std::optional<uint32_t> bytesInUse_;
     std::vector<Bytes> attributes_;
     uint16_t nextId_ = 0;

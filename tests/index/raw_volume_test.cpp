@@ -7,6 +7,7 @@
 #include <set>
 
 #include "index/file_entry.h"
+#include "index/mft_reader.h"
 #include "index/utf8.h"
 #include "tests/index/ntfs_builder.h"
 
@@ -22,11 +23,14 @@ struct FakeDisk {
     Bytes image;
     std::set<uint64_t> badBlocks;
     std::vector<std::pair<uint64_t, uint64_t>> reads;
+    // Reads into memory not aligned to 4096 bytes, which a volume handle may refuse.
+    std::size_t unalignedBuffers = 0;
 };
 
 ReadAt ReaderOf(const std::shared_ptr<FakeDisk>& disk) {
     return [disk](uint64_t offset, std::span<uint8_t> buffer) {
         disk->reads.emplace_back(offset, buffer.size());
+        if (reinterpret_cast<uintptr_t>(buffer.data()) % 4096 != 0) ++disk->unalignedBuffers;
         if (offset > disk->image.size() || buffer.size() > disk->image.size() - offset)
             return false;
         for (uint64_t block = offset / 4096; block * 4096 < offset + buffer.size(); ++block)
@@ -282,6 +286,7 @@ TEST(RawVolume, ReturnsEveryInUseRecordThroughAnyRunLayout) {
         for (uint64_t number : built) {
             RecordBuilder builder(layout.RecordSize(),
                                   number % 2 ? testntfs::InUse : testntfs::InUseFolder);
+            builder.Number(uint32_t(number));
             std::u16string name = u"r" + FromUtf8(std::to_string(number));
             builder.StandardInformation(number, number + 1)
                 .FileName(5, name)
@@ -318,6 +323,7 @@ TEST(RawVolume, ReturnsEveryInUseRecordThroughAnyRunLayout) {
             EXPECT_EQ(offset % 4096, 0u) << c.what;
             EXPECT_EQ(length % 4096, 0u) << c.what;
         }
+        EXPECT_EQ(disk->unalignedBuffers, 0u) << c.what;
     }
 }
 
@@ -412,6 +418,7 @@ TEST(RawVolume, ReadsLargeAlignedChunksWalkingDown) {
         EXPECT_EQ(disk->reads[i].second % 4096, 0u);
         EXPECT_GE(disk->reads[i].second, 1u << 19);
     }
+    EXPECT_EQ(disk->unalignedBuffers, 0u);
 }
 
 TEST(RawVolume, RefusesOnlyTheDamagedRecords) {
@@ -575,6 +582,86 @@ TEST(RawVolume, AnyDamagedByteOfRecordZeroFailsCleanlyOrStillAnswers) {
     // Damage to the header, the runs or the bitmap refuses the volume; damage elsewhere does not.
     EXPECT_GT(opened, 0u);
     EXPECT_GT(refused, 0u);
+}
+
+// With clusters below 4 KiB a volume need not end on a 4 KiB boundary; every byte of the $MFT or
+// its bitmap in the last partial block is still there to be read.
+TEST(RawVolume, ReadsTheLastPartialBlockOfAVolume) {
+    struct Case {
+        const char* what;
+        uint64_t clusters;  // of 512 bytes
+        std::vector<ClusterRun> mftRuns;
+        bool bitmapNonResident;
+        uint64_t bitmapLcn;
+    } cases[] = {
+        {"records in the last 2.5 KiB", 1021, {{16, 72}, {1016, 4}}, false, 0},
+        {"bitmap in the last 2.5 KiB", 1021, {{16, 76}}, true, 1019},
+        {"records ending with the volume's last sector", 1017, {{16, 72}, {1013, 4}}, false, 0},
+    };
+    for (const Case& c : cases) {
+        VolumeLayout layout;
+        layout.sectorsPerCluster = 1;
+        layout.clusters = c.clusters;
+        layout.mftRuns = c.mftRuns;
+        layout.bitmapNonResident = c.bitmapNonResident;
+        layout.bitmapLcn = c.bitmapLcn;
+        // 38 records: the last two lie in the last run.
+        for (uint64_t number : {uint64_t{36}, uint64_t{37}})
+            layout.records[number] = RecordBuilder().FileName(5, u"end").Protected();
+        std::shared_ptr<FakeDisk> disk;
+        testntfs::Volume volume = testntfs::MakeVolume(layout);
+        ASSERT_NE(volume.image.size() % 4096, 0u) << c.what;
+        std::optional<VolumeSource> source = OpenImage(volume.image, &disk);
+        ASSERT_TRUE(source) << c.what;
+        Bytes record(1024);
+        for (uint64_t n : {uint64_t{37}, uint64_t{36}}) {
+            uint64_t number = 0;
+            EXPECT_TRUE(source->recordAtOrBelow(n, number, record)) << c.what << " n=" << n;
+            EXPECT_EQ(number, n) << c.what;
+        }
+        for (const auto& [offset, length] : disk->reads) {
+            EXPECT_EQ(offset % 512, 0u) << c.what;
+            EXPECT_EQ(length % 512, 0u) << c.what;
+        }
+        EXPECT_EQ(disk->unalignedBuffers, 0u) << c.what;
+    }
+}
+
+// Runs that map two stretches of the $MFT onto the same clusters show the same records at two
+// numbers; each record is taken at its own number only, so every file is listed once.
+TEST(RawVolume, OverlappingRunsGiveEachRecordOnce) {
+    struct Case {
+        const char* what;
+        std::vector<ClusterRun> mftRuns;
+        std::set<uint64_t> aliases;  // in use, but holding the bytes of a record below
+    } cases[] = {
+        {"a later run over the clusters of an earlier one", {{16, 16}, {24, 8}}, {72, 73}},
+        {"two runs over the same clusters", {{16, 16}, {16, 16}}, {104, 105}},
+        {"no overlap", {{16, 16}, {100, 16}}, {}},
+    };
+    for (const Case& c : cases) {
+        VolumeLayout layout;
+        layout.mftRuns = c.mftRuns;
+        layout.records[40] = RecordBuilder().FileName(5, u"forty.txt").Protected();
+        layout.records[41] = RecordBuilder().FileName(5, u"forty-one.txt").Protected();
+        layout.alsoInUse = c.aliases;
+        std::optional<VolumeSource> source = OpenImage(testntfs::MakeVolume(layout).image);
+        ASSERT_TRUE(source) << c.what;
+        std::optional<VolumeEntries> volume = ReadVolume(*source);
+        ASSERT_TRUE(volume) << c.what;
+        std::vector<std::pair<uint64_t, std::string>> entries;
+        for (const FileEntry& e : volume->entries)
+            entries.emplace_back(e.RecordNumber, ToUtf8(e.Name()));
+        EXPECT_EQ(entries, (std::vector<std::pair<uint64_t, std::string>>{
+                               {41, "forty-one.txt"}, {40, "forty.txt"}, {0, "$MFT"}}))
+            << c.what;
+        Bytes record(1024);
+        for (uint64_t alias : c.aliases) {
+            uint64_t number = 0;
+            EXPECT_FALSE(source->recordAtOrBelow(alias, number, record)) << c.what << " " << alias;
+            EXPECT_EQ(number, alias) << c.what;
+        }
+    }
 }
 
 namespace {

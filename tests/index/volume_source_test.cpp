@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -83,6 +85,42 @@ TEST(ReadRecordRange, PartsGiveWhatTheWholeRangeGives) {
         }
         for (uint64_t number : Read(source, 36, hi, true)) joined.push_back(number);
         EXPECT_EQ(joined, whole) << cuts.size();
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A source that fails the whole volume when the walk reaches record `failsAt`.
+TEST(ReadRecordRange, StopsWhereTheSourceFailsTheVolume) {
+    struct Case {
+        uint64_t failsAt;
+        bool whole;
+        std::vector<uint64_t> numbers;
+    } cases[] = {
+        {41, false, {50}}, {36, false, {50, 41}}, {0, true, {50, 41, 36}},  // never reached
+    };
+    for (const Case& c : cases) {
+        auto failure = std::make_shared<std::string>();
+        VolumeSource source = FakeSource({36, 41, 50}, {});
+        auto answer = source.recordAtOrBelow;
+        source.recordAtOrBelow = [answer, failure, c](uint64_t n, uint64_t& number,
+                                                      std::span<uint8_t> record) {
+            bool delivered = answer(n, number, record);
+            if (c.failsAt != 0 && number == c.failsAt) {
+                *failure = "gone";
+                return false;
+            }
+            return delivered;
+        };
+        source.failure = [failure] { return *failure; };
+        std::vector<uint64_t> numbers;
+        bool whole = ReadRecordRange(
+            source, RecordSize, 36, 51, true,
+            [&](uint64_t number, std::span<const uint8_t>) { numbers.push_back(number); });
+        EXPECT_EQ(whole, c.whole) << c.failsAt;
+        EXPECT_EQ(numbers, c.numbers) << c.failsAt;
     }
 }
 
