@@ -78,9 +78,13 @@ bool WriteExport(std::FILE* file, const std::vector<std::u16string>& headers, co
 }
 
 ExportOutcome ExportToFile(std::FILE* file, const std::vector<std::u16string>& headers,
-                           const ResultSet& rows, const CodePageConverter& convert) {
+                           const ResultSet& rows, const CodePageConverter& convert,
+                           std::string_view preamble) {
     if (file == nullptr) return ExportOutcome::CannotOpen;
-    const bool written = WriteExport(file, headers, rows, convert);
+    // An empty view may hold no pointer at all, which fwrite must not be given.
+    const bool written = (preamble.empty() || std::fwrite(preamble.data(), 1, preamble.size(),
+                                                          file) == preamble.size()) &&
+                         WriteExport(file, headers, rows, convert);
     const bool closed = std::fclose(file) == 0;
     return written && closed ? ExportOutcome::Written : ExportOutcome::WriteFailed;
 }

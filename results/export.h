@@ -23,9 +23,15 @@ bool WriteExport(std::FILE* file, const std::vector<std::u16string>& headers, co
 enum class ExportOutcome { Written, CannotOpen, WriteFailed };
 
 // WriteExport into `file` as it came from the open (nullptr when the open failed), then closes
-// it; a failed close counts as a failed write, as it may be the one that flushes.
+// it; a failed close counts as a failed write, as it may be the one that flushes. `preamble` is
+// written first, as it is.
 ExportOutcome ExportToFile(std::FILE* file, const std::vector<std::u16string>& headers,
-                           const ResultSet& rows, const CodePageConverter& convert);
+                           const ResultSet& rows, const CodePageConverter& convert,
+                           std::string_view preamble = {});
+
+// The byte-order mark that starts the UTF-8 export, so that spreadsheet programs read it as
+// UTF-8 rather than in the ANSI code page.
+inline constexpr std::string_view Utf8ByteOrderMark = "\xEF\xBB\xBF";
 
 #ifndef _WIN32
 // Natively: iconv to the named code page; unrepresentable characters become '?'. Nothing when

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "index/utf8.h"
 #include "results/export.h"
 #include "ui/load_and_search_win.h"
 #include "ui/result_list_win.h"
@@ -17,8 +18,11 @@ constexpr DWORD ExportPathCapacity = 256;
 // Kept for the whole run: the next export's dialog starts from the last chosen file.
 wchar_t ExportPath[ExportPathCapacity] = L"";
 
+// The last choice writes UTF-8, which keeps every name; the others the ANSI code page.
 constexpr wchar_t ExportFilters[] =
-    L"CSV文件(*.csv)\0*.csv\0文本文件(*.txt)\0*.txt\0全部文件(*.*)\0*.*\0";
+    L"CSV文件(*.csv)\0*.csv\0文本文件(*.txt)\0*.txt\0全部文件(*.*)\0*.*\0"
+    L"CSV文件 UTF-8(*.csv)\0*.csv\0";
+constexpr DWORD Utf8FilterIndex = 4;
 
 }  // namespace
 
@@ -37,14 +41,16 @@ void ExportCommand(HWND mainWindow) {
     dialog.lpstrDefExt = L"csv";
     dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST;
     if (!GetSaveFileNameW(&dialog)) return;
-    ExportResults(ExportPath);
+    ExportResults(ExportPath, dialog.nFilterIndex == Utf8FilterIndex);
 }
 
-void ExportResults(const wchar_t* path) {
-    // Opened by its UTF-16 name, so any path the dialog accepts can be written; the contents
-    // stay in the ANSI code page. Binary mode: WriteExport ends its lines with CR LF itself.
+void ExportResults(const wchar_t* path, bool utf8) {
+    // Opened by its UTF-16 name, so any path the dialog accepts can be written. Binary mode:
+    // WriteExport ends its lines with CR LF itself.
+    std::FILE* file = _wfopen(path, L"wb");
     const ExportOutcome outcome =
-        ExportToFile(_wfopen(path, L"wb"), CurrentHeaderTexts(), Results, ToAnsi);
+        utf8 ? ExportToFile(file, CurrentHeaderTexts(), Results, ToUtf8, Utf8ByteOrderMark)
+             : ExportToFile(file, CurrentHeaderTexts(), Results, ToAnsi);
     if (outcome != ExportOutcome::Written) {
         MessageBoxW(nullptr, Wide(ExportFailureText(outcome)), L"错误", MB_ICONERROR);
     }

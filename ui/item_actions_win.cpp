@@ -25,6 +25,9 @@ static_assert(offsetof(DROPFILES, fWide) == DropFilesLayout::WideField);
 namespace {
 
 constexpr wchar_t ErrorCaption[] = L"错误";
+// An open fails this way when the entry went away after the table was read, which is common.
+constexpr wchar_t MissingFileText[] = L"文件已不存在，可能已被删除或移动";
+constexpr wchar_t MissingFolderText[] = L"文件夹已不存在，可能已被删除或移动";
 constexpr wchar_t NoAssociationText[] =
     L"该文件没有与之关联的应用来执行操作。请安装应用，若已经安装应用，请在“默认应用设置”页面中创建"
     L"关联";
@@ -41,6 +44,12 @@ bool ShellOpen(const std::u16string& target) {
     HINSTANCE result =
         ShellExecuteW(nullptr, L"open", Wide(target), nullptr, nullptr, SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(result) > 32;
+}
+
+bool IsMissing(const std::u16string& path) {
+    if (GetFileAttributesW(Wide(path)) != INVALID_FILE_ATTRIBUTES) return false;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 HGLOBAL GlobalBlock(const void* data, std::size_t size, UINT flags) {
@@ -78,15 +87,17 @@ void PutOnClipboard(HWND owner, std::initializer_list<ClipboardItem> items) {
     CloseClipboard();
 }
 
+void ShowPopupAt(HMENU menu, HWND owner, POINT place) {
+    TrackPopupMenu(menu, 0, place.x, place.y, 0, owner, nullptr);
+}
+
 void ShowPopupAtCursor(HMENU menu, HWND owner) {
     POINT cursor{};
     GetCursorPos(&cursor);
-    TrackPopupMenu(menu, 0, cursor.x, cursor.y, 0, owner, nullptr);
+    ShowPopupAt(menu, owner, cursor);
 }
 
-}  // namespace
-
-void ShowRowContextMenu(HWND mainWindow) {
+void ShowRowMenu(HWND mainWindow, POINT place) {
     HMENU menu = CreatePopupMenu();
     if (menu == nullptr) return;
     for (const MenuItem& item : RowContextMenu()) {
@@ -96,8 +107,32 @@ void ShowRowContextMenu(HWND mainWindow) {
             AppendMenuW(menu, MF_STRING, item.id, Wide(item.text));
         }
     }
-    ShowPopupAtCursor(menu, mainWindow);
+    ShowPopupAt(menu, mainWindow, place);
     DestroyMenu(menu);
+}
+
+}  // namespace
+
+void ShowRowContextMenu(HWND mainWindow) {
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    ShowRowMenu(mainWindow, cursor);
+}
+
+void ShowRowContextMenuAtSelection(HWND mainWindow) {
+    const LRESULT index =
+        SendMessageW(ResultList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+    if (index < 0) return;
+    SendMessageW(ResultList, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
+    RECT row{};
+    row.left = LVIR_LABEL;
+    if (!SendMessageW(ResultList, LVM_GETITEMRECT, static_cast<WPARAM>(index),
+                      reinterpret_cast<LPARAM>(&row))) {
+        return;
+    }
+    POINT place{row.left, row.bottom};
+    ClientToScreen(ResultList, &place);
+    ShowRowMenu(mainWindow, place);
 }
 
 void ShowViewContextMenu(HWND mainWindow) {
@@ -108,19 +143,20 @@ void ShowViewContextMenu(HWND mainWindow) {
 void OpenSelectedFile(OpenTrigger trigger) {
     const FileEntry* row = FirstSelectedRow();
     if (row == nullptr) return;
-    if (!ShellOpen(row->FullPath())) {
-        MessageBoxW(nullptr,
-                    trigger == OpenTrigger::DoubleClick ? NoAssociationText : L"无法打开文件",
-                    ErrorCaption, MB_ICONERROR);
-    }
+    const std::u16string path = row->FullPath();
+    if (ShellOpen(path)) return;
+    const wchar_t* text = trigger == OpenTrigger::DoubleClick ? NoAssociationText : L"无法打开文件";
+    if (IsMissing(path)) text = row->IsFolder ? MissingFolderText : MissingFileText;
+    MessageBoxW(nullptr, text, ErrorCaption, MB_ICONERROR);
 }
 
 void OpenSelectedFolder() {
     const FileEntry* row = FirstSelectedRow();
     if (row == nullptr) return;
-    if (!ShellOpen(FolderToOpen(row->FolderPath()))) {
-        MessageBoxW(nullptr, L"无法打开路径", ErrorCaption, MB_ICONERROR);
-    }
+    const std::u16string folder = FolderToOpen(row->FolderPath());
+    if (ShellOpen(folder)) return;
+    MessageBoxW(nullptr, IsMissing(folder) ? MissingFolderText : L"无法打开路径", ErrorCaption,
+                MB_ICONERROR);
 }
 
 void CopySelectedPath(HWND mainWindow) {

@@ -4,6 +4,8 @@
 #include <windows.h>
 
 void ShowRowContextMenu(HWND mainWindow);
+// The same menu from the keyboard, below the first selected row; nothing without a selection.
+void ShowRowContextMenuAtSelection(HWND mainWindow);
 // The "视图    " popup of the menu bar, for a right click below the rows.
 void ShowViewContextMenu(HWND mainWindow);
 

@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <exception>
 #include <mutex>
+#include <vector>
 
 #include "index/platform.h"
 #include "ui/commands.h"
+#include "ui/dpi_win.h"
+#include "ui/layout.h"
 #include "ui/load_and_search_win.h"
 #include "ui/menu_win.h"
 #include "ui/result_list_win.h"
@@ -23,24 +26,66 @@ namespace {
 
 constexpr wchar_t MainClassName[] = L"CreateChildWindow";
 constexpr wchar_t MainTitle[] = L"Skimlet秒搜文件名";
-constexpr int MainWidth = 890;
-constexpr int MainHeight = 500;
-constexpr int QueryHeight = 30;
-// The status bar keeps the bottom 27 pixels below the list.
-constexpr int ListHeightReserve = QueryHeight + 27;
+constexpr DWORD MainStyle = WS_OVERLAPPEDWINDOW;
 constexpr DWORD StatusBarStyleBit = 0x0010;
+constexpr UINT DpiChangedMessage = 0x02E0;  // WM_DPICHANGED, missing from older headers
 
+// The DPI the window's sizes are laid out for; it follows the monitor the window is on.
+int CurrentDpi = BaseDpi;
+int QueryFontHeight = 0;
 HFONT QueryFont = nullptr;
 HBRUSH QueryBrush = nullptr;
 
 // Workers of several volumes append icons at once; the image list is not meant for that.
 std::mutex IconListLock;
+// The icon resource of every image, in image order, so that the list can be made again at
+// another size with the same indexes.
+std::vector<int> IconResources;
+int IconSize = 0;
+
+int AddIcon(HIMAGELIST list, int resourceId, int size) {
+    HICON icon =
+        static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId),
+                                      IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+    if (icon == nullptr) return -1;
+    const int index = ImageList_ReplaceIcon(list, -1, icon);
+    DestroyIcon(icon);
+    return index;
+}
 
 int AppendResourceIcon(int resourceId) {
     std::lock_guard<std::mutex> lock(IconListLock);
-    HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId));
-    if (icon == nullptr) return -1;
-    return ImageList_ReplaceIcon(FileIconList, -1, icon);
+    const int index = AddIcon(FileIconList, resourceId, IconSize);
+    if (index >= 0) IconResources.push_back(resourceId);
+    return index;
+}
+
+// Makes the icon list at the frame size of `size` and fills it with the icons it held before.
+void SizeIconList(int size) {
+    std::lock_guard<std::mutex> lock(IconListLock);
+    if (FileIconList != nullptr && size == IconSize) return;
+    HIMAGELIST list = ImageList_Create(size, size, ILC_COLORDDB | ILC_MASK, 1, 0);
+    if (list == nullptr) return;
+    for (int resourceId : IconResources) AddIcon(list, resourceId, size);
+    HIMAGELIST old = FileIconList;
+    FileIconList = list;
+    IconSize = size;
+    if (ResultList != nullptr) {
+        SendMessageW(ResultList, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(list));
+    }
+    if (old != nullptr) ImageList_Destroy(old);
+}
+
+void SizeQueryFont(int height) {
+    if (QueryFont != nullptr && height == QueryFontHeight) return;
+    HFONT font = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             DEFAULT_PITCH | FF_DONTCARE, L"Arial");
+    if (font == nullptr) return;
+    SendMessageW(QueryEdit, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (QueryFont != nullptr) DeleteObject(QueryFont);
+    QueryFont = font;
+    QueryFontHeight = height;
 }
 
 HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int x,
@@ -51,16 +96,13 @@ HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, D
 }
 
 bool CreateMainContents(HWND window) {
+    CurrentDpi = WindowDpi(window);
+    const MainLayout layout = MainLayoutAt(CurrentDpi);
     QueryEdit =
         CreateControl(window, L"edit", L"", WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 0,
-                      0, 874, 22, QueryEditId);
+                      0, layout.queryCreateWidth, layout.queryCreateHeight, QueryEditId);
     if (QueryEdit == nullptr) return false;
-    if (QueryFont == nullptr) {
-        QueryFont = CreateFontW(26, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
-                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                DEFAULT_PITCH | FF_DONTCARE, L"Arial");
-    }
-    SendMessageW(QueryEdit, WM_SETFONT, reinterpret_cast<WPARAM>(QueryFont), TRUE);
+    SizeQueryFont(layout.queryFontHeight);
     if (QueryBrush == nullptr) QueryBrush = CreateSolidBrush(RGB(255, 255, 255));
 
     StatusBar = CreateControl(window, STATUSCLASSNAMEW, L"",
@@ -69,14 +111,13 @@ bool CreateMainContents(HWND window) {
 
     ResultList = CreateControl(
         window, WC_LISTVIEWW, L"LISTVIEW",
-        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_AUTOARRANGE | LVS_OWNERDATA, 0, 20,
-        874, 394, ResultListId);
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_AUTOARRANGE | LVS_OWNERDATA, 0,
+        layout.listCreateTop, layout.listCreateWidth, layout.listCreateHeight, ResultListId);
     if (ResultList == nullptr) return false;
 
-    if (FileIconList == nullptr)
-        FileIconList = ImageList_Create(20, 20, ILC_COLORDDB | ILC_MASK, 1, 0);
-    SendMessageW(ResultList, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(FileIconList));
-    InsertResultColumns();
+    SizeIconList(layout.iconSize);
+    InsertResultColumns(layout.columnWidths);
+    WatchResultList(window);
     BuildMenuBar(window);
     SetTimer(ResultList, LoadTimerId, LoadTimerPeriod, InitialLoad);
     return true;
@@ -87,13 +128,40 @@ void LayOut(HWND window, WPARAM sizeType) {
     GetClientRect(window, &client);
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
-    MoveWindow(ResultList, 0, QueryHeight, width, std::max(0, height - ListHeightReserve), TRUE);
-    MoveWindow(QueryEdit, 0, 0, width, QueryHeight, TRUE);
+    const MainLayout layout = MainLayoutAt(CurrentDpi);
+    MoveWindow(ResultList, 0, layout.queryHeight, width,
+               std::max(0, height - layout.queryHeight - layout.statusReserve), TRUE);
+    MoveWindow(QueryEdit, 0, 0, width, layout.queryHeight, TRUE);
     SendMessageW(StatusBar, WM_SIZE, 0, 0);
     if (sizeType == SIZE_MINIMIZED) {
         AddTrayIcon(window);
         ShowWindow(window, SW_HIDE);
     }
+}
+
+// The window moved to a monitor of another DPI: every size follows, and the window takes the
+// rectangle the system suggests.
+void FollowDpi(HWND window, int dpi, const RECT* suggested) {
+    CurrentDpi = dpi;
+    const MainLayout layout = MainLayoutAt(dpi);
+    SizeQueryFont(layout.queryFontHeight);
+    SizeIconList(layout.iconSize);
+    SetResultColumnWidths(layout.columnWidths);
+    if (suggested != nullptr) {
+        SetWindowPos(window, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    LayOut(window, SIZE_RESTORED);
+}
+
+// The query box, the header with one row and its scroll bar, and the status bar always show.
+void LimitTrackSize(MINMAXINFO& limits) {
+    const MainLayout layout = MainLayoutAt(CurrentDpi);
+    const SIZE outer = OuterSizeForClient(layout.minClientWidth, layout.minClientHeight, MainStyle,
+                                          true, CurrentDpi);
+    limits.ptMinTrackSize.x = outer.cx;
+    limits.ptMinTrackSize.y = outer.cy;
 }
 
 LRESULT ColourQueryEdit(HDC context, HWND control) {
@@ -134,6 +202,12 @@ LRESULT HandleMainMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
             break;
         case WM_MOUSEMOVE:
             break;
+        case WM_GETMINMAXINFO:
+            LimitTrackSize(*reinterpret_cast<MINMAXINFO*>(lParam));
+            break;
+        case DpiChangedMessage:
+            FollowDpi(window, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+            break;
         case WM_TRAYNOTIFY:
             OnTrayNotify(window, lParam);
             break;
@@ -158,6 +232,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     // The shell's open verbs may use COM; the window thread is a single-threaded apartment.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    UsePerMonitorDpi();
+    CurrentDpi = WindowDpi(nullptr);
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     ThePlatform().appendIcon = AppendResourceIcon;
@@ -175,11 +251,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         return 0;
     }
 
-    const Placement place = CenteredOnScreen(GetSystemMetrics(SM_CXSCREEN),
-                                             GetSystemMetrics(SM_CYSCREEN), MainWidth, MainHeight);
-    HWND window =
-        CreateWindowExW(0, MainClassName, MainTitle, WS_OVERLAPPEDWINDOW, place.x, place.y,
-                        place.width, place.height, nullptr, nullptr, instance, nullptr);
+    const MainLayout layout = MainLayoutAt(CurrentDpi);
+    const Placement place =
+        CenteredOnScreen(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                         layout.windowWidth, layout.windowHeight);
+    HWND window = CreateWindowExW(0, MainClassName, MainTitle, MainStyle, place.x, place.y,
+                                  place.width, place.height, nullptr, nullptr, instance, nullptr);
     if (window == nullptr) {
         MessageBoxW(nullptr, L"创建窗口失败!", L"错误", MB_ICONERROR);
         return 0;

@@ -6,12 +6,17 @@
 // After <windows.h>, which it needs.
 #include <commctrl.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
 #include "results/ordering.h"
 
-void InsertResultColumns();
+void InsertResultColumns(const std::array<int, ColumnCount>& widths);
+void SetResultColumnWidths(const std::array<int, ColumnCount>& widths);
+// Watches the list's input: a tooltip shows the whole text of a cell that its column cuts short,
+// and the menu key and Shift+F10 open the row menu below the selected row.
+void WatchResultList(HWND mainWindow);
 
 // Sorts the rows by `column` with the current direction, refreshes the rows and the count text,
 // and marks `column`'s header with the direction. The direction is left alone.

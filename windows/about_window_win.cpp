@@ -57,8 +57,8 @@ LRESULT CALLBACK AboutWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     switch (message) {
         case WM_CREATE:
             KeepWithWindow(window, BandBrushSlot, CreateSolidBrush(BandColour));
-            KeepWithWindow(window, TitleFontSlot, CreateTextFont(-32, 700, false));
-            KeepWithWindow(window, LinkFontSlot, CreateTextFont(-12, 400, true));
+            KeepWithWindow(window, TitleFontSlot, CreateTextFont(window, -32, 700, false));
+            KeepWithWindow(window, LinkFontSlot, CreateTextFont(window, -12, 400, true));
             CreateControls(window, AboutLabels, sizeof(AboutLabels) / sizeof(AboutLabels[0]));
             break;
         case WM_CTLCOLORSTATIC: {

@@ -1,6 +1,8 @@
 #include "windows/donation_window_win.h"
 
 #include "resources/resource_ids.h"
+#include "ui/dpi_win.h"
+#include "ui/layout.h"
 #include "windows/modal_win.h"
 #include "windows/secondary_window_win.h"
 
@@ -45,8 +47,9 @@ void PaintQRcode(HWND window) {
         HGDIOBJ previous = SelectObject(memory, picture);
         SetStretchBltMode(dc, HALFTONE);
         SetBrushOrgEx(dc, 0, 0, nullptr);
-        StretchBlt(dc, 0, 0, PictureWidth / 2, 400, memory, 0, 0, PictureWidth, PictureHeight,
-                   SRCCOPY);
+        const int dpi = WindowDpi(window);
+        StretchBlt(dc, 0, 0, ScaleToDpi(PictureWidth / 2, dpi), ScaleToDpi(400, dpi), memory, 0, 0,
+                   PictureWidth, PictureHeight, SRCCOPY);
         SelectObject(memory, previous);
     }
     if (picture != nullptr) DeleteObject(picture);
@@ -65,8 +68,8 @@ void OpenQRcodeWindow(HWND donationWindow) {
 LRESULT CALLBACK DonationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
-            KeepWithWindow(window, TitleFontSlot, CreateTextFont(-24, 500, false));
-            KeepWithWindow(window, BodyFontSlot, CreateTextFont(-16, 500, false));
+            KeepWithWindow(window, TitleFontSlot, CreateTextFont(window, -24, 500, false));
+            KeepWithWindow(window, BodyFontSlot, CreateTextFont(window, -16, 500, false));
             CreateControls(window, DonationControls,
                            sizeof(DonationControls) / sizeof(DonationControls[0]));
             break;

@@ -30,7 +30,7 @@ const ControlSpec HelpLabels[] = {
 LRESULT CALLBACK HelpWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
-            KeepWithWindow(window, HelpFontSlot, CreateTextFont(-16, 500, false));
+            KeepWithWindow(window, HelpFontSlot, CreateTextFont(window, -16, 500, false));
             CreateControls(window, HelpLabels, sizeof(HelpLabels) / sizeof(HelpLabels[0]));
             break;
         case WM_CTLCOLORSTATIC:

@@ -1,5 +1,7 @@
 #include "windows/modal_win.h"
 
+#include "ui/dpi_win.h"
+#include "ui/layout.h"
 #include "windows/placement.h"
 
 void OpenSecondaryWindow(HWND mainWindow, const wchar_t* className, WNDPROC procedure,
@@ -20,8 +22,11 @@ void OpenModalWindow(HWND disabledWindow, HWND owner, const wchar_t* className, 
     windowClass.lpszClassName = className;
     RegisterClassW(&windowClass);
 
-    const Placement place = CenteredOnScreen(GetSystemMetrics(SM_CXSCREEN),
-                                             GetSystemMetrics(SM_CYSCREEN), width, height);
+    // The sizes are given at 96 DPI; the window opens at the DPI of the one that opened it.
+    const int dpi = WindowDpi(owner != nullptr ? owner : disabledWindow);
+    const Placement place =
+        CenteredOnScreen(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                         ScaleToDpi(width, dpi), ScaleToDpi(height, dpi));
     HWND window = CreateWindowExW(0, className, title, WS_SYSMENU, place.x, place.y, place.width,
                                   place.height, owner, nullptr, instance, nullptr);
     if (window == nullptr) {

@@ -1,5 +1,8 @@
 #include "windows/secondary_window_win.h"
 
+#include "ui/dpi_win.h"
+#include "ui/layout.h"
+
 namespace {
 
 const wchar_t* const SlotNames[KeptObjectSlots] = {L"SkimletObject0", L"SkimletObject1",
@@ -7,7 +10,8 @@ const wchar_t* const SlotNames[KeptObjectSlots] = {L"SkimletObject0", L"SkimletO
 
 }  // namespace
 
-HFONT CreateTextFont(int height, int weight, bool underline) {
+HFONT CreateTextFont(HWND window, int height, int weight, bool underline) {
+    height = ScaleToDpi(height, WindowDpi(window));
     return CreateFontW(height, height / 2, 0, 0, weight, FALSE, underline ? TRUE : FALSE, FALSE,
                        DEFAULT_CHARSET, OUT_CHARACTER_PRECIS, CLIP_CHARACTER_PRECIS,
                        DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"微软雅黑");
@@ -36,11 +40,14 @@ void ReleaseKeptObjects(HWND window) {
 
 void CreateControls(HWND parent, const ControlSpec* items, int count) {
     auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE));
+    const int dpi = WindowDpi(parent);
+    const auto scale = [dpi](int pixels) { return ScaleToDpi(pixels, dpi); };
     for (int i = 0; i < count; ++i) {
         const ControlSpec& item = items[i];
-        HWND control = CreateWindowExW(
-            0, item.className, item.text, item.style, item.x, item.y, item.width, item.height,
-            parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)), instance, nullptr);
+        HWND control = CreateWindowExW(0, item.className, item.text, item.style, scale(item.x),
+                                       scale(item.y), scale(item.width), scale(item.height), parent,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)),
+                                       instance, nullptr);
         if (control == nullptr || item.fontSlot == DefaultFont) continue;
         if (HGDIOBJ font = KeptObject(parent, item.fontSlot)) {
             SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);

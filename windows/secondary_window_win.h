@@ -19,8 +19,8 @@ struct ControlSpec {
 };
 
 // A font of the face "微软雅黑" with a width of half the height (both negative: character
-// heights in pixels).
-HFONT CreateTextFont(int height, int weight, bool underline);
+// heights in pixels at 96 DPI, scaled to the window's DPI).
+HFONT CreateTextFont(HWND window, int height, int weight, bool underline);
 
 // Keeps the object in the window's slot (0 to KeptObjectSlots - 1) and returns it. An object that
 // cannot be kept is deleted at once and null is returned, so the caller falls back to defaults.
@@ -33,8 +33,8 @@ HGDIOBJ KeptObject(HWND window, int slot);
 // that used the fonts are gone.
 void ReleaseKeptObjects(HWND window);
 
-// Creates the controls in table order and gives each one with a kept font that font, without
-// redrawing. A control that cannot be created is left out.
+// Creates the controls in table order, their table sizes scaled to the parent's DPI, and gives each
+// one with a kept font that font, without redrawing. A control that cannot be created is left out.
 void CreateControls(HWND parent, const ControlSpec* items, int count);
 
 // The brush of the system window colour that the labels are painted with.

@@ -31,7 +31,8 @@ cleanup() {
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
 }
 
-# start_xvfb FIRST LAST : an X server on the first free display of the range, ended on exit.
+# start_xvfb FIRST LAST [WIDTHxHEIGHT] : an X server on the first free display of the range, ended
+# on exit; 1280x800 unless a size is given.
 start_xvfb() {
     local n display=""
     for n in $(seq "$1" "$2"); do
@@ -40,7 +41,7 @@ start_xvfb() {
             break
         fi
     done
-    Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$run/xvfb.log" 2>&1 &
+    Xvfb "$display" -screen 0 "${3:-1280x800}x24" -nolisten tcp >"$run/xvfb.log" 2>&1 &
     xvfb_pid=$!
     export DISPLAY="$display"
     trap cleanup EXIT

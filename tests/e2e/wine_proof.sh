@@ -556,13 +556,13 @@ status_text
 IFS=$'\t' read -r -a field <<<"$(awk -v r=$((name_row + 1)) 'NR == r' "$run/expected-skim.tsv")"
 check "click in column 0 of a row: its description stays" \
     "创建时间: ${field[6]},  修改时间: ${field[8]},  路径: ${field[10]}" "$answer"
+# A missing entry is named as such; checks/ holds the designed texts for a file that exists.
 command 40028
-expect_message_box "打开文件 of a missing file" "无法打开文件"
+expect_message_box "打开文件 of a missing file" "文件已不存在，可能已被删除或移动"
 command 40029
-expect_message_box "打开路径 of a missing folder" "无法打开路径"
+expect_message_box "打开路径 of a missing folder" "文件夹已不存在，可能已被删除或移动"
 click_cell "$name_row" 0 1 2
-expect_message_box "double click on a missing file" \
-    "该文件没有与之关联的应用来执行操作。请安装应用，若已经安装应用，请在“默认应用设置”页面中创建关联"
+expect_message_box "double click on a missing file" "文件已不存在，可能已被删除或移动"
 # The row's context menu: the third item copies the path of the first selected row.
 click_cell "$notes_row" 0 3
 if ask waitfind 5000 "#32768" - "$main_pid"; then

@@ -192,4 +192,22 @@ TEST(ExportToFile, TellsTheOutcome) {
     std::remove(path.c_str());
 }
 
+// The lossless form: the byte-order mark, then exactly the lines the UTF-8 converter gives, so a
+// name outside every ANSI code page arrives whole.
+TEST(ExportToFile, Utf8FormStartsWithTheByteOrderMark) {
+    RowMaker maker;
+    ShownRows rows({maker.Make({u"skim한글.txt", u"D:\\skimdir", 0, u"70,000 KB"})});
+    const std::string path = testing::TempDir() + "skimlet_export_utf8.csv";
+    ASSERT_EQ(ExportToFile(std::fopen(path.c_str(), "wb"), NeutralHeaders(), rows.view, Utf8(),
+                           Utf8ByteOrderMark),
+              ExportOutcome::Written);
+    const std::string bytes = ReadFile(path);
+    ASSERT_GE(bytes.size(), 3u);
+    EXPECT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_EQ(bytes.substr(3), Export(NeutralHeaders(), rows.view, Utf8()));
+    // The Hangul syllable U+D55C in UTF-8.
+    EXPECT_NE(bytes.find("skim\xED\x95\x9C"), std::string::npos);
+    std::remove(path.c_str());
+}
+
 }  // namespace

@@ -511,7 +511,8 @@ const wchar_t* const Usage =
     L"screen | text H | settext H TEXT | enabled H | visible H | iconic H | foreground | "
     L"setforeground H | move H X Y W H | parent H | owner H | child H ID | children H | post H MSG "
     L"W L | "
-    L"send H MSG W L | command H ID [EDIT] | barrier EDIT [MS] | count LIST | "
+    L"send H MSG W L | command H ID [EDIT] | barrier EDIT [MS] | count LIST | textwidth LIST TEXT "
+    L"| "
     L"rows LIST FIRST N [COLS] | headers LIST | headerrect LIST COL | itemrect LIST ROW | "
     L"select LIST ROW (-1: none) | selected LIST | menu H ID | menutree H | font H | watch PID | "
     L"exitcode PID MS | now | redraw H | top LIST | until MS COND... (text H T | prefix H T | "
@@ -647,6 +648,15 @@ bool Handle(const Fields& f) {
         if (!need(1)) return true;
         DWORD timeout = f.size() > 2 ? static_cast<DWORD>(Number(f[2])) : 60000;
         Barrier(window, timeout) ? Reply(L"done") : Fail(L"barrier not reached");
+    } else if (verb == L"textwidth") {
+        // The width the list needs for a text in its own font (LVM_GETSTRINGWIDTHW).
+        if (!need(2)) return true;
+        const std::wstring& text = f[2];
+        RemoteBlock remote(window, (text.size() + 1) * sizeof(wchar_t));
+        remote.valid() && remote.put(0, text.c_str(), (text.size() + 1) * sizeof(wchar_t)) &&
+                Send(window, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(remote.at(0)), result)
+            ? Reply(std::to_wstring(result))
+            : Fail(L"no answer");
     } else if (verb == L"count") {
         if (!need(1)) return true;
         Send(window, LVM_GETITEMCOUNT, 0, 0, result) ? Reply(std::to_wstring(result))
