@@ -66,6 +66,7 @@ uint32_t DriverDouble::VolumeData(std::span<uint8_t> reply, uint32_t& returned) 
 
 uint32_t DriverDouble::FileRecord(bool writeAccess, uint64_t number, std::span<uint8_t> reply,
                                   uint32_t& returned) {
+    std::lock_guard<std::mutex> lock(mutex_);
     asked.push_back(number);
     replySizes.insert(reply.size());
     if (switches_.refuseEveryRecord != 0) return switches_.refuseEveryRecord;

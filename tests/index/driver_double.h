@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <vector>
@@ -56,6 +57,9 @@ class DriverDouble {
     std::optional<VolumeSource> volume_;
     NtfsVolumeDataBuffer data_ = {};
     std::map<uint64_t, int> refusedSoFar_;
+    // A split build asks from several threads at once, as a driver allows; the double's log, its
+    // refusal counts and the raw reader behind it are not shared safely without this.
+    std::mutex mutex_;
 };
 
 }  // namespace testntfs
