@@ -15,7 +15,6 @@
 #include <fstream>
 #include <random>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "index/derived_texts.h"
@@ -79,18 +78,12 @@ std::u16string RandomName(std::mt19937_64& random, bool folder) {
     return name;
 }
 
-const char16_t* TimeText(TextArena& arena, std::unordered_map<int64_t, const char16_t*>& interned,
-                         int64_t seconds) {
-    const int64_t minute = seconds / 60;
-    auto found = interned.find(minute);
-    if (found != interned.end()) return found->second;
+uint32_t PackedTimeText(int64_t seconds) {
     std::time_t t = static_cast<std::time_t>(seconds);
     std::tm parts{};
     gmtime_r(&t, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &parts);
-    std::u16string wide(text, text + 16);
-    return interned.emplace(minute, arena.Store(wide)).first->second;
+    return TimeText::Pack(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
+                          parts.tm_min);
 }
 
 SyntheticTable& Table() {
@@ -104,7 +97,6 @@ SyntheticTable& Table() {
         };
         std::vector<Folder> folders;
         for (const char16_t* drive : Drives) folders.push_back({drive, out->texts.Store(drive), 0});
-        std::unordered_map<int64_t, const char16_t*> times;
         out->entries.reserve(TableSize);
         for (std::size_t i = 0; i < TableSize; ++i) {
             // Deep folders are picked more often, as on a real disk most files lie deep.
@@ -124,8 +116,7 @@ SyntheticTable& Table() {
             const int64_t modified = created + static_cast<int64_t>(random() % (365ull * 86400));
             entry.Created = static_cast<uint64_t>(created) * 10000000 + 116444736000000000ull;
             entry.Modified = static_cast<uint64_t>(modified) * 10000000 + 116444736000000000ull;
-            entry.SetTimeTexts(TimeText(out->texts, times, created),
-                               TimeText(out->texts, times, modified));
+            entry.SetTimeTexts(PackedTimeText(created), PackedTimeText(modified));
             entry.IsFolder = isFolder;
             entry.Category = isFolder ? 5 : 1 + static_cast<int32_t>(random() % 8);
             if (entry.Category == 5) entry.Category = 8;

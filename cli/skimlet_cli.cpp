@@ -216,11 +216,11 @@ class RowWriter {
         Tab();
         Number(entry.Created);
         Tab();
-        Text(entry.CreatedText());
+        Text(entry.CreatedText().View());
         Tab();
         Number(entry.Modified);
         Tab();
-        Text(entry.ModifiedText());
+        Text(entry.ModifiedText().View());
         Tab();
         Text(entry.FullPath());
         Tab();

@@ -59,8 +59,9 @@ void TouchEveryRow(const ResultSet& rows) {
     std::size_t units = 0;
     for (std::size_t i = 0; i < rows.Size(); ++i) {
         const FileEntry& row = rows.Row(i);
-        for (std::u16string_view text : {row.Name(), row.SizeText(), row.CreatedText(),
-                                         row.ModifiedText(), row.FolderPath(), row.Extension()})
+        const TimeText created = row.CreatedText(), modified = row.ModifiedText();
+        for (std::u16string_view text : {row.Name(), row.SizeText(), created.View(),
+                                         modified.View(), row.FolderPath(), row.Extension()})
             for (char16_t unit : text) units += unit;
         units += row.FullPath().size() + row.RecordNumber + row.ParentRecordNumber;
     }

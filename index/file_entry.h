@@ -30,6 +30,24 @@ class TextArena {
     std::size_t bytesUsed_ = 0;
 };
 
+// A time text as the list shows it, "YYYY-MM-DD hh:mm", or empty. An entry keeps only the local
+// minute the text names, packed in 32 bits when the table is built (the local time is fixed
+// then), so millions of distinct minutes cost no text storage; the digits are written on request.
+class TimeText {
+  public:
+    static constexpr std::size_t Length = 16;
+    static constexpr uint32_t Empty = 0;
+    // Years 1900 to 5994 fit, a wide margin around the FILETIMEs the build converts; any other
+    // date, or a field out of its range, packs as Empty.
+    static uint32_t Pack(int year, int month, int day, int hour, int minute);
+    explicit TimeText(uint32_t packed);
+    std::u16string_view View() const { return {units_, length_}; }
+
+  private:
+    char16_t units_[Length] = {};
+    std::size_t length_ = 0;
+};
+
 // One file or folder of an indexed volume, a finished display record. The fourteen fields, in
 // their order: RecordNumber, ParentRecordNumber, Name, IsFolder, SizeText, Created, CreatedText,
 // Modified, ModifiedText, FullPath, FolderPath, Extension, IconIndex, Category. Texts are views
@@ -49,8 +67,8 @@ struct FileEntry {
     std::u16string_view SizeText() const {
         return {extensionAndSize_ + extensionLength_, sizeLength_};
     }
-    std::u16string_view CreatedText() const { return TimeText(createdText_); }
-    std::u16string_view ModifiedText() const { return TimeText(modifiedText_); }
+    TimeText CreatedText() const { return TimeText(createdText_); }
+    TimeText ModifiedText() const { return TimeText(modifiedText_); }
     std::u16string FullPath() const;
     std::u16string_view FolderPath() const { return {folderText_, folderLength_}; }
     std::u16string_view Extension() const { return {extensionAndSize_, extensionLength_}; }
@@ -71,8 +89,8 @@ struct FileEntry {
             static_cast<uint8_t>(std::min<std::size_t>(extensionLength, MaxTextLength));
         sizeLength_ = static_cast<uint8_t>(std::min<std::size_t>(sizeLength, MaxTextLength));
     }
-    // Time texts are either empty (nullptr) or exactly TimeTextLength units, usually interned.
-    void SetTimeTexts(const char16_t* created, const char16_t* modified) {
+    // Each a TimeText::Pack value.
+    void SetTimeTexts(uint32_t created, uint32_t modified) {
         createdText_ = created;
         modifiedText_ = modified;
     }
@@ -82,19 +100,15 @@ struct FileEntry {
         folderLength_ = static_cast<uint32_t>(length);
     }
 
-    static constexpr std::size_t TimeTextLength = 16;  // "YYYY-MM-DD hh:mm"
     // Names, extensions and size texts are at most this long.
     static constexpr std::size_t MaxTextLength = 255;
 
   private:
-    static std::u16string_view TimeText(const char16_t* text) {
-        return text ? std::u16string_view(text, TimeTextLength) : std::u16string_view();
-    }
     const char16_t* name_ = u"";
     const char16_t* extensionAndSize_ = u"";
-    const char16_t* createdText_ = nullptr;
-    const char16_t* modifiedText_ = nullptr;
     const char16_t* folderText_ = u"";
+    uint32_t createdText_ = TimeText::Empty;
+    uint32_t modifiedText_ = TimeText::Empty;
     uint32_t folderLength_ = 0;
     uint8_t nameLength_ = 0;
     uint8_t extensionLength_ = 0;
@@ -102,7 +116,7 @@ struct FileEntry {
 
   public:
     // The icon list holds 49 icons per volume read, so an index fits 16 bits for over a
-    // thousand volumes; a TypeCategory fits a byte. 96 bytes an entry.
+    // thousand volumes; a TypeCategory fits a byte. 88 bytes an entry.
     uint8_t IsFolder = 0;
     uint8_t Category = 0;
     uint16_t IconIndex = 0;

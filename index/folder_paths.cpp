@@ -122,32 +122,20 @@ class FolderPaths {
 
 // Formats, resolves and classifies the entries [first, last) with a time formatter of its own.
 void ResolveSlice(std::vector<FileEntry>& entries, std::size_t first, std::size_t last,
-                  const FolderPaths& folders, TextArena& arena, const IconMap& icons,
-                  const CategoryMap& categories) {
-    TimeTextFormatter times(arena);
+                  const FolderPaths& folders, const IconMap& icons, const CategoryMap& categories) {
+    TimeTextFormatter times;
     EntryClassifier classifier(icons, categories);
-    constexpr std::size_t EntriesPerBatch = TimeTextFormatter::BatchSize / 2;
-    uint64_t filetimes[TimeTextFormatter::BatchSize];
-    const char16_t* texts[TimeTextFormatter::BatchSize];
     uint64_t lastParent = UINT64_MAX;
     FolderText lastFolder;
-    for (std::size_t at = first; at < last; at += EntriesPerBatch) {
-        std::size_t count = std::min(EntriesPerBatch, last - at);
-        for (std::size_t i = 0; i < count; ++i) {
-            filetimes[2 * i] = entries[at + i].Created;
-            filetimes[2 * i + 1] = entries[at + i].Modified;
+    for (std::size_t at = first; at < last; ++at) {
+        FileEntry& entry = entries[at];
+        if (entry.ParentRecordNumber != lastParent) {
+            lastParent = entry.ParentRecordNumber;
+            lastFolder = folders.ForParent(lastParent);
         }
-        times.Texts(filetimes, texts, 2 * count);
-        for (std::size_t i = 0; i < count; ++i) {
-            FileEntry& entry = entries[at + i];
-            if (entry.ParentRecordNumber != lastParent) {
-                lastParent = entry.ParentRecordNumber;
-                lastFolder = folders.ForParent(lastParent);
-            }
-            entry.SetFolderPath(lastFolder.text, lastFolder.length);
-            entry.SetTimeTexts(texts[2 * i], texts[2 * i + 1]);
-            classifier.Classify(entry);
-        }
+        entry.SetFolderPath(lastFolder.text, lastFolder.length);
+        entry.SetTimeTexts(times.Text(entry.Created), times.Text(entry.Modified));
+        classifier.Classify(entry);
     }
 }
 
@@ -163,27 +151,19 @@ void ResolvePaths(VolumeEntries& volume, std::u16string_view devicePath, const I
     constexpr std::size_t MinEntriesPerPart = 64;
     parts = static_cast<unsigned>(std::clamp<std::size_t>(
         std::min<std::size_t>(parts, entries.size() / MinEntriesPerPart), 1, 64));
-    // Each slice has an arena of its own for its time texts; equal texts in two slices are
-    // stored twice, which the rows cannot tell apart.
-    std::vector<TextArena*> arenas = {volume.texts.get()};
-    for (unsigned p = 1; p < parts; ++p) {
-        volume.moreTexts.push_back(std::make_unique<TextArena>());
-        arenas.push_back(volume.moreTexts.back().get());
-    }
     auto bound = [&](unsigned p) { return entries.size() * p / parts; };
     std::vector<std::thread> threads;
     std::vector<unsigned> onThisThread = {0};
     for (unsigned p = 1; p < parts; ++p) {
         try {
             threads.emplace_back([&, p] {
-                ResolveSlice(entries, bound(p), bound(p + 1), folders, *arenas[p], icons,
-                             categories);
+                ResolveSlice(entries, bound(p), bound(p + 1), folders, icons, categories);
             });
         } catch (const std::system_error&) {
             onThisThread.push_back(p);
         }
     }
     for (unsigned p : onThisThread)
-        ResolveSlice(entries, bound(p), bound(p + 1), folders, *arenas[p], icons, categories);
+        ResolveSlice(entries, bound(p), bound(p + 1), folders, icons, categories);
     for (std::thread& thread : threads) thread.join();
 }

@@ -49,13 +49,6 @@ int64_t SecondsFromCivil(const CivilTime& civil) {
 
 constexpr int64_t LastConvertibleSecond = DaysFromCivil(3001, 1, 1) * SecondsPerDay - 1;
 
-void WriteDigits(char16_t* out, int value, int count) {
-    for (int i = count - 1; i >= 0; --i) {
-        out[i] = static_cast<char16_t>(u'0' + value % 10);
-        value /= 10;
-    }
-}
-
 bool UnixSecondsOf(uint64_t filetime, int64_t& seconds) {
     if (filetime < UnixEpochAsFiletime) return false;
     uint64_t unsignedSeconds = (filetime - UnixEpochAsFiletime) / TicksPerSecond;
@@ -64,20 +57,10 @@ bool UnixSecondsOf(uint64_t filetime, int64_t& seconds) {
     return true;
 }
 
-bool HasTimeText(const CivilTime& local) {
-    return local.year >= 0 && local.year <= 9999;
-}
-
-void WriteTimeText(const CivilTime& local, char16_t* text) {
-    WriteDigits(text, local.year, 4);
-    text[4] = u'-';
-    WriteDigits(text + 5, local.month, 2);
-    text[7] = u'-';
-    WriteDigits(text + 8, local.day, 2);
-    text[10] = u' ';
-    WriteDigits(text + 11, local.hour, 2);
-    text[13] = u':';
-    WriteDigits(text + 14, local.minute, 2);
+uint32_t PackedText(const CivilTime& local) {
+    // Only four-digit years have a text.
+    if (local.year < 0 || local.year > 9999) return TimeText::Empty;
+    return TimeText::Pack(local.year, local.month, local.day, local.hour, local.minute);
 }
 
 }  // namespace
@@ -107,54 +90,6 @@ int32_t TimeTextFormatter::OffsetOfHour(int64_t hour) {
     return offset;
 }
 
-int64_t TimeTextFormatter::MinuteKey(const CivilTime& local) {
-    if (!HasTimeText(local)) return 0;
-    return (((int64_t{local.year} * 13 + local.month) * 32 + local.day) * 24 + local.hour) * 60 +
-           local.minute + 1;
-}
-
-const char16_t* TimeTextFormatter::Intern(const CivilTime& local, int64_t minute) {
-    if (minute == lastMinute_) return lastText_;
-    if (2 * (textCount_ + 1) > texts_.size() && texts_.size() < maxSlots_) {
-        std::vector<InternedText> old(std::max<std::size_t>(4096, 2 * texts_.size()));
-        old.swap(texts_);
-        for (const InternedText& item : old)
-            if (item.minute != 0) *FreeSlot(item.minute) = item;
-    }
-    InternedText* slot = FreeSlot(minute);
-    if (slot->minute == 0) {
-        char16_t text[FileEntry::TimeTextLength];
-        WriteTimeText(local, text);
-        const InternedText made{minute,
-                                arena_.Store(std::u16string_view(text, FileEntry::TimeTextLength))};
-        if (2 * (textCount_ + 1) <= texts_.size()) {
-            *slot = made;
-            ++textCount_;
-        } else if (InternedText& home = texts_[HomeSlot(minute)]; home.minute != 0) {
-            // A full table keeps the latest text of an occupied home slot, so its load stays.
-            home = made;
-        }
-        lastMinute_ = minute;
-        lastText_ = made.text;
-        return lastText_;
-    }
-    lastMinute_ = minute;
-    lastText_ = slot->text;
-    return lastText_;
-}
-
-std::size_t TimeTextFormatter::HomeSlot(int64_t minute) const {
-    return static_cast<std::size_t>((static_cast<uint64_t>(minute) * 0x9E3779B97F4A7C15ull) >> 32) &
-           (texts_.size() - 1);
-}
-
-TimeTextFormatter::InternedText* TimeTextFormatter::FreeSlot(int64_t minute) {
-    std::size_t mask = texts_.size() - 1;
-    std::size_t at = HomeSlot(minute);
-    while (texts_[at].minute != 0 && texts_[at].minute != minute) at = (at + 1) & mask;
-    return &texts_[at];
-}
-
 bool TimeTextFormatter::LocalTime(uint64_t filetime, CivilTime& local) {
     int64_t seconds = 0;
     if (!UnixSecondsOf(filetime, seconds)) return false;
@@ -166,34 +101,16 @@ bool TimeTextFormatter::LocalTime(uint64_t filetime, CivilTime& local) {
     return ThePlatform().localTime(seconds, local);
 }
 
-const char16_t* TimeTextFormatter::Text(uint64_t filetime) {
+uint32_t TimeTextFormatter::Text(uint64_t filetime) {
     CivilTime local;
-    if (!LocalTime(filetime, local)) return nullptr;
-    int64_t minute = MinuteKey(local);
-    return minute != 0 ? Intern(local, minute) : nullptr;
-}
-
-void TimeTextFormatter::Texts(const uint64_t* filetimes, const char16_t** texts,
-                              std::size_t count) {
-    CivilTime locals[BatchSize];
-    int64_t minutes[BatchSize];
-    count = std::min(count, BatchSize);
-    for (std::size_t i = 0; i < count; ++i) {
-        minutes[i] = LocalTime(filetimes[i], locals[i]) ? MinuteKey(locals[i]) : 0;
-        if (minutes[i] != 0 && !texts_.empty()) __builtin_prefetch(&texts_[HomeSlot(minutes[i])]);
-    }
-    for (std::size_t i = 0; i < count; ++i)
-        texts[i] = minutes[i] != 0 ? Intern(locals[i], minutes[i]) : nullptr;
+    return LocalTime(filetime, local) ? PackedText(local) : TimeText::Empty;
 }
 
 // One value: straight through the C library, no cache.
 std::u16string TimeTextFor(uint64_t filetime) {
     int64_t seconds = 0;
     CivilTime local;
-    if (!UnixSecondsOf(filetime, seconds) || !ThePlatform().localTime(seconds, local) ||
-        !HasTimeText(local))
+    if (!UnixSecondsOf(filetime, seconds) || !ThePlatform().localTime(seconds, local))
         return std::u16string();
-    char16_t text[FileEntry::TimeTextLength];
-    WriteTimeText(local, text);
-    return std::u16string(text, FileEntry::TimeTextLength);
+    return std::u16string(TimeText(PackedText(local)).View());
 }

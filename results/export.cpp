@@ -55,21 +55,14 @@ bool WriteExport(std::FILE* file, const std::vector<std::u16string>& headers, co
     }
     if (!WriteLine(file, line, convert)) return false;
 
-    std::u16string size;
     for (std::size_t position = 0; position < rows.Size(); ++position) {
         const FileEntry& row = rows.Row(position);
         line.clear();
         for (int position = 0; position < ColumnCount; ++position) {
             const Column column = static_cast<Column>(position);
             if (position > 0) line.push_back(u',');
-            std::u16string_view cell = CellText(row, column);
-            if (column == Column::Size) {
-                size.clear();
-                for (char16_t unit : cell) {
-                    if (unit != u',') size.push_back(unit);
-                }
-                cell = size;
-            }
+            std::u16string cell = CellText(row, column);
+            if (column == Column::Size) std::erase(cell, u',');
             AppendField(line, cell);
         }
         if (!WriteLine(file, line, convert)) return false;

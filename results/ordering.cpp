@@ -193,18 +193,18 @@ std::u16string MarkedHeaderText(Column column, char16_t marker) {
     return text;
 }
 
-std::u16string_view CellText(const FileEntry& row, Column column) {
+std::u16string CellText(const FileEntry& row, Column column) {
     switch (column) {
         case Column::Name:
-            return row.Name();
+            return std::u16string(row.Name());
         case Column::Path:
-            return row.FolderPath();
+            return std::u16string(row.FolderPath());
         case Column::Size:
-            return row.SizeText();
+            return std::u16string(row.SizeText());
         case Column::Created:
-            return row.CreatedText();
+            return std::u16string(row.CreatedText().View());
         case Column::Modified:
-            return row.ModifiedText();
+            return std::u16string(row.ModifiedText().View());
     }
     return {};
 }

@@ -54,4 +54,4 @@ std::u16string NeutralHeaderText(Column column);
 std::u16string MarkedHeaderText(Column column, char16_t marker);
 
 // The texts the list shows in a column: Name, FolderPath, SizeText, CreatedText, ModifiedText.
-std::u16string_view CellText(const FileEntry& row, Column column);
+std::u16string CellText(const FileEntry& row, Column column);

@@ -26,9 +26,9 @@ void CopyCellText(std::u16string_view text, char16_t* buffer, int capacity) {
 
 std::u16string SelectionDescription(const FileEntry& row) {
     std::u16string text = u"创建时间: ";
-    text += Cut(row.CreatedText());
+    text += Cut(row.CreatedText().View());
     text += u",  修改时间: ";
-    text += Cut(row.ModifiedText());
+    text += Cut(row.ModifiedText().View());
     text += u",  路径: ";
     text += Cut(row.FolderPath());
     return text;

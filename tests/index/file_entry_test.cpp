@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "index/format_count.h"
 #include "index/utf8.h"
 
@@ -38,7 +40,7 @@ TEST(FileEntry, TextsAreSharedByCopies) {
     EXPECT_EQ(copy.FolderPath(), u"C:\\Users\\Public");
     EXPECT_EQ(copy.FullPath(), u"C:\\Users\\Public\\notes.txt");
     EXPECT_EQ(copy.Name().data(), entry.Name().data());
-    EXPECT_TRUE(copy.CreatedText().empty());
+    EXPECT_TRUE(copy.CreatedText().View().empty());
 }
 
 TEST(Utf8, RoundTripsAndReplacesBrokenUnits) {
@@ -63,18 +65,18 @@ TEST(Utf8, RoundTripsAndReplacesBrokenUnits) {
 TEST(FileEntry, EveryTextReadsBackAsStored) {
     const std::u16string longest(FileEntry::MaxTextLength, u'名');
     const std::u16string longPath = u"C:\\" + std::u16string(32764, u'p');
-    const char16_t* time = u"2024-02-29 23:59";
+    const uint32_t time = TimeText::Pack(2024, 2, 29, 23, 59);
     struct Case {
         const char* what;
         std::u16string name, extension, size, folder;
-        const char16_t* created;
-        const char16_t* modified;
+        uint32_t created;
+        uint32_t modified;
     } cases[] = {
         {"a file", u"notes.txt", u"TXT", u"12 KB", u"C:\\Users", time, time},
-        {"a folder", u"Projects", u"ISDIR", u"", u"D:", nullptr, time},
-        {"all empty", u"", u"", u"", u"", nullptr, nullptr},
+        {"a folder", u"Projects", u"ISDIR", u"", u"D:", TimeText::Empty, time},
+        {"all empty", u"", u"", u"", u"", TimeText::Empty, TimeText::Empty},
         {"longest name and extension", longest, longest, u"18,014,398,509,481,984 KB", longPath,
-         time, nullptr},
+         time, TimeText::Empty},
         {"not ASCII", u"报告 ünï.docx", u"DOCX", u"1,024 KB", u"E:\\资料", time, time},
     };
     for (const Case& c : cases) {
@@ -89,9 +91,48 @@ TEST(FileEntry, EveryTextReadsBackAsStored) {
         EXPECT_EQ(copy.SizeText(), c.size) << c.what;
         EXPECT_EQ(copy.FolderPath(), c.folder) << c.what;
         EXPECT_EQ(copy.FullPath(), c.folder + u"\\" + c.name) << c.what;
-        EXPECT_EQ(copy.CreatedText(), c.created ? c.created : u"") << c.what;
-        EXPECT_EQ(copy.ModifiedText(), c.modified ? c.modified : u"") << c.what;
+        EXPECT_EQ(copy.CreatedText().View(), c.created ? u"2024-02-29 23:59" : u"") << c.what;
+        EXPECT_EQ(copy.ModifiedText().View(), c.modified ? u"2024-02-29 23:59" : u"") << c.what;
     }
+}
+
+TEST(TimeText, PacksEveryMinuteOfItsYearsAndNothingElse) {
+    struct Case {
+        int year, month, day, hour, minute;
+        const char16_t* text;  // empty: packs as the empty text
+    } cases[] = {
+        {2024, 2, 29, 23, 59, u"2024-02-29 23:59"},
+        {1970, 1, 1, 0, 0, u"1970-01-01 00:00"},
+        {1969, 12, 31, 16, 0, u"1969-12-31 16:00"},  // the epoch seen west of UTC
+        {3000, 12, 31, 23, 59, u"3000-12-31 23:59"},
+        {3001, 1, 1, 13, 59, u"3001-01-01 13:59"},  // the last convertible second, east of UTC
+        {1900, 1, 1, 0, 0, u"1900-01-01 00:00"},
+        {5994, 12, 31, 23, 59, u"5994-12-31 23:59"},
+        {1899, 12, 31, 23, 59, u""},
+        {5995, 1, 1, 0, 0, u""},
+        {2024, 0, 1, 0, 0, u""},
+        {2024, 13, 1, 0, 0, u""},
+        {2024, 1, 0, 0, 0, u""},
+        {2024, 1, 32, 0, 0, u""},
+        {2024, 1, 1, 24, 0, u""},
+        {2024, 1, 1, 0, 60, u""},
+        {2024, 1, 1, -1, 0, u""},
+    };
+    for (const Case& c : cases) {
+        const uint32_t packed = TimeText::Pack(c.year, c.month, c.day, c.hour, c.minute);
+        EXPECT_EQ(TimeText(packed).View(), c.text) << ToUtf8(c.text) << " " << c.year;
+        EXPECT_EQ(packed == TimeText::Empty, *c.text == 0) << c.year;
+    }
+    // Every field has bits of its own: a day of minutes in each month of two years packs to as
+    // many distinct values, none of them empty.
+    std::set<uint32_t> seen;
+    std::size_t made = 0;
+    for (int year : {1999, 2000})
+        for (int month = 1; month <= 12; ++month)
+            for (int minute = 0; minute < 24 * 60; ++minute, ++made)
+                seen.insert(TimeText::Pack(year, month, 1 + minute % 31, minute / 60, minute % 60));
+    EXPECT_EQ(seen.size(), made);
+    EXPECT_EQ(seen.count(TimeText::Empty), 0u);
 }
 
 TEST(FileEntry, TextsLongerThanAnNtfsNameAreCut) {

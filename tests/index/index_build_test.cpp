@@ -228,7 +228,7 @@ TEST(BuildIndex, TwoVolumesGiveTwoDescendingBlocks) {
         EXPECT_EQ(block.back()->IsFolder, 1);
         EXPECT_EQ(block.back()->Category, 5);
         EXPECT_EQ(block.front()->Category, 3);
-        EXPECT_EQ(block.front()->CreatedText().size(), 16u);
+        EXPECT_EQ(block.front()->CreatedText().View().size(), 16u);
     }
     // Sorting by size reads the stored number: it must be the number SizeText shows.
     for (const FileEntry& entry : table) EXPECT_EQ(entry.SizeKilobytes, SizeKey(entry));

@@ -19,7 +19,7 @@ struct RowFields {
     int32_t category = 8;
     uint64_t created = 0;
     uint64_t modified = 0;
-    std::u16string createdText = {};
+    std::u16string createdText = {};  // "YYYY-MM-DD hh:mm" or empty
     std::u16string modifiedText = {};
 };
 
@@ -31,7 +31,7 @@ class RowMaker {
         entry.SetOwnTexts(arena_, fields.name, fields.isFolder ? u"ISDIR" : u"TXT",
                           fields.sizeText);
         entry.SetFolderPath(arena_.Store(fields.folder), fields.folder.size());
-        entry.SetTimeTexts(TimeText(fields.createdText), TimeText(fields.modifiedText));
+        entry.SetTimeTexts(Packed(fields.createdText), Packed(fields.modifiedText));
         entry.IsFolder = fields.isFolder;
         entry.Category = fields.category;
         // The stored size number is what the build would store for this text.
@@ -47,11 +47,15 @@ class RowMaker {
     }
 
   private:
-    const char16_t* TimeText(const std::u16string& text) {
-        if (text.empty()) return nullptr;
-        std::u16string fixed = text;
-        fixed.resize(FileEntry::TimeTextLength, u' ');
-        return arena_.Store(fixed);
+    static uint32_t Packed(std::u16string_view text) {
+        if (text.empty()) return TimeText::Empty;
+        auto number = [text](std::size_t at, std::size_t digits) {
+            int value = 0;
+            for (std::size_t i = at; i < at + digits; ++i) value = value * 10 + (text[i] - u'0');
+            return value;
+        };
+        return TimeText::Pack(number(0, 4), number(5, 2), number(8, 2), number(11, 2),
+                              number(14, 2));
     }
     TextArena arena_;
 };

@@ -14,8 +14,8 @@ constexpr char16_t Untouched = 0xBEEF;
 
 struct RowTexts {
     std::u16string_view folder;
-    const char16_t* created;  // 16 units or nullptr
-    const char16_t* modified;
+    uint32_t created;  // TimeText::Pack values
+    uint32_t modified;
 };
 
 FileEntry MakeRow(TextArena& arena, const RowTexts& texts) {
@@ -70,13 +70,14 @@ TEST(SelectionDescription, LabelsThenCreatedModifiedAndFolder) {
         RowTexts row;
         std::string expectedUtf8;
     } cases[] = {
-        {{u"C:\\Users\\Public", u"2024-03-05 09:07", u"2025-12-31 23:59"},
+        {{u"C:\\Users\\Public", TimeText::Pack(2024, 3, 5, 9, 7),
+          TimeText::Pack(2025, 12, 31, 23, 59)},
          "创建时间: 2024-03-05 09:07,  修改时间: 2025-12-31 23:59,  路径: C:\\Users\\Public"},
-        {{u"C:", u"1999-01-01 00:00", u"1999-01-01 00:00"},
+        {{u"C:", TimeText::Pack(1999, 1, 1, 0, 0), TimeText::Pack(1999, 1, 1, 0, 0)},
          "创建时间: 1999-01-01 00:00,  修改时间: 1999-01-01 00:00,  路径: C:"},
         // Times before 1970 have no text.
-        {{u"C:\\old", nullptr, nullptr}, "创建时间: ,  修改时间: ,  路径: C:\\old"},
-        {{folder99, u"2024-03-05 09:07", nullptr},
+        {{u"C:\\old", TimeText::Empty, TimeText::Empty}, "创建时间: ,  修改时间: ,  路径: C:\\old"},
+        {{folder99, TimeText::Pack(2024, 3, 5, 9, 7), TimeText::Empty},
          "创建时间: 2024-03-05 09:07,  修改时间: ,  路径: E:\\" + std::string(96, 'x')},
     };
     TextArena arena;
@@ -85,8 +86,8 @@ TEST(SelectionDescription, LabelsThenCreatedModifiedAndFolder) {
     }
 
     // A folder path of 150 units shows its first 99.
-    const std::u16string text =
-        SelectionDescription(MakeRow(arena, {longFolder, u"2024-03-05 09:07", nullptr}));
+    const std::u16string text = SelectionDescription(
+        MakeRow(arena, {longFolder, TimeText::Pack(2024, 3, 5, 9, 7), TimeText::Empty}));
     const std::u16string label = u"路径: ";
     const std::size_t at = text.find(label);
     ASSERT_NE(at, std::u16string::npos);
