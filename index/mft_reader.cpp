@@ -48,21 +48,44 @@ struct RecordFacts {
     uint16_t BaseSequence() const { return static_cast<uint16_t>(baseReference >> 48); }
 };
 
+// Facts appended in blocks and let go from the front: the walk frees each block once the entries
+// of its records are made, so it never holds every fact beside every entry.
+template <typename Fact>
+class FactBlocks {
+  public:
+    static constexpr std::size_t BlockSize = std::size_t{1} << 15;
+
+    void push_back(const Fact& fact) {
+        if (size_ % BlockSize == 0) {
+            blocks_.emplace_back();
+            blocks_.back().reserve(BlockSize);
+        }
+        blocks_.back().push_back(fact);
+        ++size_;
+    }
+    std::size_t size() const { return size_; }
+    Fact& operator[](std::size_t i) { return blocks_[i / BlockSize][i % BlockSize]; }
+    const Fact& operator[](std::size_t i) const { return blocks_[i / BlockSize][i % BlockSize]; }
+    // Frees every block that lies wholly below `index`; those facts must not be read again.
+    void ReleaseBelow(std::size_t index) {
+        for (; released_ < index / BlockSize && released_ < blocks_.size(); ++released_)
+            blocks_[released_] = std::vector<Fact>();
+    }
+
+  private:
+    std::vector<std::vector<Fact>> blocks_;
+    std::size_t size_ = 0;
+    std::size_t released_ = 0;
+};
+
 // The facts of one part of a volume's records, a range read by itself, with a name pool of its
 // own: parts share nothing while they are parsed, so each could be parsed on a core of its own.
 class WalkPart {
   public:
-    // Room for the part's records up front, so the vectors never move during a large walk;
-    // capped because the count comes from the volume.
-    // `records` is what this part will hold; `joined` what the first part holds once every
-    // part is appended to it: reserved, not touched, so joining never moves it.
-    void Reserve(uint64_t records, uint64_t joined) {
-        auto capped = [](uint64_t count) {
-            return static_cast<std::size_t>(std::min<uint64_t>(count, 1 << 24));
-        };
-        records_.reserve(capped(joined));
-        names_.reserve(capped(joined));
-        namePool_.reserve(capped(records) * 16);
+    // Room for the part's names up front, so the pool rarely moves during a large walk; capped
+    // because the count comes from the volume.
+    void Reserve(uint64_t records) {
+        namePool_.reserve(static_cast<std::size_t>(std::min<uint64_t>(records, 1 << 24)) * 16);
     }
     void SetIndex(uint16_t index) { index_ = index; }
     void Parse(uint64_t number, std::span<const uint8_t> record);
@@ -72,8 +95,8 @@ class WalkPart {
     bool ParseAttribute(const ntfs::AttributeHeader& header, std::span<const uint8_t> attribute,
                         RecordFacts& facts);
 
-    std::vector<RecordFacts> records_;  // in descending order of their numbers
-    std::vector<NameFact> names_;
+    FactBlocks<RecordFacts> records_;  // in descending order of their numbers
+    FactBlocks<NameFact> names_;
     std::u16string namePool_;
     uint16_t index_ = 0;
 };
@@ -91,8 +114,15 @@ class Walk {
         return {poolTexts_[name.part] + name.nameStart, name.nameLength};
     }
 
-    std::vector<RecordFacts> records_;
-    std::vector<NameFact> names_;
+    // Finds the base record of `number`, or nothing.
+    RecordFacts* Base(uint64_t number);
+
+    FactBlocks<RecordFacts> records_;
+    FactBlocks<NameFact> names_;
+    // Extension records joined to their base records, with their names, kept apart from the
+    // blocks so that they outlive the block they were read in.
+    std::vector<RecordFacts> extensions_;
+    std::vector<NameFact> extensionNames_;
     std::unique_ptr<TextArena> texts_ = std::make_unique<TextArena>();
     std::vector<const char16_t*> poolTexts_;
 };
@@ -102,16 +132,37 @@ Walk::Walk(std::vector<WalkPart> parts) {
     if (parts.empty()) return;
     records_ = std::move(parts.front().records_);
     names_ = std::move(parts.front().names_);
+    // Each block of a further part is let go as soon as it is copied.
     for (std::size_t p = 1; p < parts.size(); ++p) {
         WalkPart& part = parts[p];
         const auto firstName = static_cast<uint32_t>(names_.size());
-        for (RecordFacts facts : part.records_) {
+        for (std::size_t i = 0; i < part.records_.size(); ++i) {
+            RecordFacts facts = part.records_[i];
             facts.firstName += firstName;
             records_.push_back(facts);
+            part.records_.ReleaseBelow(i);
         }
-        names_.insert(names_.end(), part.names_.begin(), part.names_.end());
+        for (std::size_t i = 0; i < part.names_.size(); ++i) {
+            names_.push_back(part.names_[i]);
+            part.names_.ReleaseBelow(i);
+        }
         part = WalkPart();
     }
+}
+
+RecordFacts* Walk::Base(uint64_t number) {
+    // Records were taken in strictly descending order.
+    std::size_t lo = 0, hi = records_.size();
+    while (lo < hi) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        if (records_[mid].number > number)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    if (lo == records_.size() || records_[lo].number != number || records_[lo].Base() != 0)
+        return nullptr;
+    return &records_[lo];
 }
 
 bool WalkPart::ParseAttribute(const ntfs::AttributeHeader& header,
@@ -250,21 +301,24 @@ VolumeEntries Walk::Assemble() {
     volume.texts = std::move(texts_);
     ExtensionAndSizeTexts extensionAndSize(*volume.texts);
 
-    // Records were taken in strictly descending order; join each extension to its base.
-    auto byNumber = [](const RecordFacts& facts, uint64_t number) { return facts.number > number; };
-    for (uint32_t i = 0; i < records_.size(); ++i) {
-        RecordFacts& extension = records_[i];
-        if (extension.Base() == 0) continue;
-        auto base = std::lower_bound(records_.begin(), records_.end(), extension.Base(), byNumber);
-        if (base == records_.end() || base->number != extension.Base() || base->Base() != 0 ||
-            (extension.BaseSequence() != 0 && extension.BaseSequence() != base->sequence))
-            continue;
-        extension.nextExtension = base->nextExtension;
-        base->nextExtension = i;
-    }
-
+    // Join each extension to its base, through a copy kept apart, as the two may lie in any
+    // two blocks.
     std::size_t nameCount = 0;
-    for (const RecordFacts& facts : records_) nameCount += facts.nameCount;
+    for (std::size_t i = 0; i < records_.size(); ++i) {
+        const RecordFacts& extension = records_[i];
+        nameCount += extension.nameCount;
+        if (extension.Base() == 0) continue;
+        RecordFacts* base = Base(extension.Base());
+        if (!base || (extension.BaseSequence() != 0 && extension.BaseSequence() != base->sequence))
+            continue;
+        RecordFacts joined = extension;
+        joined.firstName = static_cast<uint32_t>(extensionNames_.size());
+        for (uint32_t k = 0; k < extension.nameCount; ++k)
+            extensionNames_.push_back(names_[extension.firstName + k]);
+        joined.nextExtension = base->nextExtension;
+        base->nextExtension = static_cast<uint32_t>(extensions_.size());
+        extensions_.push_back(joined);
+    }
     volume.entries.reserve(nameCount);
 
     // A name listed twice for the same parent (in the base and an extension record) is one entry.
@@ -274,7 +328,11 @@ VolumeEntries Walk::Assemble() {
     };
     constexpr std::size_t FewNames = 16;
     std::vector<const NameFact*> recordNames;
-    for (const RecordFacts& base : records_) {
+    for (std::size_t i = 0; i < records_.size(); ++i) {
+        // Every record below this one is done: its facts and names are no longer read.
+        records_.ReleaseBelow(i);
+        names_.ReleaseBelow(records_[i].firstName);
+        const RecordFacts& base = records_[i];
         if (base.Base() != 0) continue;
         bool isFolder = base.hasFolderFlags;
         bool hasTimes = base.hasStandardTimes;
@@ -294,8 +352,9 @@ VolumeEntries Walk::Assemble() {
                 size = facts.size;
             }
             for (uint32_t k = 0; k < facts.nameCount; ++k)
-                recordNames.push_back(&names_[facts.firstName + k]);
-            part = facts.nextExtension == NoRecord ? nullptr : &records_[facts.nextExtension];
+                recordNames.push_back(part == &base ? &names_[facts.firstName + k]
+                                                    : &extensionNames_[facts.firstName + k]);
+            part = facts.nextExtension == NoRecord ? nullptr : &extensions_[facts.nextExtension];
         }
         if (recordNames.empty()) continue;
         if (recordNames.size() <= FewNames) {
@@ -382,7 +441,7 @@ std::optional<VolumeEntries> ReadVolume(const VolumeSource& source, unsigned par
     };
     for (unsigned p = 0; p < parts; ++p) {
         walkParts[p].SetIndex(static_cast<uint16_t>(p));
-        walkParts[p].Reserve(bound(p) - bound(p + 1), p == 0 ? walked : 0);
+        walkParts[p].Reserve(bound(p) - bound(p + 1));
     }
     std::vector<std::thread> threads;
     std::vector<unsigned> onThisThread = {0};
