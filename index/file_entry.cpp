@@ -42,13 +42,23 @@ const char16_t* TextArena::Store(std::u16string_view first, std::u16string_view 
     return out;
 }
 
+const char16_t* FileEntry::StoreExtensionAndSize(TextArena& arena, std::u16string_view extension,
+                                                 std::u16string_view sizeText,
+                                                 int64_t sizeKilobytes) {
+    char16_t number[std::size(NoExtensionAndSize)];
+    std::memcpy(number, &sizeKilobytes, sizeof sizeKilobytes);
+    return arena.Store(extension, sizeText, std::u16string_view(number, std::size(number)));
+}
+
 void FileEntry::SetOwnTexts(TextArena& arena, std::u16string_view name,
-                            std::u16string_view extension, std::u16string_view sizeText) {
+                            std::u16string_view extension, std::u16string_view sizeText,
+                            int64_t sizeKilobytes) {
     name = name.substr(0, MaxTextLength);
     extension = extension.substr(0, MaxTextLength);
     sizeText = sizeText.substr(0, MaxTextLength);
     SetName(arena.Store(name), name.size());
-    SetExtensionAndSize(arena.Store(extension, sizeText, {}), extension.size(), sizeText.size());
+    SetExtensionAndSize(StoreExtensionAndSize(arena, extension, sizeText, sizeKilobytes),
+                        extension.size(), sizeText.size());
 }
 
 std::u16string FileEntry::FullPath() const {

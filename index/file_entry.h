@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -53,15 +54,12 @@ class TimeText {
 // Modified, ModifiedText, FullPath, FolderPath, Extension, IconIndex, Category. Texts are views
 // into storage kept alive with the table; FullPath is FolderPath, a backslash and Name, so it is
 // composed on request rather than stored a second time. A volume has few distinct pairs of
-// Extension and SizeText, so that pair is one shared block.
+// Extension and SizeText, so that pair is one shared block, with the size's number after it.
 struct FileEntry {
     uint64_t RecordNumber = 0;
     uint64_t ParentRecordNumber = 0;
     uint64_t Created = 0;
     uint64_t Modified = 0;
-    // The number SizeText shows (kilobytes rounded up; 0 for a folder), so that sorting by size
-    // reads a number instead of parsing the text.
-    int64_t SizeKilobytes = 0;
 
     std::u16string_view Name() const { return {name_, nameLength_}; }
     std::u16string_view SizeText() const {
@@ -72,16 +70,29 @@ struct FileEntry {
     std::u16string FullPath() const;
     std::u16string_view FolderPath() const { return {folderText_, folderLength_}; }
     std::u16string_view Extension() const { return {extensionAndSize_, extensionLength_}; }
+    // The number SizeText shows (kilobytes rounded up; 0 for a folder), so that sorting by size
+    // reads a number instead of parsing the text.
+    int64_t SizeKilobytes() const {
+        int64_t kilobytes;
+        std::memcpy(&kilobytes, extensionAndSize_ + extensionLength_ + sizeLength_,
+                    sizeof kilobytes);
+        return kilobytes;
+    }
 
     // Stores the name and the Extension and SizeText block in `arena`.
     void SetOwnTexts(TextArena& arena, std::u16string_view name, std::u16string_view extension,
-                     std::u16string_view sizeText);
+                     std::u16string_view sizeText, int64_t sizeKilobytes = 0);
+    // A block for SetExtensionAndSize: the extension, the size text and the size's number.
+    static const char16_t* StoreExtensionAndSize(TextArena& arena, std::u16string_view extension,
+                                                 std::u16string_view sizeText,
+                                                 int64_t sizeKilobytes);
     // The name is kept where it already lies (at most 255 units, as NTFS names).
     void SetName(const char16_t* text, std::size_t length) {
         name_ = text;
         nameLength_ = static_cast<uint8_t>(std::min<std::size_t>(length, MaxTextLength));
     }
-    // `block` holds the Extension and, right after it, the SizeText.
+    // `block` holds the Extension, right after it the SizeText, then the number of
+    // SizeKilobytes, as StoreExtensionAndSize lays them out.
     void SetExtensionAndSize(const char16_t* block, std::size_t extensionLength,
                              std::size_t sizeLength) {
         extensionAndSize_ = block;
@@ -104,8 +115,10 @@ struct FileEntry {
     static constexpr std::size_t MaxTextLength = 255;
 
   private:
+    // An empty extension and size text, and a size of 0.
+    static constexpr char16_t NoExtensionAndSize[sizeof(int64_t) / sizeof(char16_t)] = {};
     const char16_t* name_ = u"";
-    const char16_t* extensionAndSize_ = u"";
+    const char16_t* extensionAndSize_ = NoExtensionAndSize;
     const char16_t* folderText_ = u"";
     uint32_t createdText_ = TimeText::Empty;
     uint32_t modifiedText_ = TimeText::Empty;
@@ -116,7 +129,7 @@ struct FileEntry {
 
   public:
     // The icon list holds 49 icons per volume read, so an index fits 16 bits for over a
-    // thousand volumes; a TypeCategory fits a byte. 88 bytes an entry.
+    // thousand volumes; a TypeCategory fits a byte. 80 bytes an entry.
     uint8_t IsFolder = 0;
     uint8_t Category = 0;
     uint16_t IconIndex = 0;

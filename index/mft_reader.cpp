@@ -256,8 +256,9 @@ class ExtensionAndSizeTexts {
             }
             std::u16string sizeText = isFolder ? std::u16string() : SizeTextFor(size);
             *slot = key;
-            slot->text =
-                arena_.Store(std::u16string_view(key.extension, key.extensionLength), sizeText, {});
+            slot->text = FileEntry::StoreExtensionAndSize(
+                arena_, std::u16string_view(key.extension, key.extensionLength), sizeText,
+                isFolder ? 0 : key.kilobytes);
             slot->sizeLength = static_cast<uint8_t>(sizeText.size());
             ++used_;
         }
@@ -378,7 +379,6 @@ VolumeEntries Walk::Assemble() {
             entry.IsFolder = isFolder ? 1 : 0;
             entry.Created = hasTimes ? created : name->created;
             entry.Modified = hasTimes ? modified : name->modified;
-            entry.SizeKilobytes = isFolder ? 0 : KilobytesFor(size);
             std::u16string_view text = Name(*name);
             entry.SetName(text.data(), text.size());
             extensionAndSize.Set(entry, text, isFolder, size);

@@ -4,8 +4,7 @@
 #include <limits>
 #include <vector>
 
-int64_t SizeKey(const FileEntry& row) {
-    std::u16string_view text = row.SizeText();
+int64_t SizeKey(std::u16string_view text) {
     text = text.size() < 3 ? std::u16string_view() : text.substr(0, text.size() - 3);
     std::size_t i = 0;
     auto skipCommas = [&] {
@@ -49,7 +48,7 @@ bool NameDown(const FileEntry& a, const FileEntry& b) {
 
 bool SizeUp(const FileEntry& a, const FileEntry& b) {
     if (a.IsFolder != b.IsFolder) return a.IsFolder > b.IsFolder;
-    return a.SizeKilobytes < b.SizeKilobytes;
+    return a.SizeKilobytes() < b.SizeKilobytes();
 }
 bool SizeDown(const FileEntry& a, const FileEntry& b) {
     return SizeUp(b, a);

@@ -113,7 +113,7 @@ uint64_t NumberKey(const FileEntry& entry, SortKey key) {
     switch (key) {
         case SortKey::Size:
             // Flipping the sign bit makes unsigned order agree with signed order.
-            return static_cast<uint64_t>(entry.SizeKilobytes) ^ (uint64_t{1} << 63);
+            return static_cast<uint64_t>(entry.SizeKilobytes()) ^ (uint64_t{1} << 63);
         case SortKey::Created:
             return entry.Created;
         case SortKey::Modified:

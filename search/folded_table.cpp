@@ -86,8 +86,11 @@ void Build(FoldedTable& out, const FileTable& table) {
     out.folders.clear();
     out.folderStart.clear();
 
-    // Entries of one folder share their folder text, so the text's address identifies it.
+    // Entries of one folder share their folder text, so the text's address identifies it. The
+    // folders are folded once all are known, into a buffer of their exact size: a buffer grown
+    // by doubling would hold up to twice the bytes at the build's peak.
     FolderIndex folderIndex;
+    std::vector<std::u16string_view> distinctFolders;
     const char16_t* lastText = nullptr;
     std::size_t lastLength = 0;
     uint32_t lastFolder = 0;
@@ -105,12 +108,8 @@ void Build(FoldedTable& out, const FileTable& table) {
         const std::u16string_view folder = entry.FolderPath();
         if (i == 0 || folder.data() != lastText || folder.size() != lastLength) {
             auto [index, added] = folderIndex.Find(folder.data(), folder.size(),
-                                                   static_cast<uint32_t>(out.folderStart.size()));
-            if (added) {
-                out.folderStart.push_back(static_cast<uint32_t>(out.folders.size()));
-                AppendFoldedBytes(out.folders, folder);
-                out.folders.push_back(' ');
-            }
+                                                   static_cast<uint32_t>(distinctFolders.size()));
+            if (added) distinctFolders.push_back(folder);
             lastText = folder.data();
             lastLength = folder.size();
             lastFolder = index;
@@ -118,10 +117,18 @@ void Build(FoldedTable& out, const FileTable& table) {
         out.folderOf[i] = lastFolder;
     }
     out.nameStart[count] = static_cast<uint32_t>(out.names.size());
-    out.folderStart.push_back(static_cast<uint32_t>(out.folders.size()));
-    // The folder texts grew by doubling; the table keeps them for its life.
-    out.folders.shrink_to_fit();
-    out.folderStart.shrink_to_fit();
+
+    std::size_t folderBytes = 0;
+    for (std::u16string_view folder : distinctFolders) folderBytes += FoldedLength(folder) + 1;
+    out.folders.resize(folderBytes);
+    out.folderStart.resize(distinctFolders.size() + 1);
+    write = out.folders.data();
+    for (std::size_t f = 0; f < distinctFolders.size(); ++f) {
+        out.folderStart[f] = static_cast<uint32_t>(write - out.folders.data());
+        write = WriteFolded(write, distinctFolders[f]);
+        *write++ = ' ';
+    }
+    out.folderStart[distinctFolders.size()] = static_cast<uint32_t>(out.folders.size());
 }
 
 }  // namespace

@@ -71,24 +71,26 @@ TEST(FileEntry, EveryTextReadsBackAsStored) {
         std::u16string name, extension, size, folder;
         uint32_t created;
         uint32_t modified;
+        int64_t kilobytes;
     } cases[] = {
-        {"a file", u"notes.txt", u"TXT", u"12 KB", u"C:\\Users", time, time},
-        {"a folder", u"Projects", u"ISDIR", u"", u"D:", TimeText::Empty, time},
-        {"all empty", u"", u"", u"", u"", TimeText::Empty, TimeText::Empty},
+        {"a file", u"notes.txt", u"TXT", u"12 KB", u"C:\\Users", time, time, 12},
+        {"a folder", u"Projects", u"ISDIR", u"", u"D:", TimeText::Empty, time, 0},
+        {"all empty", u"", u"", u"", u"", TimeText::Empty, TimeText::Empty, -1},
         {"longest name and extension", longest, longest, u"18,014,398,509,481,984 KB", longPath,
-         time, TimeText::Empty},
-        {"not ASCII", u"报告 ünï.docx", u"DOCX", u"1,024 KB", u"E:\\资料", time, time},
+         time, TimeText::Empty, INT64_MAX},
+        {"not ASCII", u"报告 ünï.docx", u"DOCX", u"1,024 KB", u"E:\\资料", time, time, INT64_MIN},
     };
     for (const Case& c : cases) {
         TextArena arena;
         FileEntry entry;
-        entry.SetOwnTexts(arena, c.name, c.extension, c.size);
+        entry.SetOwnTexts(arena, c.name, c.extension, c.size, c.kilobytes);
         entry.SetFolderPath(arena.Store(c.folder), c.folder.size());
         entry.SetTimeTexts(c.created, c.modified);
         FileEntry copy = entry;
         EXPECT_EQ(copy.Name(), c.name) << c.what;
         EXPECT_EQ(copy.Extension(), c.extension) << c.what;
         EXPECT_EQ(copy.SizeText(), c.size) << c.what;
+        EXPECT_EQ(copy.SizeKilobytes(), c.kilobytes) << c.what;
         EXPECT_EQ(copy.FolderPath(), c.folder) << c.what;
         EXPECT_EQ(copy.FullPath(), c.folder + u"\\" + c.name) << c.what;
         EXPECT_EQ(copy.CreatedText().View(), c.created ? u"2024-02-29 23:59" : u"") << c.what;
@@ -149,7 +151,7 @@ TEST(FileEntry, SharedBlocksAndAdoptedPoolsAreReadInPlace) {
     TextArena arena;
     std::u16string pool = u"first.txtsecond";
     const char16_t* kept = arena.Adopt(pool);
-    const char16_t* block = arena.Store(u"TXT", u"3 KB", {});
+    const char16_t* block = FileEntry::StoreExtensionAndSize(arena, u"TXT", u"3 KB", 3);
     struct Case {
         std::size_t start, length;
         std::u16string name;
@@ -166,6 +168,7 @@ TEST(FileEntry, SharedBlocksAndAdoptedPoolsAreReadInPlace) {
         EXPECT_EQ(entries[i].Name(), cases[i].name);
         EXPECT_EQ(entries[i].Extension(), u"TXT");
         EXPECT_EQ(entries[i].SizeText(), u"3 KB");
+        EXPECT_EQ(entries[i].SizeKilobytes(), 3);
         EXPECT_EQ(entries[i].Extension().data(), entries[0].Extension().data());
     }
 }

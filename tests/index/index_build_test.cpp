@@ -231,7 +231,7 @@ TEST(BuildIndex, TwoVolumesGiveTwoDescendingBlocks) {
         EXPECT_EQ(block.front()->CreatedText().View().size(), 16u);
     }
     // Sorting by size reads the stored number: it must be the number SizeText shows.
-    for (const FileEntry& entry : table) EXPECT_EQ(entry.SizeKilobytes, SizeKey(entry));
+    for (const FileEntry& entry : table) EXPECT_EQ(entry.SizeKilobytes(), SizeKey(entry));
     EXPECT_TRUE(diagnostics.Lines().empty());
 }
 

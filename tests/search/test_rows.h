@@ -28,14 +28,13 @@ class RowMaker {
   public:
     FileEntry Make(const RowFields& fields) {
         FileEntry entry;
-        entry.SetOwnTexts(arena_, fields.name, fields.isFolder ? u"ISDIR" : u"TXT",
-                          fields.sizeText);
+        // The stored size number is what the build would store for this text.
+        entry.SetOwnTexts(arena_, fields.name, fields.isFolder ? u"ISDIR" : u"TXT", fields.sizeText,
+                          SizeKey(fields.sizeText));
         entry.SetFolderPath(arena_.Store(fields.folder), fields.folder.size());
         entry.SetTimeTexts(Packed(fields.createdText), Packed(fields.modifiedText));
         entry.IsFolder = fields.isFolder;
         entry.Category = fields.category;
-        // The stored size number is what the build would store for this text.
-        entry.SizeKilobytes = SizeKey(entry);
         entry.Created = fields.created;
         entry.Modified = fields.modified;
         return entry;
