@@ -9,36 +9,6 @@
 
 namespace {
 
-// Least-significant-digit radix sort of `items` by the bits of `keyOf`; a pass is skipped when
-// every key has the same digit there, which is most of the passes for time stamps and sizes.
-template <typename Item, typename KeyOf>
-void RadixSort(std::vector<Item>& items, std::vector<Item>& scratch, KeyOf keyOf) {
-    constexpr int DigitBits = 11;
-    constexpr uint64_t DigitMask = (uint64_t{1} << DigitBits) - 1;
-    uint64_t anyBits = 0;
-    uint64_t allBits = ~uint64_t{0};
-    for (const Item& item : items) {
-        anyBits |= keyOf(item);
-        allBits &= keyOf(item);
-    }
-    const uint64_t varying = anyBits ^ allBits;
-    scratch.resize(items.size());
-    std::vector<std::size_t> starts(DigitMask + 1);
-    for (int shift = 0; shift < 64; shift += DigitBits) {
-        if (((varying >> shift) & DigitMask) == 0) continue;
-        std::fill(starts.begin(), starts.end(), 0);
-        for (const Item& item : items) ++starts[(keyOf(item) >> shift) & DigitMask];
-        std::size_t total = 0;
-        for (std::size_t& start : starts) {
-            const std::size_t count = start;
-            start = total;
-            total += count;
-        }
-        for (const Item& item : items) scratch[starts[(keyOf(item) >> shift) & DigitMask]++] = item;
-        items.swap(scratch);
-    }
-}
-
 struct NumberedRow {
     uint64_t key;
     uint32_t row;
@@ -141,24 +111,19 @@ void RankInUpOrder(const FileTable& table, SortKey key, SortRank& rank) {
             rank[rows[position].row] = static_cast<uint32_t>(position);
         return;
     }
-    std::vector<NumberedRow> folders(folderCount);
-    std::vector<NumberedRow> files(table.Size() - folderCount);
+    // Sorted in place: a radix sort's scratch of the same size would be the peak of the publish.
+    std::vector<NumberedRow> rows(table.Size());
     std::size_t nextFolder = 0;
-    std::size_t nextFile = 0;
+    std::size_t nextFile = folderCount;
     for (std::size_t i = 0; i < table.Size(); ++i) {
-        const NumberedRow row{NumberKey(table[i], key), static_cast<uint32_t>(i)};
-        if (table[i].IsFolder)
-            folders[nextFolder++] = row;
-        else
-            files[nextFile++] = row;
+        rows[table[i].IsFolder ? nextFolder++ : nextFile++] =
+            NumberedRow{NumberKey(table[i], key), static_cast<uint32_t>(i)};
     }
-    std::vector<NumberedRow> scratch;
-    auto keyOf = [](const NumberedRow& r) { return r.key; };
-    RadixSort(folders, scratch, keyOf);
-    RadixSort(files, scratch, keyOf);
-    std::size_t position = 0;
-    for (const NumberedRow& r : folders) rank[r.row] = static_cast<uint32_t>(position++);
-    for (const NumberedRow& r : files) rank[r.row] = static_cast<uint32_t>(position++);
+    auto byKey = [](const NumberedRow& a, const NumberedRow& b) { return a.key < b.key; };
+    std::sort(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(folderCount), byKey);
+    std::sort(rows.begin() + static_cast<std::ptrdiff_t>(folderCount), rows.end(), byKey);
+    for (std::size_t position = 0; position < rows.size(); ++position)
+        rank[rows[position].row] = static_cast<uint32_t>(position);
 }
 
 RowOrdering UpOrdering(SortKey key) {
