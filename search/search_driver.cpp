@@ -162,6 +162,18 @@ __attribute__((target("avx2"))) std::size_t MarkBlocksAvx2(const char* bytes, st
                                                            std::size_t to, std::string_view needle,
                                                            MatchBits& bits) {
     uint32_t* words = bits.words.data();
+    std::size_t w = 0;
+    if (needle.size() == 1) {
+        // A single letter, the first keystroke of most searches, matches where its byte lies.
+        const __m256i bytesWanted = _mm256_set1_epi8(needle.front());
+        for (std::size_t i = from; i + 32 <= to; i += 32, ++w) {
+            const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
+            words[w] =
+                static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(at, bytesWanted)));
+            if (words[w] != 0) bits.Note(w);
+        }
+        return w;
+    }
     // The second byte too: in names of letters a first and a last letter agree often enough
     // that the compares of the middle would cost more than the third test.
     const std::size_t secondOffset = needle.size() > 1 ? 1 : 0;
@@ -169,7 +181,6 @@ __attribute__((target("avx2"))) std::size_t MarkBlocksAvx2(const char* bytes, st
     const __m256i secondBytes = _mm256_set1_epi8(needle[secondOffset]);
     const __m256i lastBytes = _mm256_set1_epi8(needle.back());
     const std::size_t lastOffset = needle.size() - 1;
-    std::size_t w = 0;
     for (std::size_t i = from; i + 32 <= to; i += 32, ++w) {
         const __m256i atFirst = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
         const __m256i atSecond =
