@@ -65,19 +65,19 @@ uint32_t PackedText(const CivilTime& local) {
 
 }  // namespace
 
-int32_t TimeTextFormatter::OffsetOfHour(int64_t hour) {
-    std::size_t chunk = static_cast<std::size_t>(hour / HoursPerChunk);
-    if (chunk >= hourOffsets_.size()) hourOffsets_.resize(chunk + 1);
-    if (!hourOffsets_[chunk]) {
-        hourOffsets_[chunk] = std::make_unique<int32_t[]>(HoursPerChunk);
-        std::fill_n(hourOffsets_[chunk].get(), HoursPerChunk, Unknown);
+int32_t TimeTextFormatter::OffsetOf(Spans& spans, int64_t span) {
+    std::size_t chunk = static_cast<std::size_t>(span / SpansPerChunk);
+    if (chunk >= spans.chunks.size()) spans.chunks.resize(chunk + 1);
+    if (!spans.chunks[chunk]) {
+        spans.chunks[chunk] = std::make_unique<int32_t[]>(SpansPerChunk);
+        std::fill_n(spans.chunks[chunk].get(), SpansPerChunk, Unknown);
     }
-    int32_t& offset = hourOffsets_[chunk][hour % HoursPerChunk];
+    int32_t& offset = spans.chunks[chunk][span % SpansPerChunk];
     if (offset != Unknown) return offset;
-    // The hour is linear when the offset at its first and its last second agree; a change of
-    // the zone's rules inside it (at :30 in some zones) is left to the C library.
-    int64_t first = hour * SecondsPerHour;
-    int64_t last = first + SecondsPerHour - 1;
+    // The span is linear when the offset at its first and its last second agree; a change of
+    // the zone's rules inside it is left to a shorter span, or to the C library.
+    int64_t first = span * spans.seconds;
+    int64_t last = first + spans.seconds - 1;
     CivilTime atFirst, atLast;
     const auto& localTime = ThePlatform().localTime;
     offset = NotLinear;
@@ -93,7 +93,10 @@ int32_t TimeTextFormatter::OffsetOfHour(int64_t hour) {
 bool TimeTextFormatter::LocalTime(uint64_t filetime, CivilTime& local) {
     int64_t seconds = 0;
     if (!UnixSecondsOf(filetime, seconds)) return false;
-    int32_t offset = OffsetOfHour(seconds / SecondsPerHour);
+    // Days first: their table stays in the nearest caches for decades of time stamps. A day
+    // with a change of the zone's rules is looked at by the hour.
+    int32_t offset = OffsetOf(days_, seconds / SecondsPerDay);
+    if (offset == NotLinear) offset = OffsetOf(hours_, seconds / SecondsPerHour);
     if (offset != NotLinear) {
         local = CivilFromSeconds(seconds + offset);
         return true;

@@ -27,10 +27,16 @@ class TimeTextFormatter {
   private:
     static constexpr int32_t NotLinear = INT32_MIN;
     static constexpr int32_t Unknown = INT32_MIN + 1;
-    static constexpr int HoursPerChunk = 4096;
-    int32_t OffsetOfHour(int64_t hour);
+    static constexpr int SpansPerChunk = 4096;
+    // Offsets by UTC day or hour in lazily made chunks: flat lookups, memory only for the years
+    // used.
+    struct Spans {
+        int64_t seconds;
+        std::vector<std::unique_ptr<int32_t[]>> chunks;
+    };
+    static int32_t OffsetOf(Spans& spans, int64_t span);
     bool LocalTime(uint64_t filetime, CivilTime& local);
 
-    // Offsets by UTC hour in lazily made chunks: flat lookups, memory only for the years used.
-    std::vector<std::unique_ptr<int32_t[]>> hourOffsets_;
+    Spans days_{86400, {}};
+    Spans hours_{3600, {}};
 };
