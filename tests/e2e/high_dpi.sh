@@ -10,26 +10,8 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 screenshots="$repo/build/screenshots"
-while [ $# -gt 0 ]; do
-    case "$1" in
-    --exe) exe=$(realpath "$2") ;;
-    --make-image) make_image=$(realpath "$2") ;;
-    --probe) probe=$(realpath "$2") ;;
-    --work) work=$(realpath -m "$2") ;;
-    --screenshots) screenshots=$(realpath -m "$2") ;;
-    *)
-        echo "unknown argument $1" >&2
-        exit 2
-        ;;
-    esac
-    shift 2
-done
-for needed in exe make_image probe work; do
-    if [ -z "${!needed:-}" ] || { [ "$needed" != work ] && [ ! -f "${!needed}" ]; }; then
-        echo "high_dpi: missing --${needed//_/-} (${!needed:-unset})" >&2
-        exit 2
-    fi
-done
+source "$here/arguments.sh"
+read_arguments high_dpi "exe make_image probe work" "$@"
 
 started=$(date +%s)
 SKIMLET_WINE_LIB=1 source "$repo/scripts/wine-prefix.sh"

@@ -12,25 +12,8 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 screenshots="$repo/build/screenshots"
-while [ $# -gt 0 ]; do
-    case "$1" in
-    --exe) exe=$(realpath "$2") ;;
-    --probe) probe=$(realpath "$2") ;;
-    --work) work=$(realpath -m "$2") ;;
-    --screenshots) screenshots=$(realpath -m "$2") ;;
-    *)
-        echo "unknown argument $1" >&2
-        exit 2
-        ;;
-    esac
-    shift 2
-done
-for needed in exe probe work; do
-    if [ -z "${!needed:-}" ] || { [ "$needed" != work ] && [ ! -f "${!needed}" ]; }; then
-        echo "secondary_windows: missing --$needed (${!needed:-unset})" >&2
-        exit 2
-    fi
-done
+source "$here/arguments.sh"
+read_arguments secondary_windows "exe probe work" "$@"
 for tool in wine Xvfb xdotool import zbarimg convert; do
     command -v "$tool" >/dev/null || {
         echo "secondary_windows: $tool is needed" >&2
