@@ -84,9 +84,18 @@ class Walk {
   public:
     // `parts` in descending order of their ranges.
     explicit Walk(std::vector<WalkPart> parts);
-    VolumeEntries Assemble();
+    // Makes the entries in slices of the records, up to `threads` at once.
+    VolumeEntries Assemble(unsigned threads = 1);
 
   private:
+    struct Folder {
+        uint64_t number;
+        std::u16string_view name;
+        uint64_t parent;
+    };
+    void JoinExtensions();
+    void MakeEntries(std::size_t first, std::size_t last, TextArena& arena,
+                     std::vector<FileEntry>& entries, std::vector<Folder>& folders) const;
     std::u16string_view Name(const NameFact& name) const {
         return {poolTexts_[name.part] + name.nameStart, name.nameLength};
     }
@@ -245,12 +254,8 @@ class ExtensionAndSizeTexts {
     std::size_t used_ = 0;
 };
 
-VolumeEntries Walk::Assemble() {
-    VolumeEntries volume;
-    volume.texts = std::move(texts_);
-    ExtensionAndSizeTexts extensionAndSize(*volume.texts);
-
-    // Records were taken in strictly descending order; join each extension to its base.
+// Records were taken in strictly descending order; joins each extension to its base.
+void Walk::JoinExtensions() {
     auto byNumber = [](const RecordFacts& facts, uint64_t number) { return facts.number > number; };
     for (uint32_t i = 0; i < records_.size(); ++i) {
         RecordFacts& extension = records_[i];
@@ -262,11 +267,12 @@ VolumeEntries Walk::Assemble() {
         extension.nextExtension = base->nextExtension;
         base->nextExtension = i;
     }
+}
 
-    std::size_t nameCount = 0;
-    for (const RecordFacts& facts : records_) nameCount += facts.nameCount;
-    volume.entries.reserve(nameCount);
-
+// The entries of the base records among records_[first, last), in their order.
+void Walk::MakeEntries(std::size_t first, std::size_t last, TextArena& arena,
+                       std::vector<FileEntry>& entries, std::vector<Folder>& folders) const {
+    ExtensionAndSizeTexts extensionAndSize(arena);
     // A name listed twice for the same parent (in the base and an extension record) is one entry.
     auto before = [this](const NameFact* a, const NameFact* b) {
         if (a->parent != b->parent) return a->parent < b->parent;
@@ -274,7 +280,8 @@ VolumeEntries Walk::Assemble() {
     };
     constexpr std::size_t FewNames = 16;
     std::vector<const NameFact*> recordNames;
-    for (const RecordFacts& base : records_) {
+    for (std::size_t r = first; r < last; ++r) {
+        const RecordFacts& base = records_[r];
         if (base.Base() != 0) continue;
         bool isFolder = base.hasFolderFlags;
         bool hasTimes = base.hasStandardTimes;
@@ -313,7 +320,7 @@ VolumeEntries Walk::Assemble() {
         }
 
         for (const NameFact* name : recordNames) {
-            FileEntry& entry = volume.entries.emplace_back();
+            FileEntry& entry = entries.emplace_back();
             entry.RecordNumber = base.number;
             entry.ParentRecordNumber = name->parent;
             entry.IsFolder = isFolder ? 1 : 0;
@@ -323,10 +330,66 @@ VolumeEntries Walk::Assemble() {
             std::u16string_view text = Name(*name);
             entry.SetName(text.data(), text.size());
             extensionAndSize.Set(entry, text, isFolder, size);
-            if (isFolder) {
-                volume.FolderNames[base.number] = entry.Name();
-                volume.FolderParents[base.number] = name->parent;
-            }
+            if (isFolder) folders.push_back({base.number, entry.Name(), name->parent});
+        }
+    }
+}
+
+VolumeEntries Walk::Assemble(unsigned threads) {
+    VolumeEntries volume;
+    volume.texts = std::move(texts_);
+    JoinExtensions();
+
+    // Slices of about equal numbers of records, each with its own extension and size texts.
+    constexpr std::size_t MinRecordsPerSlice = 64;
+    const auto slices = static_cast<std::size_t>(std::clamp<std::size_t>(
+        std::min<std::size_t>(threads, records_.size() / MinRecordsPerSlice), 1, 64));
+    auto bound = [&](std::size_t k) { return records_.size() * k / slices; };
+    std::vector<std::vector<FileEntry>> entries(slices);
+    std::vector<std::vector<Folder>> folders(slices);
+    std::vector<TextArena*> arenas = {volume.texts.get()};
+    for (std::size_t k = 1; k < slices; ++k) {
+        volume.moreTexts.push_back(std::make_unique<TextArena>());
+        arenas.push_back(volume.moreTexts.back().get());
+    }
+    std::size_t nameCount = 0;
+    for (const RecordFacts& facts : records_) nameCount += facts.nameCount;
+    // The first slice's entries are made in place, with room for the others appended after.
+    volume.entries.reserve(nameCount);
+    entries[0].swap(volume.entries);
+    for (std::size_t k = 1; k < slices; ++k) {
+        std::size_t names = 0;
+        for (std::size_t r = bound(k); r < bound(k + 1); ++r) names += records_[r].nameCount;
+        entries[k].reserve(names);
+    }
+    auto make = [&](std::size_t k) {
+        MakeEntries(bound(k), bound(k + 1), *arenas[k], entries[k], folders[k]);
+    };
+    std::vector<std::thread> workers;
+    std::vector<std::size_t> onThisThread = {0};
+    for (std::size_t k = 1; k < slices; ++k) {
+        try {
+            workers.emplace_back(make, k);
+        } catch (const std::system_error&) {
+            onThisThread.push_back(k);
+        }
+    }
+    for (std::size_t k : onThisThread) make(k);
+    for (std::thread& worker : workers) worker.join();
+
+    volume.entries.swap(entries[0]);
+    for (std::size_t k = 1; k < slices; ++k) {
+        volume.entries.insert(volume.entries.end(), entries[k].begin(), entries[k].end());
+        std::vector<FileEntry>().swap(entries[k]);
+    }
+    // Folders come in descending numbers, so each goes in at the front of the maps; of a folder
+    // named twice, the later name is kept.
+    for (const std::vector<Folder>& slice : folders) {
+        for (const Folder& folder : slice) {
+            volume.FolderNames.insert_or_assign(volume.FolderNames.begin(), folder.number,
+                                                folder.name);
+            volume.FolderParents.insert_or_assign(volume.FolderParents.begin(), folder.number,
+                                                  folder.parent);
         }
     }
     return volume;
@@ -405,5 +468,5 @@ std::optional<VolumeEntries> ReadVolume(const VolumeSource& source, unsigned par
         WriteVolumeFailure(more[p] ? *more[p] : source);
         return std::nullopt;
     }
-    return Walk(std::move(walkParts)).Assemble();
+    return Walk(std::move(walkParts)).Assemble(parts);
 }
