@@ -200,12 +200,37 @@ void WalkPart::Parse(uint64_t number, std::span<const uint8_t> record) {
 class ExtensionAndSizeTexts {
   public:
     explicit ExtensionAndSizeTexts(TextArena& arena) : arena_(arena), slots_(1 << 12) {}
-    void Set(FileEntry& entry, std::u16string_view name, bool isFolder, uint64_t size) {
+    // Sets entries[index]'s texts now or at the latest on Flush. Entries are set in batches:
+    // the first slot of every key of a batch is read before any is looked up, so that the cache
+    // misses of a large table overlap instead of coming one after another.
+    void Set(std::vector<FileEntry>& entries, std::size_t index, std::u16string_view name,
+             bool isFolder, uint64_t size) {
         std::u16string extension = ExtensionFor(name, isFolder);
-        Slot key;
+        Pending& pending = pending_[pendingCount_++];
+        pending.index = index;
+        pending.size = size;
+        Slot& key = pending.key;
         key.kilobytes = isFolder ? -1 : KilobytesFor(size);
         key.extensionLength = static_cast<uint8_t>(std::min<std::size_t>(extension.size(), 5));
         std::copy_n(extension.begin(), key.extensionLength, key.extension);
+        key.text = nullptr;
+        if (pendingCount_ == Batch) Flush(entries);
+    }
+    void Flush(std::vector<FileEntry>& entries) {
+        const std::size_t mask = slots_.size() - 1;
+        uintptr_t touched = 0;
+        for (std::size_t i = 0; i < pendingCount_; ++i)
+            touched ^= reinterpret_cast<uintptr_t>(slots_[Hash(pending_[i].key) & mask].text);
+        touched_ = touched;
+        for (std::size_t i = 0; i < pendingCount_; ++i)
+            SetNow(entries[pending_[i].index], pending_[i].key, pending_[i].size);
+        pendingCount_ = 0;
+    }
+
+  private:
+    struct Slot;
+    void SetNow(FileEntry& entry, const Slot& key, uint64_t size) {
+        const bool isFolder = key.kilobytes < 0;
         Slot* slot = Find(key);
         if (!slot->text) {
             if (2 * (used_ + 1) > slots_.size()) {
@@ -222,7 +247,6 @@ class ExtensionAndSizeTexts {
         entry.SetExtensionAndSize(slot->text, slot->extensionLength, slot->sizeLength);
     }
 
-  private:
     struct Slot {
         int64_t kilobytes = 0;  // -1 for a folder, which shows no size
         char16_t extension[5] = {};
@@ -234,12 +258,15 @@ class ExtensionAndSizeTexts {
                    std::equal(extension, extension + extensionLength, other.extension);
         }
     };
-    Slot* Find(const Slot& key) {
+    static std::size_t Hash(const Slot& key) {
         uint64_t hash = static_cast<uint64_t>(key.kilobytes) * 0x9E3779B97F4A7C15ull;
         for (uint8_t i = 0; i < key.extensionLength; ++i)
             hash = (hash ^ key.extension[i]) * 0x100000001B3ull;
+        return static_cast<std::size_t>(hash >> 20);
+    }
+    Slot* Find(const Slot& key) {
         std::size_t mask = slots_.size() - 1;
-        std::size_t at = static_cast<std::size_t>(hash >> 20) & mask;
+        std::size_t at = Hash(key) & mask;
         while (slots_[at].text && !slots_[at].SameKey(key)) at = (at + 1) & mask;
         return &slots_[at];
     }
@@ -249,9 +276,20 @@ class ExtensionAndSizeTexts {
         for (const Slot& slot : old)
             if (slot.text) *Find(slot) = slot;
     }
+    struct Pending {
+        Slot key;
+        std::size_t index;
+        uint64_t size;
+    };
+    static constexpr std::size_t Batch = 32;
+
     TextArena& arena_;
     std::vector<Slot> slots_;
     std::size_t used_ = 0;
+    Pending pending_[Batch];
+    std::size_t pendingCount_ = 0;
+    // Where the reads ahead of a batch go, so that they are not optimized away.
+    volatile uintptr_t touched_ = 0;
 };
 
 // Records were taken in strictly descending order; joins each extension to its base.
@@ -329,10 +367,11 @@ void Walk::MakeEntries(std::size_t first, std::size_t last, TextArena& arena,
             entry.SizeKilobytes = isFolder ? 0 : KilobytesFor(size);
             std::u16string_view text = Name(*name);
             entry.SetName(text.data(), text.size());
-            extensionAndSize.Set(entry, text, isFolder, size);
+            extensionAndSize.Set(entries, entries.size() - 1, text, isFolder, size);
             if (isFolder) folders.push_back({base.number, entry.Name(), name->parent});
         }
     }
+    extensionAndSize.Flush(entries);
 }
 
 VolumeEntries Walk::Assemble(unsigned threads) {
