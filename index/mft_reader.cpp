@@ -71,6 +71,12 @@ class FactBlocks {
         for (; released_ < index / BlockSize && released_ < blocks_.size(); ++released_)
             blocks_[released_] = std::vector<Fact>();
     }
+    // Frees every block that lies wholly inside [from, to). Slices of facts may do this at
+    // once, each inside its own slice, as no block lies wholly inside two.
+    void ReleaseInside(std::size_t from, std::size_t to) {
+        for (std::size_t b = (from + BlockSize - 1) / BlockSize; b < to / BlockSize; ++b)
+            blocks_[b] = std::vector<Fact>();
+    }
 
   private:
     std::vector<std::vector<Fact>> blocks_;
@@ -107,9 +113,18 @@ class Walk {
   public:
     // `parts` in descending order of their ranges.
     explicit Walk(std::vector<WalkPart> parts);
-    VolumeEntries Assemble();
+    // Makes the entries in slices of the records, up to `threads` at once.
+    VolumeEntries Assemble(unsigned threads = 1);
 
   private:
+    struct Folder {
+        uint64_t number;
+        std::u16string_view name;
+        uint64_t parent;
+    };
+    void JoinExtensions();
+    void MakeEntries(std::size_t first, std::size_t last, TextArena& arena,
+                     std::vector<FileEntry>& entries, std::vector<Folder>& folders);
     std::u16string_view Name(const NameFact& name) const {
         return {poolTexts_[name.part] + name.nameStart, name.nameLength};
     }
@@ -242,12 +257,37 @@ void WalkPart::Parse(uint64_t number, std::span<const uint8_t> record) {
 class ExtensionAndSizeTexts {
   public:
     explicit ExtensionAndSizeTexts(TextArena& arena) : arena_(arena), slots_(1 << 12) {}
-    void Set(FileEntry& entry, std::u16string_view name, bool isFolder, uint64_t size) {
+    // Sets entries[index]'s texts now or at the latest on Flush. Entries are set in batches:
+    // the first slot of every key of a batch is read before any is looked up, so that the cache
+    // misses of a large table overlap instead of coming one after another.
+    void Set(std::vector<FileEntry>& entries, std::size_t index, std::u16string_view name,
+             bool isFolder, uint64_t size) {
         std::u16string extension = ExtensionFor(name, isFolder);
-        Slot key;
+        Pending& pending = pending_[pendingCount_++];
+        pending.index = index;
+        pending.size = size;
+        Slot& key = pending.key;
         key.kilobytes = isFolder ? -1 : KilobytesFor(size);
         key.extensionLength = static_cast<uint8_t>(std::min<std::size_t>(extension.size(), 5));
         std::copy_n(extension.begin(), key.extensionLength, key.extension);
+        key.text = nullptr;
+        if (pendingCount_ == Batch) Flush(entries);
+    }
+    void Flush(std::vector<FileEntry>& entries) {
+        const std::size_t mask = slots_.size() - 1;
+        uintptr_t touched = 0;
+        for (std::size_t i = 0; i < pendingCount_; ++i)
+            touched ^= reinterpret_cast<uintptr_t>(slots_[Hash(pending_[i].key) & mask].text);
+        touched_ = touched;
+        for (std::size_t i = 0; i < pendingCount_; ++i)
+            SetNow(entries[pending_[i].index], pending_[i].key, pending_[i].size);
+        pendingCount_ = 0;
+    }
+
+  private:
+    struct Slot;
+    void SetNow(FileEntry& entry, const Slot& key, uint64_t size) {
+        const bool isFolder = key.kilobytes < 0;
         Slot* slot = Find(key);
         if (!slot->text) {
             if (2 * (used_ + 1) > slots_.size()) {
@@ -265,7 +305,6 @@ class ExtensionAndSizeTexts {
         entry.SetExtensionAndSize(slot->text, slot->extensionLength, slot->sizeLength);
     }
 
-  private:
     struct Slot {
         int64_t kilobytes = 0;  // -1 for a folder, which shows no size
         char16_t extension[5] = {};
@@ -277,12 +316,15 @@ class ExtensionAndSizeTexts {
                    std::equal(extension, extension + extensionLength, other.extension);
         }
     };
-    Slot* Find(const Slot& key) {
+    static std::size_t Hash(const Slot& key) {
         uint64_t hash = static_cast<uint64_t>(key.kilobytes) * 0x9E3779B97F4A7C15ull;
         for (uint8_t i = 0; i < key.extensionLength; ++i)
             hash = (hash ^ key.extension[i]) * 0x100000001B3ull;
+        return static_cast<std::size_t>(hash >> 20);
+    }
+    Slot* Find(const Slot& key) {
         std::size_t mask = slots_.size() - 1;
-        std::size_t at = static_cast<std::size_t>(hash >> 20) & mask;
+        std::size_t at = Hash(key) & mask;
         while (slots_[at].text && !slots_[at].SameKey(key)) at = (at + 1) & mask;
         return &slots_[at];
     }
@@ -292,22 +334,27 @@ class ExtensionAndSizeTexts {
         for (const Slot& slot : old)
             if (slot.text) *Find(slot) = slot;
     }
+    struct Pending {
+        Slot key;
+        std::size_t index;
+        uint64_t size;
+    };
+    static constexpr std::size_t Batch = 32;
+
     TextArena& arena_;
     std::vector<Slot> slots_;
     std::size_t used_ = 0;
+    Pending pending_[Batch];
+    std::size_t pendingCount_ = 0;
+    // Where the reads ahead of a batch go, so that they are not optimized away.
+    volatile uintptr_t touched_ = 0;
 };
 
-VolumeEntries Walk::Assemble() {
-    VolumeEntries volume;
-    volume.texts = std::move(texts_);
-    ExtensionAndSizeTexts extensionAndSize(*volume.texts);
-
-    // Join each extension to its base, through a copy kept apart, as the two may lie in any
-    // two blocks.
-    std::size_t nameCount = 0;
+// Joins each extension to its base, through a copy kept apart, as the two may lie in any two
+// blocks or slices.
+void Walk::JoinExtensions() {
     for (std::size_t i = 0; i < records_.size(); ++i) {
         const RecordFacts& extension = records_[i];
-        nameCount += extension.nameCount;
         if (extension.Base() == 0) continue;
         RecordFacts* base = Base(extension.Base());
         if (!base || (extension.BaseSequence() != 0 && extension.BaseSequence() != base->sequence))
@@ -320,8 +367,14 @@ VolumeEntries Walk::Assemble() {
         base->nextExtension = static_cast<uint32_t>(extensions_.size());
         extensions_.push_back(joined);
     }
-    volume.entries.reserve(nameCount);
+}
 
+// The entries of the base records among records_[first, last), in their order. The blocks of
+// facts wholly inside the slice are freed as soon as they are passed.
+void Walk::MakeEntries(std::size_t first, std::size_t last, TextArena& arena,
+                       std::vector<FileEntry>& entries, std::vector<Folder>& folders) {
+    ExtensionAndSizeTexts extensionAndSize(arena);
+    const std::size_t firstName = first < last ? records_[first].firstName : 0;
     // A name listed twice for the same parent (in the base and an extension record) is one entry.
     auto before = [this](const NameFact* a, const NameFact* b) {
         if (a->parent != b->parent) return a->parent < b->parent;
@@ -329,11 +382,14 @@ VolumeEntries Walk::Assemble() {
     };
     constexpr std::size_t FewNames = 16;
     std::vector<const NameFact*> recordNames;
-    for (std::size_t i = 0; i < records_.size(); ++i) {
-        // Every record below this one is done: its facts and names are no longer read.
-        records_.ReleaseBelow(i);
-        names_.ReleaseBelow(records_[i].firstName);
-        const RecordFacts& base = records_[i];
+    for (std::size_t r = first; r < last; ++r) {
+        // Every record of the slice before this one is done: its facts and names are not read
+        // again. Looked at once a block, as each look starts from the slice's first block.
+        if ((r - first) % FactBlocks<RecordFacts>::BlockSize == 0) {
+            records_.ReleaseInside(first, r);
+            names_.ReleaseInside(firstName, records_[r].firstName);
+        }
+        const RecordFacts& base = records_[r];
         if (base.Base() != 0) continue;
         bool isFolder = base.hasFolderFlags;
         bool hasTimes = base.hasStandardTimes;
@@ -373,7 +429,7 @@ VolumeEntries Walk::Assemble() {
         }
 
         for (const NameFact* name : recordNames) {
-            FileEntry& entry = volume.entries.emplace_back();
+            FileEntry& entry = entries.emplace_back();
             entry.RecordNumber = base.number;
             entry.ParentRecordNumber = name->parent;
             entry.IsFolder = isFolder ? 1 : 0;
@@ -381,11 +437,68 @@ VolumeEntries Walk::Assemble() {
             entry.Modified = hasTimes ? modified : name->modified;
             std::u16string_view text = Name(*name);
             entry.SetName(text.data(), text.size());
-            extensionAndSize.Set(entry, text, isFolder, size);
-            if (isFolder) {
-                volume.FolderNames[base.number] = entry.Name();
-                volume.FolderParents[base.number] = name->parent;
-            }
+            extensionAndSize.Set(entries, entries.size() - 1, text, isFolder, size);
+            if (isFolder) folders.push_back({base.number, entry.Name(), name->parent});
+        }
+    }
+    extensionAndSize.Flush(entries);
+}
+
+VolumeEntries Walk::Assemble(unsigned threads) {
+    VolumeEntries volume;
+    volume.texts = std::move(texts_);
+    JoinExtensions();
+
+    // Slices of about equal numbers of records, each with its own extension and size texts.
+    constexpr std::size_t MinRecordsPerSlice = 64;
+    const auto slices = static_cast<std::size_t>(std::clamp<std::size_t>(
+        std::min<std::size_t>(threads, records_.size() / MinRecordsPerSlice), 1, 64));
+    auto bound = [&](std::size_t k) { return records_.size() * k / slices; };
+    std::vector<std::vector<FileEntry>> entries(slices);
+    std::vector<std::vector<Folder>> folders(slices);
+    std::vector<TextArena*> arenas = {volume.texts.get()};
+    for (std::size_t k = 1; k < slices; ++k) {
+        volume.moreTexts.push_back(std::make_unique<TextArena>());
+        arenas.push_back(volume.moreTexts.back().get());
+    }
+    std::size_t nameCount = 0;
+    for (std::size_t r = 0; r < records_.size(); ++r) nameCount += records_[r].nameCount;
+    // The first slice's entries are made in place, with room for the others appended after.
+    volume.entries.reserve(nameCount);
+    entries[0].swap(volume.entries);
+    for (std::size_t k = 1; k < slices; ++k) {
+        std::size_t names = 0;
+        for (std::size_t r = bound(k); r < bound(k + 1); ++r) names += records_[r].nameCount;
+        entries[k].reserve(names);
+    }
+    auto make = [&](std::size_t k) {
+        MakeEntries(bound(k), bound(k + 1), *arenas[k], entries[k], folders[k]);
+    };
+    std::vector<std::thread> workers;
+    std::vector<std::size_t> onThisThread = {0};
+    for (std::size_t k = 1; k < slices; ++k) {
+        try {
+            workers.emplace_back(make, k);
+        } catch (const std::system_error&) {
+            onThisThread.push_back(k);
+        }
+    }
+    for (std::size_t k : onThisThread) make(k);
+    for (std::thread& worker : workers) worker.join();
+
+    volume.entries.swap(entries[0]);
+    for (std::size_t k = 1; k < slices; ++k) {
+        volume.entries.insert(volume.entries.end(), entries[k].begin(), entries[k].end());
+        std::vector<FileEntry>().swap(entries[k]);
+    }
+    // Folders come in descending numbers, so each goes in at the front of the maps; of a folder
+    // named twice, the later name is kept.
+    for (const std::vector<Folder>& slice : folders) {
+        for (const Folder& folder : slice) {
+            volume.FolderNames.insert_or_assign(volume.FolderNames.begin(), folder.number,
+                                                folder.name);
+            volume.FolderParents.insert_or_assign(volume.FolderParents.begin(), folder.number,
+                                                  folder.parent);
         }
     }
     return volume;
@@ -464,5 +577,5 @@ std::optional<VolumeEntries> ReadVolume(const VolumeSource& source, unsigned par
         WriteVolumeFailure(more[p] ? *more[p] : source);
         return std::nullopt;
     }
-    return Walk(std::move(walkParts)).Assemble();
+    return Walk(std::move(walkParts)).Assemble(parts);
 }

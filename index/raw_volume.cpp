@@ -1,8 +1,13 @@
 #include "index/raw_volume.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 #include "index/ntfs_layout.h"
 
@@ -52,6 +57,27 @@ class AlignedBytes {
     std::unique_ptr<uint8_t[], Release> bytes_;
     std::size_t capacity_ = 0;
     std::size_t size_ = 0;
+};
+
+// Per record of a loaded chunk: whether its bytes could be read and, once it is first asked for,
+// whether it is a sound record. The fix-up is undone in place, so it is checked only once.
+enum class RecordState : uint8_t { Unreadable, Unchecked, Sound, Damaged };
+
+// A stretch of ChunkBytes of the $MFT as read, and the scratch its unaligned reads go through.
+struct Chunk {
+    uint64_t index = NoChunk;
+    AlignedBytes bytes;
+    AlignedBytes scratch;
+    std::vector<RecordState> states;
+};
+
+// Where the lookups find the chunk holding a record.
+class ChunkSupply {
+  public:
+    virtual Chunk& Holding(uint64_t index) = 0;
+
+  protected:
+    ~ChunkSupply() = default;
 };
 
 bool IsPowerOfTwo(uint64_t value) {
@@ -188,9 +214,18 @@ class RawVolume {
         return {geo_.recordSize, static_cast<int64_t>(validLength_)};
     }
     bool RecordAtOrBelow(uint64_t n, uint64_t& number, std::span<uint8_t> record);
+    bool ReadRange(uint64_t lo, uint64_t hi, bool takeAnswerBelowLo, const RecordVisitor& visit);
+    // Reads the chunk in as few large reads as the runs allow.
+    void LoadChunk(uint64_t index, Chunk& chunk) const;
 
   private:
-    bool ReadVolumeBytes(uint64_t offset, std::span<uint8_t> out);
+    class LoadOnDemand;
+    class ReadAhead;
+
+    bool ReadVolumeBytes(uint64_t offset, std::span<uint8_t> out, AlignedBytes& scratch) const;
+    bool ReadVolumeBytes(uint64_t offset, std::span<uint8_t> out) {
+        return ReadVolumeBytes(offset, out, scratch_);
+    }
     bool ReadStream(const std::vector<DataRun>& runs, uint64_t offset, std::span<uint8_t> out);
     bool ReadMftRecord(uint64_t number, std::vector<uint8_t>& record);
     bool CheckRuns(const std::vector<DataRun>& runs) const;
@@ -199,9 +234,11 @@ class RawVolume {
     bool LoadBitmap(std::span<const uint8_t> record0,
                     std::vector<std::pair<uint64_t, uint64_t>> extents);
     bool HighestInUseAtOrBelow(uint64_t n, uint64_t& found) const;
-    void LoadChunk(uint64_t chunk);
-    bool ChunkRecord(uint64_t number, std::span<uint8_t> record);
-    bool HeaderSaysInUse(uint64_t number, std::span<uint8_t> record, bool& damaged);
+    uint64_t RecordsPerChunk() const { return ChunkBytes / geo_.recordSize; }
+    RecordState Check(Chunk& chunk, uint64_t number) const;
+    bool HeaderSaysInUse(ChunkSupply& chunks, uint64_t number, bool& damaged) const;
+    bool Lend(uint64_t n, uint64_t& number, std::span<const uint8_t>& record,
+              ChunkSupply& chunks) const;
 
     ReadAt read_;
     Geometry geo_;
@@ -212,12 +249,103 @@ class RawVolume {
     bool haveBitmap_ = false;
     std::vector<uint64_t> inUse_;
     AlignedBytes scratch_;
-    uint64_t chunkIndex_ = NoChunk;
-    AlignedBytes chunk_;
-    std::vector<uint8_t> chunkRecordReadable_;
+    Chunk chunk_;
+    // What is handed out where no record is in use.
+    std::vector<uint8_t> zeros_;
 };
 
-bool RawVolume::ReadVolumeBytes(uint64_t offset, std::span<uint8_t> out) {
+class RawVolume::LoadOnDemand final : public ChunkSupply {
+  public:
+    LoadOnDemand(const RawVolume& volume, Chunk& chunk) : volume_(volume), chunk_(chunk) {}
+    Chunk& Holding(uint64_t index) override {
+        if (chunk_.index != index) volume_.LoadChunk(index, chunk_);
+        return chunk_;
+    }
+
+  private:
+    const RawVolume& volume_;
+    Chunk& chunk_;
+};
+
+// While the walk is handed the records of one chunk, reads the chunk below it on a thread of its
+// own: the walk goes down, so that is the one it asks for next. The volume is never read by two
+// threads at once: a chunk that was not read ahead is read only once the read ahead is done.
+class RawVolume::ReadAhead final : public ChunkSupply {
+  public:
+    // Nothing is read ahead below chunk `lowest`.
+    ReadAhead(const RawVolume& volume, uint64_t lowest) : volume_(volume), lowest_(lowest) {
+        try {
+            helper_ = std::thread([this] { Run(); });
+        } catch (const std::system_error&) {
+            // Without a thread every chunk is read when it is asked for.
+        }
+    }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+    ~ReadAhead() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        if (helper_.joinable()) helper_.join();
+    }
+
+    Chunk& Holding(uint64_t index) override {
+        if (current_->index == index) return *current_;
+        WaitForAhead();
+        if (ahead_->index == index)
+            std::swap(current_, ahead_);
+        else
+            volume_.LoadChunk(index, *current_);
+        if (helper_.joinable() && index > lowest_ && ahead_->index != index - 1) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                wanted_ = index - 1;
+            }
+            wake_.notify_all();
+        }
+        return *current_;
+    }
+
+  private:
+    void WaitForAhead() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_.wait(lock, [this] { return wanted_ == NoChunk; });
+    }
+    void Run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return stop_ || wanted_ != NoChunk; });
+            if (stop_) return;
+            const uint64_t index = wanted_;
+            lock.unlock();
+            try {
+                volume_.LoadChunk(index, *ahead_);
+            } catch (const std::bad_alloc&) {
+                // Left unread; the walk reads it itself when it gets there.
+            }
+            lock.lock();
+            wanted_ = NoChunk;
+            done_.notify_all();
+        }
+    }
+
+    const RawVolume& volume_;
+    const uint64_t lowest_;
+    Chunk chunks_[2];
+    Chunk* current_ = &chunks_[0];
+    Chunk* ahead_ = &chunks_[1];
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable done_;
+    uint64_t wanted_ = NoChunk;  // the chunk being read ahead
+    bool stop_ = false;
+    std::thread helper_;
+};
+
+bool RawVolume::ReadVolumeBytes(uint64_t offset, std::span<uint8_t> out,
+                                AlignedBytes& scratch) const {
     if (out.empty()) return true;
     if (offset > UINT64_MAX - out.size() - ReadAlignment) return false;
     uint64_t start = offset & ~(ReadAlignment - 1);
@@ -229,9 +357,9 @@ bool RawVolume::ReadVolumeBytes(uint64_t offset, std::span<uint8_t> out) {
     if (start == offset && end == offset + out.size() &&
         reinterpret_cast<uintptr_t>(out.data()) % ReadAlignment == 0)
         return read_(offset, out);
-    scratch_.resize(end - start);
-    if (!read_(start, scratch_.span())) return false;
-    std::memcpy(out.data(), scratch_.data() + (offset - start), out.size());
+    scratch.resize(end - start);
+    if (!read_(start, scratch.span())) return false;
+    std::memcpy(out.data(), scratch.data() + (offset - start), out.size());
     return true;
 }
 
@@ -364,38 +492,38 @@ bool RawVolume::HighestInUseAtOrBelow(uint64_t n, uint64_t& found) const {
     }
 }
 
-// Reads the chunk in as few large reads as the runs allow. A read that fails is retried record by
-// record, so one unreadable sector refuses only the records it lies in.
-void RawVolume::LoadChunk(uint64_t chunk) {
-    uint64_t recordsPerChunk = ChunkBytes / geo_.recordSize;
-    uint64_t first = chunk * recordsPerChunk;
-    uint64_t count = std::min(recordsPerChunk, recordCount_ - first);
+// A read that fails is retried record by record, so one unreadable sector refuses only the
+// records it lies in.
+void RawVolume::LoadChunk(uint64_t index, Chunk& chunk) const {
+    uint64_t first = index * RecordsPerChunk();
+    uint64_t count = std::min(RecordsPerChunk(), recordCount_ - first);
     // Every byte is either read or belongs to a record marked unreadable, so no zeroing.
-    chunk_.resize(count * geo_.recordSize);
-    chunkRecordReadable_.assign(count, 1);
-    chunkIndex_ = chunk;
+    chunk.index = NoChunk;
+    chunk.bytes.resize(count * geo_.recordSize);
+    chunk.states.assign(count, RecordState::Unchecked);
     uint64_t base = first * geo_.recordSize;
     uint64_t offset = 0;
-    while (offset < chunk_.size()) {
+    while (offset < chunk.bytes.size()) {
         const DataRun* run = FindRun(mftRuns_, (base + offset) / geo_.clusterSize);
         uint64_t pieceEnd;
         bool readable = false;
         if (!run) {
-            pieceEnd = chunk_.size();
+            pieceEnd = chunk.bytes.size();
         } else {
             uint64_t runEnd = (run->vcn + run->length) * geo_.clusterSize - base;
-            pieceEnd = std::min<uint64_t>(chunk_.size(), runEnd);
-            std::span<uint8_t> piece(chunk_.data() + offset, pieceEnd - offset);
+            pieceEnd = std::min<uint64_t>(chunk.bytes.size(), runEnd);
+            std::span<uint8_t> piece(chunk.bytes.data() + offset, pieceEnd - offset);
             uint64_t volumeOffset = uint64_t(run->lcn) * geo_.clusterSize +
                                     (base + offset - run->vcn * geo_.clusterSize);
-            readable = run->lcn != DataRun::Sparse && ReadVolumeBytes(volumeOffset, piece);
+            readable =
+                run->lcn != DataRun::Sparse && ReadVolumeBytes(volumeOffset, piece, chunk.scratch);
             if (!readable && run->lcn != DataRun::Sparse) {
                 for (uint64_t at = offset; at < pieceEnd;) {
                     uint64_t recordEnd = (at / geo_.recordSize + 1) * geo_.recordSize;
                     uint64_t end = std::min(recordEnd, pieceEnd);
-                    std::span<uint8_t> part(chunk_.data() + at, end - at);
-                    if (!ReadVolumeBytes(volumeOffset + (at - offset), part))
-                        chunkRecordReadable_[at / geo_.recordSize] = 0;
+                    std::span<uint8_t> part(chunk.bytes.data() + at, end - at);
+                    if (!ReadVolumeBytes(volumeOffset + (at - offset), part, chunk.scratch))
+                        chunk.states[at / geo_.recordSize] = RecordState::Unreadable;
                     at = end;
                 }
                 readable = true;
@@ -403,48 +531,58 @@ void RawVolume::LoadChunk(uint64_t chunk) {
         }
         if (!readable)
             for (uint64_t r = offset / geo_.recordSize; r * geo_.recordSize < pieceEnd; ++r)
-                chunkRecordReadable_[r] = 0;
+                chunk.states[r] = RecordState::Unreadable;
         offset = pieceEnd;
     }
+    chunk.index = index;
 }
 
-// Copies a record out of its chunk and undoes the fix-up; false when it is not a sound record.
-bool RawVolume::ChunkRecord(uint64_t number, std::span<uint8_t> record) {
-    uint64_t recordsPerChunk = ChunkBytes / geo_.recordSize;
-    if (number / recordsPerChunk != chunkIndex_) LoadChunk(number / recordsPerChunk);
-    uint64_t index = number % recordsPerChunk;
-    if (record.size() != geo_.recordSize || !chunkRecordReadable_[index]) return false;
-    std::memcpy(record.data(), chunk_.data() + index * geo_.recordSize, geo_.recordSize);
-    return ntfs::LoadOr0<uint32_t>(record, 0) == ntfs::FileSignature && ApplyFixup(record) &&
-           HoldsItsOwnNumber(record, number);
+// Undoes the fix-up of a record in its chunk the first time it is asked for.
+RecordState RawVolume::Check(Chunk& chunk, uint64_t number) const {
+    uint64_t index = number % RecordsPerChunk();
+    RecordState& state = chunk.states[index];
+    if (state == RecordState::Unchecked) {
+        std::span<uint8_t> record(chunk.bytes.data() + index * geo_.recordSize, geo_.recordSize);
+        state = ntfs::LoadOr0<uint32_t>(record, 0) == ntfs::FileSignature && ApplyFixup(record) &&
+                        HoldsItsOwnNumber(record, number)
+                    ? RecordState::Sound
+                    : RecordState::Damaged;
+    }
+    return state;
 }
 
 // Without the bitmap: a record that never held a file (no signature) or is marked free in its
 // header is passed over; one that looks like a file record but is damaged is answered as
 // damaged, as the bitmap would have had it.
-bool RawVolume::HeaderSaysInUse(uint64_t number, std::span<uint8_t> record, bool& damaged) {
-    damaged = false;
+bool RawVolume::HeaderSaysInUse(ChunkSupply& chunks, uint64_t number, bool& damaged) const {
+    Chunk& chunk = chunks.Holding(number / RecordsPerChunk());
+    std::span<const uint8_t> record(
+        chunk.bytes.data() + (number % RecordsPerChunk()) * geo_.recordSize, geo_.recordSize);
+    RecordState state = Check(chunk, number);
     ntfs::FileRecordHeader header;
-    if (ChunkRecord(number, record))
-        return ntfs::Load(std::span<const uint8_t>(record), 0, header) &&
-               (header.flags & RecordInUseFlag) != 0;
-    uint64_t recordsPerChunk = ChunkBytes / geo_.recordSize;
-    damaged = chunkRecordReadable_[number % recordsPerChunk] &&
-              ntfs::LoadOr0<uint32_t>(std::span<const uint8_t>(chunk_.span())
-                                          .subspan((number % recordsPerChunk) * geo_.recordSize),
-                                      0) == ntfs::FileSignature;
+    if (state == RecordState::Sound) {
+        damaged = false;
+        return ntfs::Load(record, 0, header) && (header.flags & RecordInUseFlag) != 0;
+    }
+    // Fix-up is undone only once a record is found sound, so a damaged one keeps its signature.
+    damaged =
+        state == RecordState::Damaged && ntfs::LoadOr0<uint32_t>(record, 0) == ntfs::FileSignature;
     return damaged;
 }
 
-bool RawVolume::RecordAtOrBelow(uint64_t n, uint64_t& number, std::span<uint8_t> record) {
+// The in-use record with the highest number at or below n, lent where it lies in its chunk until
+// `chunks` is next asked for another chunk; empty when no record is in use.
+bool RawVolume::Lend(uint64_t n, uint64_t& number, std::span<const uint8_t>& record,
+                     ChunkSupply& chunks) const {
     uint64_t found;
     bool damaged = false;
+    record = {};
     if (haveBitmap_) {
         if (!HighestInUseAtOrBelow(n, found)) found = UINT64_MAX;
     } else {
         found = UINT64_MAX;
         for (uint64_t r = std::min(n, recordCount_ - 1); recordCount_ > 0; --r) {
-            if (HeaderSaysInUse(r, record, damaged)) {
+            if (HeaderSaysInUse(chunks, r, damaged)) {
                 found = r;
                 break;
             }
@@ -452,16 +590,48 @@ bool RawVolume::RecordAtOrBelow(uint64_t n, uint64_t& number, std::span<uint8_t>
         }
     }
     if (found == UINT64_MAX) {
-        std::fill(record.begin(), record.end(), 0);
         number = 0;
         return true;
     }
     number = found;
-    if (damaged || !ChunkRecord(found, record)) {
-        std::fill(record.begin(), record.end(), 0);
-        return false;
-    }
+    if (damaged) return false;
+    Chunk& chunk = chunks.Holding(found / RecordsPerChunk());
+    if (Check(chunk, found) != RecordState::Sound) return false;
+    record = {chunk.bytes.data() + (found % RecordsPerChunk()) * geo_.recordSize, geo_.recordSize};
     return true;
+}
+
+bool RawVolume::RecordAtOrBelow(uint64_t n, uint64_t& number, std::span<uint8_t> record) {
+    LoadOnDemand chunks(*this, chunk_);
+    std::span<const uint8_t> lent;
+    bool delivered = Lend(n, number, lent, chunks);
+    if (delivered && lent.size() == record.size()) {
+        std::memcpy(record.data(), lent.data(), lent.size());
+        return true;
+    }
+    std::fill(record.begin(), record.end(), 0);
+    return delivered && lent.empty();
+}
+
+bool RawVolume::ReadRange(uint64_t lo, uint64_t hi, bool takeAnswerBelowLo,
+                          const RecordVisitor& visit) {
+    if (hi <= lo) return true;
+    Chunk chunk;
+    LoadOnDemand onDemand(*this, chunk);
+    std::optional<ReadAhead> readAhead;
+    const uint64_t lowest = lo / RecordsPerChunk();
+    if (std::min(hi - 1, recordCount_) / RecordsPerChunk() > lowest)
+        readAhead.emplace(*this, lowest);
+    ChunkSupply& chunks = readAhead ? static_cast<ChunkSupply&>(*readAhead) : onDemand;
+    for (uint64_t n = hi - 1;;) {
+        uint64_t number = n;
+        std::span<const uint8_t> lent;
+        const bool delivered = Lend(n, number, lent, chunks);
+        if (delivered && (number >= lo || takeAnswerBelowLo))
+            visit(number, lent.empty() ? std::span<const uint8_t>(zeros_) : lent);
+        if (number < lo + 1) return true;
+        n = number - 1;
+    }
 }
 
 bool RawVolume::Open() {
@@ -533,6 +703,7 @@ bool RawVolume::Open() {
     recordCount_ = validLength_ / geo_.recordSize;
     // A bitmap that cannot be read costs speed, not the volume: every record becomes a candidate.
     haveBitmap_ = LoadBitmap(record, std::move(bitmapExtents));
+    zeros_.assign(geo_.recordSize, 0);
     return true;
 }
 
@@ -605,6 +776,10 @@ std::optional<VolumeSource> OpenRawVolume(ReadAt read, std::shared_ptr<void> own
     };
     source.recordAtOrBelow = [volume](uint64_t n, uint64_t& number, std::span<uint8_t> record) {
         return volume->RecordAtOrBelow(n, number, record);
+    };
+    source.readRange = [volume](uint64_t lo, uint64_t hi, bool takeAnswerBelowLo,
+                                const RecordVisitor& visit) {
+        return volume->ReadRange(lo, hi, takeAnswerBelowLo, visit);
     };
     source.owner = std::move(owner);
     return source;

@@ -5,6 +5,7 @@
 bool ReadRecordRange(const VolumeSource& source, uint32_t recordSize, uint64_t lo, uint64_t hi,
                      bool takeAnswerBelowLo, const RecordVisitor& visit) {
     if (hi <= lo) return true;
+    if (source.readRange) return source.readRange(lo, hi, takeAnswerBelowLo, visit);
     std::vector<uint8_t> record(recordSize);
     uint64_t n = hi - 1;
     for (;;) {

@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+// Receives one record of a range: its number and its bytes, valid during the call only.
+using RecordVisitor = std::function<void(uint64_t number, std::span<const uint8_t> record)>;
+
 struct NtfsVolumeData {
     uint32_t BytesPerFileRecordSegment = 0;
     int64_t MftValidDataLength = 0;
@@ -29,12 +32,15 @@ struct VolumeSource {
     // returns false, and the walk stops and fails the volume instead of stepping below. Empty
     // while the volume reads; may be left unset.
     std::function<std::string()> failure;
+    // Reads a range as ReadRecordRange does, for a source that can do better than one copied
+    // record per request: the raw reader lends records in place from its chunks and reads the
+    // next chunk while the current one is handed out. Unset where there is no such way.
+    std::function<bool(uint64_t lo, uint64_t hi, bool takeAnswerBelowLo,
+                       const RecordVisitor& visit)>
+        readRange;
     // Keeps the handle or file behind the two functions open for as long as the source lives.
     std::shared_ptr<void> owner;
 };
-
-// Receives one record of a range: its number and its bytes, valid during the call only.
-using RecordVisitor = std::function<void(uint64_t number, std::span<const uint8_t> record)>;
 
 // Hands `visit` every record that recordAtOrBelow delivers for the numbers in [lo, hi), highest
 // first, asking once per in-use record: each answer's number, less one, is the next number asked

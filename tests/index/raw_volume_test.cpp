@@ -816,3 +816,105 @@ TEST(RawVolume, FollowsASplitBitmapOrFallsBackToRecordHeaders) {
     std::vector<std::pair<uint64_t, bool>> wanted = {{40, true}, {0, true}};
     EXPECT_EQ(WalkDown(*source, 300, 1024), wanted);
 }
+
+namespace {
+
+using Lent = std::vector<std::pair<uint64_t, Bytes>>;
+
+Lent ReadRange(const VolumeSource& source, uint64_t lo, uint64_t hi, bool below) {
+    Lent records;
+    ReadRecordRange(source, 1024, lo, hi, below,
+                    [&](uint64_t number, std::span<const uint8_t> record) {
+                        records.emplace_back(number, Bytes(record.begin(), record.end()));
+                    });
+    return records;
+}
+
+}  // namespace
+
+// A range is read from records lent in place in the chunks, the chunk below read ahead while the
+// one above is handed out; it must give what asking record by record gives, byte for byte.
+TEST(RawVolume, ReadingARangeGivesWhatAskingRecordByRecordGives) {
+    using Damage = std::function<void(const testntfs::Volume&, FakeDisk&)>;
+    auto brokenFixup = [](std::set<uint64_t> numbers) -> Damage {
+        return [numbers](const testntfs::Volume& v, FakeDisk& disk) {
+            for (uint64_t n : numbers) disk.image[v.recordPieces.at(n).front().first + 510] ^= 1;
+        };
+    };
+    struct Case {
+        const char* what;
+        std::function<void(VolumeLayout&)> shape;
+        Damage damage;
+        std::size_t readsOfWholeWalk;  // 0: not counted, the $MFT being in several runs
+    } cases[] = {
+        {"three chunks, each read once", nullptr, nullptr, 3},
+        {"unreadable block at the top of the chunk read ahead", nullptr,
+         [](const testntfs::Volume& v, FakeDisk& disk) {
+             disk.badBlocks.insert(v.recordPieces.at(2046).front().first / 4096);
+         },
+         0},
+        {"broken fix-ups on both sides of a chunk boundary", nullptr, brokenFixup({1023, 1024}), 3},
+        {"no bitmap: headers decide across chunks", [](VolumeLayout& l) { l.omitBitmap = true; },
+         brokenFixup({2048}), 3},
+        {"chunks split over three runs",
+         [](VolumeLayout& l) {
+             l.mftRuns = {{16, 200}, {300, 250}, {700, 300}};
+         },
+         nullptr, 0},
+        {"a volume smaller than one chunk",
+         [](VolumeLayout& l) {
+             l.mftRuns = {{16, 64}};
+             for (auto it = l.records.begin(); it != l.records.end();)
+                 it = it->first >= 256 ? l.records.erase(it) : std::next(it);
+             for (auto it = l.notInUse.begin(); it != l.notInUse.end();)
+                 it = *it >= 256 ? l.notInUse.erase(it) : std::next(it);
+         },
+         nullptr, 1},
+    };
+    for (const Case& c : cases) {
+        VolumeLayout layout;
+        layout.clusters = 1024;
+        layout.mftRuns = {{16, 750}};  // 3000 records of 1 KiB in three 1 MiB chunks
+        for (uint64_t n = 36; n < 3000; ++n) {
+            // Every seventh record free in its header and the bitmap.
+            bool free = n % 7 == 0;
+            const std::string digits = std::to_string(n);
+            std::u16string name(1 + digits.size(), u'r');
+            std::copy(digits.begin(), digits.end(), name.begin() + 1);
+            layout.records[n] =
+                RecordBuilder(1024, free ? 0 : testntfs::InUse).FileName(5, name).Protected();
+            if (free) layout.notInUse.insert(n);
+        }
+        if (c.shape) c.shape(layout);
+        testntfs::Volume volume = testntfs::MakeVolume(layout);
+        std::shared_ptr<FakeDisk> disk;
+        std::optional<VolumeSource> source = OpenImage(volume.image, &disk);
+        ASSERT_TRUE(source) << c.what;
+        if (c.damage) c.damage(volume, *disk);
+        ASSERT_TRUE(source->readRange) << c.what;
+        VolumeSource byRecord = *source;
+        byRecord.readRange = nullptr;
+        const uint64_t top = volume.mftDataSize / 1024;
+
+        std::size_t readsBefore = disk->reads.size();
+        Lent whole = ReadRange(*source, 36, top, true);
+        if (c.readsOfWholeWalk) {
+            // Each chunk once, highest first: the one read ahead is the one the walk wants next.
+            EXPECT_EQ(disk->reads.size() - readsBefore, c.readsOfWholeWalk) << c.what;
+            for (std::size_t i = readsBefore + 1; i < disk->reads.size(); ++i)
+                EXPECT_LT(disk->reads[i].first, disk->reads[i - 1].first) << c.what;
+        }
+        EXPECT_EQ(whole, ReadRange(byRecord, 36, top, true)) << c.what;
+        EXPECT_GT(whole.size(), top / 2) << c.what;
+        struct Range {
+            uint64_t lo, hi;
+            bool below;
+        } ranges[] = {{1000, 2100, true}, {1000, 2100, false}, {1024, 2048, false},
+                      {2047, 2049, true}, {1, 1025, true},     {2999, 3000, true}};
+        for (const Range& r : ranges)
+            EXPECT_EQ(ReadRange(*source, r.lo, r.hi, r.below),
+                      ReadRange(byRecord, r.lo, r.hi, r.below))
+                << c.what << " [" << r.lo << ", " << r.hi << ")";
+        EXPECT_EQ(disk->unalignedBuffers, 0u) << c.what;
+    }
+}
