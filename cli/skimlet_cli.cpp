@@ -3,6 +3,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -248,6 +252,12 @@ class RowWriter {
 }  // namespace
 
 int main(int argc, char** argv) {
+#if defined(__GLIBC__)
+    // The build frees its scratch in blocks of a few megabytes as it goes. The Windows heap gives
+    // such blocks back to the system at once; glibc keeps them once it has raised its own
+    // threshold, so a fixed one holds the process to the memory it uses.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
     std::optional<Options> parsed = ParseArguments(argc, argv);
     std::optional<CodePageConverter> converter;
     if (parsed && parsed->exportPath) {

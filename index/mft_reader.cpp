@@ -53,14 +53,22 @@ struct RecordFacts {
 template <typename Fact>
 class FactBlocks {
   public:
-    static constexpr std::size_t BlockSize = std::size_t{1} << 15;
+    // Four megabytes a block: small next to a large volume's facts, so that most are freed
+    // early, and large enough that the allocator gives a freed block back to the system.
+    static constexpr std::size_t BlockSize = (std::size_t{4} << 20) / sizeof(Fact);
 
+    // About how many facts will come: a small volume's one block is made that large, not
+    // BlockSize; a block grows past what was expected when it must.
+    void Expect(std::size_t count) { expected_ = count; }
     void push_back(const Fact& fact) {
         if (size_ % BlockSize == 0) {
             blocks_.emplace_back();
-            blocks_.back().reserve(BlockSize);
+            blocks_.back().reserve(std::clamp<std::size_t>(expected_ - size_, 64, BlockSize));
         }
-        blocks_.back().push_back(fact);
+        std::vector<Fact>& block = blocks_.back();
+        if (block.size() == block.capacity())
+            block.reserve(std::min(BlockSize, 2 * block.capacity()));
+        block.push_back(fact);
         ++size_;
     }
     std::size_t size() const { return size_; }
@@ -80,6 +88,7 @@ class FactBlocks {
 
   private:
     std::vector<std::vector<Fact>> blocks_;
+    std::size_t expected_ = 0;
     std::size_t size_ = 0;
     std::size_t released_ = 0;
 };
@@ -91,7 +100,10 @@ class WalkPart {
     // Room for the part's names up front, so the pool rarely moves during a large walk; capped
     // because the count comes from the volume.
     void Reserve(uint64_t records) {
-        namePool_.reserve(static_cast<std::size_t>(std::min<uint64_t>(records, 1 << 24)) * 16);
+        const auto capped = static_cast<std::size_t>(std::min<uint64_t>(records, 1 << 24));
+        namePool_.reserve(capped * 16);
+        records_.Expect(capped);
+        names_.Expect(capped);
     }
     void SetIndex(uint16_t index) { index_ = index; }
     void Parse(uint64_t number, std::span<const uint8_t> record);
@@ -123,8 +135,10 @@ class Walk {
         uint64_t parent;
     };
     void JoinExtensions();
-    void MakeEntries(std::size_t first, std::size_t last, TextArena& arena,
-                     std::vector<FileEntry>& entries, std::vector<Folder>& folders);
+    // `Entries` is a std::vector or FactBlocks of FileEntry.
+    template <typename Entries>
+    void MakeEntries(std::size_t first, std::size_t last, TextArena& arena, Entries& entries,
+                     std::vector<Folder>& folders);
     std::u16string_view Name(const NameFact& name) const {
         return {poolTexts_[name.part] + name.nameStart, name.nameLength};
     }
@@ -260,8 +274,9 @@ class ExtensionAndSizeTexts {
     // Sets entries[index]'s texts now or at the latest on Flush. Entries are set in batches:
     // the first slot of every key of a batch is read before any is looked up, so that the cache
     // misses of a large table overlap instead of coming one after another.
-    void Set(std::vector<FileEntry>& entries, std::size_t index, std::u16string_view name,
-             bool isFolder, uint64_t size) {
+    template <typename Entries>
+    void Set(Entries& entries, std::size_t index, std::u16string_view name, bool isFolder,
+             uint64_t size) {
         std::u16string extension = ExtensionFor(name, isFolder);
         Pending& pending = pending_[pendingCount_++];
         pending.index = index;
@@ -273,7 +288,8 @@ class ExtensionAndSizeTexts {
         key.text = nullptr;
         if (pendingCount_ == Batch) Flush(entries);
     }
-    void Flush(std::vector<FileEntry>& entries) {
+    template <typename Entries>
+    void Flush(Entries& entries) {
         const std::size_t mask = slots_.size() - 1;
         uintptr_t touched = 0;
         for (std::size_t i = 0; i < pendingCount_; ++i)
@@ -371,8 +387,9 @@ void Walk::JoinExtensions() {
 
 // The entries of the base records among records_[first, last), in their order. The blocks of
 // facts wholly inside the slice are freed as soon as they are passed.
-void Walk::MakeEntries(std::size_t first, std::size_t last, TextArena& arena,
-                       std::vector<FileEntry>& entries, std::vector<Folder>& folders) {
+template <typename Entries>
+void Walk::MakeEntries(std::size_t first, std::size_t last, TextArena& arena, Entries& entries,
+                       std::vector<Folder>& folders) {
     ExtensionAndSizeTexts extensionAndSize(arena);
     const std::size_t firstName = first < last ? records_[first].firstName : 0;
     // A name listed twice for the same parent (in the base and an extension record) is one entry.
@@ -429,7 +446,8 @@ void Walk::MakeEntries(std::size_t first, std::size_t last, TextArena& arena,
         }
 
         for (const NameFact* name : recordNames) {
-            FileEntry& entry = entries.emplace_back();
+            entries.push_back(FileEntry());
+            FileEntry& entry = entries[entries.size() - 1];
             entry.RecordNumber = base.number;
             entry.ParentRecordNumber = name->parent;
             entry.IsFolder = isFolder ? 1 : 0;
@@ -449,12 +467,15 @@ VolumeEntries Walk::Assemble(unsigned threads) {
     volume.texts = std::move(texts_);
     JoinExtensions();
 
-    // Slices of about equal numbers of records, each with its own extension and size texts.
+    // Slices of about equal numbers of records, one a thread, each with its own extension and
+    // size texts. The first makes its entries in the table itself, with room for all; the others
+    // make theirs in blocks, which are appended one at a time, so that the table is never held
+    // twice.
     constexpr std::size_t MinRecordsPerSlice = 64;
     const auto slices = static_cast<std::size_t>(std::clamp<std::size_t>(
         std::min<std::size_t>(threads, records_.size() / MinRecordsPerSlice), 1, 64));
     auto bound = [&](std::size_t k) { return records_.size() * k / slices; };
-    std::vector<std::vector<FileEntry>> entries(slices);
+    std::vector<FactBlocks<FileEntry>> entries(slices);
     std::vector<std::vector<Folder>> folders(slices);
     std::vector<TextArena*> arenas = {volume.texts.get()};
     for (std::size_t k = 1; k < slices; ++k) {
@@ -462,17 +483,18 @@ VolumeEntries Walk::Assemble(unsigned threads) {
         arenas.push_back(volume.moreTexts.back().get());
     }
     std::size_t nameCount = 0;
-    for (std::size_t r = 0; r < records_.size(); ++r) nameCount += records_[r].nameCount;
-    // The first slice's entries are made in place, with room for the others appended after.
-    volume.entries.reserve(nameCount);
-    entries[0].swap(volume.entries);
-    for (std::size_t k = 1; k < slices; ++k) {
+    for (std::size_t k = 0; k < slices; ++k) {
         std::size_t names = 0;
         for (std::size_t r = bound(k); r < bound(k + 1); ++r) names += records_[r].nameCount;
-        entries[k].reserve(names);
+        entries[k].Expect(names);
+        nameCount += names;
     }
+    volume.entries.reserve(nameCount);
     auto make = [&](std::size_t k) {
-        MakeEntries(bound(k), bound(k + 1), *arenas[k], entries[k], folders[k]);
+        if (k == 0)
+            MakeEntries(bound(0), bound(1), *arenas[0], volume.entries, folders[0]);
+        else
+            MakeEntries(bound(k), bound(k + 1), *arenas[k], entries[k], folders[k]);
     };
     std::vector<std::thread> workers;
     std::vector<std::size_t> onThisThread = {0};
@@ -486,10 +508,13 @@ VolumeEntries Walk::Assemble(unsigned threads) {
     for (std::size_t k : onThisThread) make(k);
     for (std::thread& worker : workers) worker.join();
 
-    volume.entries.swap(entries[0]);
     for (std::size_t k = 1; k < slices; ++k) {
-        volume.entries.insert(volume.entries.end(), entries[k].begin(), entries[k].end());
-        std::vector<FileEntry>().swap(entries[k]);
+        FactBlocks<FileEntry>& slice = entries[k];
+        for (std::size_t i = 0; i < slice.size(); ++i) {
+            volume.entries.push_back(slice[i]);
+            slice.ReleaseBelow(i);
+        }
+        slice = FactBlocks<FileEntry>();
     }
     // Folders come in descending numbers, so each goes in at the front of the maps; of a folder
     // named twice, the later name is kept.
