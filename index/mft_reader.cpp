@@ -8,6 +8,7 @@
 
 #include "index/derived_texts.h"
 #include "index/distinct_names.h"
+#include "index/fact_blocks.h"
 #include "index/ntfs_layout.h"
 #include "index/platform.h"
 
@@ -46,51 +47,6 @@ struct RecordFacts {
 
     uint64_t Base() const { return baseReference & ntfs::RecordNumberMask; }
     uint16_t BaseSequence() const { return static_cast<uint16_t>(baseReference >> 48); }
-};
-
-// Facts appended in blocks and let go from the front: the walk frees each block once the entries
-// of its records are made, so it never holds every fact beside every entry.
-template <typename Fact>
-class FactBlocks {
-  public:
-    // Four megabytes a block: small next to a large volume's facts, so that most are freed
-    // early, and large enough that the allocator gives a freed block back to the system.
-    static constexpr std::size_t BlockSize = (std::size_t{4} << 20) / sizeof(Fact);
-
-    // About how many facts will come: a small volume's one block is made that large, not
-    // BlockSize; a block grows past what was expected when it must.
-    void Expect(std::size_t count) { expected_ = count; }
-    void push_back(const Fact& fact) {
-        if (size_ % BlockSize == 0) {
-            blocks_.emplace_back();
-            blocks_.back().reserve(std::clamp<std::size_t>(expected_ - size_, 64, BlockSize));
-        }
-        std::vector<Fact>& block = blocks_.back();
-        if (block.size() == block.capacity())
-            block.reserve(std::min(BlockSize, 2 * block.capacity()));
-        block.push_back(fact);
-        ++size_;
-    }
-    std::size_t size() const { return size_; }
-    Fact& operator[](std::size_t i) { return blocks_[i / BlockSize][i % BlockSize]; }
-    const Fact& operator[](std::size_t i) const { return blocks_[i / BlockSize][i % BlockSize]; }
-    // Frees every block that lies wholly below `index`; those facts must not be read again.
-    void ReleaseBelow(std::size_t index) {
-        for (; released_ < index / BlockSize && released_ < blocks_.size(); ++released_)
-            blocks_[released_] = std::vector<Fact>();
-    }
-    // Frees every block that lies wholly inside [from, to). Slices of facts may do this at
-    // once, each inside its own slice, as no block lies wholly inside two.
-    void ReleaseInside(std::size_t from, std::size_t to) {
-        for (std::size_t b = (from + BlockSize - 1) / BlockSize; b < to / BlockSize; ++b)
-            blocks_[b] = std::vector<Fact>();
-    }
-
-  private:
-    std::vector<std::vector<Fact>> blocks_;
-    std::size_t expected_ = 0;
-    std::size_t size_ = 0;
-    std::size_t released_ = 0;
 };
 
 // The facts of one part of a volume's records, a range read by itself, with a name pool of its
