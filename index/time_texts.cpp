@@ -97,11 +97,36 @@ bool TimeTextFormatter::LocalTime(uint64_t filetime, CivilTime& local) {
     // with a change of the zone's rules is looked at by the hour.
     int32_t offset = OffsetOf(days_, seconds / SecondsPerDay);
     if (offset == NotLinear) offset = OffsetOf(hours_, seconds / SecondsPerHour);
-    if (offset != NotLinear) {
-        local = CivilFromSeconds(seconds + offset);
+    if (offset == NotLinear) return ThePlatform().localTime(seconds, local);
+    // The date of each local day is worked out once: most values of a volume fall on days
+    // already seen.
+    const int64_t localSeconds = seconds + offset;
+    int64_t day = localSeconds / SecondsPerDay;
+    int64_t secondOfDay = localSeconds % SecondsPerDay;
+    if (secondOfDay < 0) {
+        secondOfDay += SecondsPerDay;
+        --day;
+    }
+    // Local days start the day before 1970 and end the day after 3000, unless the C library
+    // gives an offset of more than a day, which is not kept.
+    if (day < -1 || day > LastConvertibleSecond / SecondsPerDay + 1) {
+        local = CivilFromSeconds(localSeconds);
         return true;
     }
-    return ThePlatform().localTime(seconds, local);
+    const auto index = static_cast<std::size_t>(day + 1);
+    if (index >= dates_.size()) dates_.resize(index + 1, UnknownDate);
+    if (dates_[index] == UnknownDate) {
+        const CivilTime date = CivilFromSeconds(day * SecondsPerDay);
+        dates_[index] = static_cast<uint32_t>(date.year) << 9 |
+                        static_cast<uint32_t>(date.month) << 5 | static_cast<uint32_t>(date.day);
+    }
+    local.year = static_cast<int>(dates_[index] >> 9);
+    local.month = static_cast<int>(dates_[index] >> 5 & 15);
+    local.day = static_cast<int>(dates_[index] & 31);
+    local.hour = static_cast<int>(secondOfDay / 3600);
+    local.minute = static_cast<int>(secondOfDay / 60 % 60);
+    local.second = static_cast<int>(secondOfDay % 60);
+    return true;
 }
 
 uint32_t TimeTextFormatter::Text(uint64_t filetime) {

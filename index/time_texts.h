@@ -39,4 +39,7 @@ class TimeTextFormatter {
 
     Spans days_{86400, {}};
     Spans hours_{3600, {}};
+    // Year, month and day of each local day from the day before 1970, packed; 0 until needed.
+    static constexpr uint32_t UnknownDate = 0;
+    std::vector<uint32_t> dates_;
 };
