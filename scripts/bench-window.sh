@@ -136,21 +136,7 @@ for ((r = 1; r <= runs; r++)); do
         now_us
     ) >"$run/load-start-$r" &
     watcher=$!
-    must waitfind 120000 CreateChildWindow
-    main=$answer
-    must pid "$main"
-    main_pid=$answer
-    must watch "$main_pid"
-    for _ in $(seq 100); do
-        ask child "$main" 2000 && break
-        sleep 0.1
-    done
-    must child "$main" 1000
-    edit=$answer
-    must child "$main" 2000
-    list=$answer
-    must child "$main" 3000
-    statusbar=$answer
+    find_main_window 120000
 
     # The load: from the summary (the build's own time after the clock started) to the rows.
     want prefix "$statusbar" "$(count_text load)   耗时: "

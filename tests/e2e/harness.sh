@@ -86,3 +86,23 @@ must() {
 shot() {
     import -window root "$screenshots/$1.png" 2>/dev/null || fail "screenshot $1"
 }
+# find_main_window TIMEOUT_MS: waits for the main window and its controls; sets main, main_pid
+# (watched by the probe), edit, list and statusbar.
+find_main_window() {
+    must waitfind "$1" CreateChildWindow
+    main=$answer
+    must pid "$main"
+    main_pid=$answer
+    must watch "$main_pid"
+    # The window is found as soon as it exists, perhaps before its controls are made.
+    for _ in $(seq 100); do
+        ask child "$main" 2000 && break
+        sleep 0.1
+    done
+    must child "$main" 1000
+    edit=$answer
+    must child "$main" 2000
+    list=$answer
+    must child "$main" 3000
+    statusbar=$answer
+}

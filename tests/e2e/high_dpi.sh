@@ -44,21 +44,7 @@ mkdir -p "$run/bin"
 cp "$exe" "$run/bin/Skimlet.exe"
 (cd "$run/bin" && exec wine Skimlet.exe >"$run/program.out" 2>&1) &
 program_pids+=($!)
-must waitfind 60000 CreateChildWindow
-main=$answer
-must pid "$main"
-main_pid=$answer
-must watch "$main_pid"
-for _ in $(seq 100); do
-    ask child "$main" 2000 && break
-    sleep 0.1
-done
-must child "$main" 1000
-edit=$answer
-must child "$main" 2000
-list=$answer
-must child "$main" 3000
-statusbar=$answer
+find_main_window 60000
 loaded=0
 for _ in $(seq 600); do
     ask text "$statusbar" && [[ "$answer" =~ 耗时 ]] && { loaded=1; break; }

@@ -153,22 +153,7 @@ start_program() {
     (cd "$folder" && exec wine "$file" >"$run/program.out" 2>&1) &
     program_pids+=($!)
     program_shell=$!
-    must waitfind 60000 CreateChildWindow
-    main=$answer
-    must pid "$main"
-    main_pid=$answer
-    must watch "$main_pid"
-    # The window is found as soon as it exists, perhaps before its controls are made.
-    for _ in $(seq 100); do
-        ask child "$main" 2000 && break
-        sleep 0.1
-    done
-    must child "$main" 1000
-    edit=$answer
-    must child "$main" 2000
-    list=$answer
-    must child "$main" 3000
-    statusbar=$answer
+    find_main_window 60000
 }
 
 # exit_program : "退出" must end the process with exit code 0.
