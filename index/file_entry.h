@@ -134,3 +134,4 @@ struct FileEntry {
     uint8_t Category = 0;
     uint16_t IconIndex = 0;
 };
+static_assert(sizeof(FileEntry) == 80, "the entry is held once per file of every volume");

@@ -53,8 +53,8 @@ struct RecordFacts {
 // own: parts share nothing while they are parsed, so each could be parsed on a core of its own.
 class WalkPart {
   public:
-    // Room for the part's names up front, so the pool rarely moves during a large walk; capped
-    // because the count comes from the volume.
+    // Room for the part's names up front, so the pool rarely moves during a large walk, and the
+    // size of its first blocks of facts; capped because the count comes from the volume.
     void Reserve(uint64_t records) {
         const auto capped = static_cast<std::size_t>(std::min<uint64_t>(records, 1 << 24));
         namePool_.reserve(capped * 16);

@@ -16,9 +16,9 @@
 std::u16string TimeTextFor(uint64_t filetime);
 
 // TimeTextFor for a whole volume, as TimeText::Pack values. Asking the C library per entry is
-// far too slow for millions of entries, so the local offset is asked once per UTC hour and the
-// date is worked out here. Offsets are kept for the formatter's life and a later change of the
-// time zone is not seen: one formatter, one build.
+// far too slow for millions of entries, so the local offset is asked once per UTC day (per hour
+// on a day the zone's rules change) and the date is worked out here. Offsets are kept for the
+// formatter's life and a later change of the time zone is not seen: one formatter, one build.
 class TimeTextFormatter {
   public:
     // TimeText::Empty for the empty text.

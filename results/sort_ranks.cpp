@@ -9,7 +9,7 @@
 
 namespace {
 
-// Twelve bytes, packed, for the same reason.
+// Twelve bytes, packed: a number rank, like the name rank below, is built beside the whole table.
 struct [[gnu::packed]] NumberedRow {
     uint64_t key;
     uint32_t row;
