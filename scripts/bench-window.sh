@@ -75,14 +75,6 @@ while IFS=$'\037' read -r -a field; do
     done
 done < <(tr '\t' '\037' <"$run/engine.tsv")
 
-format_count() {
-    local n=$1 out=""
-    while [ ${#n} -gt 3 ]; do
-        out=",${n: -3}$out"
-        n=${n:0:${#n}-3}
-    done
-    echo "$n$out"
-}
 count_text() { echo "$(format_count "${count[$1]}") 个对象"; }
 # The conditions of the next "until" request, built up in $conditions.
 conditions=()

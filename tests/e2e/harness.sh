@@ -83,6 +83,15 @@ must() {
         finish
     fi
 }
+# format_count N: N with a comma between each group of three digits, as the status bar shows it.
+format_count() {
+    local n=$1 out=""
+    while [ ${#n} -gt 3 ]; do
+        out=",${n: -3}$out"
+        n=${n:0:${#n}-3}
+    done
+    echo "$n$out"
+}
 shot() {
     import -window root "$screenshots/$1.png" 2>/dev/null || fail "screenshot $1"
 }

@@ -64,14 +64,6 @@ expect() {
         fail "skimlet-cli $* failed: $(cat "$run/$name.err")"
     expected_count=$(tail -n 1 "$run/$name.err")
 }
-format_count() {
-    local n=$1 out=""
-    while [ ${#n} -gt 3 ]; do
-        out=",${n: -3}$out"
-        n=${n:0:${#n}-3}
-    done
-    echo "$n$out"
-}
 
 # rows_shown FILE : every row the list shows, as five TAB-separated cells.
 rows_shown() {
@@ -447,6 +439,20 @@ section "selection and clipboard"
 read_clipboard_text() {
     clip=$(timeout 5 xclip -o -selection clipboard 2>/dev/null | tr '\0' '\n' | head -n 1)
 }
+# copy_from_row_menu LABEL EXPECTED: in the open row menu, takes 复制全路径+文件名 (the third
+# item) and checks that the clipboard then holds EXPECTED.
+copy_from_row_menu() {
+    xdotool key --delay 120 Down Down Down Return
+    sleep 0.3
+    barrier
+    clip=""
+    for _ in $(seq 50); do
+        read_clipboard_text
+        [ "$clip" == "$2" ] && break
+        sleep 0.1
+    done
+    check "$1" "$2" "$clip"
+}
 for name in "Skimlet计划.docx" "skim한글.txt"; do
     row=$(awk -F'\t' -v n="$name" '$3 == n { print NR - 1; exit }' "$run/expected-skim.tsv")
     if [ -z "$row" ]; then
@@ -534,16 +540,7 @@ click_cell "$notes_row" 0 3
 if ask waitfind 5000 "#32768" - "$main_pid"; then
     pass
     shot "context-menu"
-    xdotool key --delay 120 Down Down Down Return
-    sleep 0.3
-    barrier
-    expected_clip="${field[10]}\\skimlet-notes.txt"
-    for _ in $(seq 50); do
-        read_clipboard_text
-        [ "$clip" == "$expected_clip" ] && break
-        sleep 0.1
-    done
-    check "context menu 复制全路径+文件名" "$expected_clip" "$clip"
+    copy_from_row_menu "context menu 复制全路径+文件名" "${field[10]}\\skimlet-notes.txt"
 else
     fail "right click on a row: no context menu"
 fi

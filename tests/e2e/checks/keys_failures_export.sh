@@ -104,16 +104,8 @@ for key in shift+F10 Menu; do
             fail "$key: the row menu is at y $my, not below the row at $ry+$rh"
         fi
         shot "row-menu-by-key-${key%%+*}"
-        xdotool key --delay 120 Down Down Down Return
-        sleep 0.3
-        barrier
-        clip=""
-        for _ in $(seq 50); do
-            read_clipboard_text
-            [ "$clip" == "$skim_folder\\skimlet-notes.txt" ] && break
-            sleep 0.1
-        done
-        check "$key, then 复制全路径+文件名 in the row menu" "$skim_folder\\skimlet-notes.txt" "$clip"
+        copy_from_row_menu "$key, then 复制全路径+文件名 in the row menu" \
+            "$skim_folder\\skimlet-notes.txt"
     else
         fail "$key on a row: no row menu"
         shot "row-menu-by-key-missing-${key%%+*}"
