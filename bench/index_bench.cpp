@@ -28,6 +28,7 @@
 #include "index/mft_reader.h"
 #include "index/raw_volume.h"
 #include "results/result_set.h"
+#include "search/search_driver.h"
 
 namespace {
 
@@ -70,11 +71,10 @@ void PeakMemoryOfBuild(benchmark::State& state) {
         pid_t child = fork();
         if (child == 0) {
             close(channel[0]);
-            FileTable table = BuildIndex({u"\\\\.\\C:"}, ImageOpener(*image));
-            // The window shows every row once the build is published.
-            ResultSet view(table);
+            // The window shows every row once the build is published with its ranks.
+            ResultSet view(Publish(BuildIndex({u"\\\\.\\C:"}, ImageOpener(*image))));
             view.ShowAll();
-            uint64_t count = table.Size();
+            uint64_t count = view.Table().Size();
             bool sent = write(channel[1], &count, sizeof count) == sizeof count;
             _exit(sent ? 0 : 1);
         }
@@ -105,7 +105,7 @@ void WholeBuild(benchmark::State& state) {
     std::size_t entries = 0;
     for (auto _ : state) {
         FileTable table = BuildIndex({u"\\\\.\\C:"}, open);
-        benchmark::DoNotOptimize(table.Entries().data());
+        benchmark::DoNotOptimize(table.Names().data());
         entries = table.Size();
     }
     state.counters["entries"] = static_cast<double>(entries);
@@ -128,7 +128,7 @@ void ReadAndParse(benchmark::State& state) {
             state.SkipWithError("the image cannot be read");
             return;
         }
-        entries = volume->entries.size();
+        entries = volume->columns.Rows();
     }
     state.counters["entries"] = static_cast<double>(entries);
 }
@@ -138,7 +138,7 @@ BENCHMARK(ReadAndParse)
     ->UseRealTime()
     ->Iterations(5);
 
-// Paths, time texts and classification of an already read volume.
+// The folders of an already read volume.
 void ResolveFormatClassify(benchmark::State& state) {
     std::optional<std::string> image = BenchImage(state);
     if (!image) return;
@@ -147,11 +147,11 @@ void ResolveFormatClassify(benchmark::State& state) {
         state.SkipWithError("the image cannot be read");
         return;
     }
-    IconMap icons = BuildIconMap();
-    CategoryMap categories = BuildCategoryMap();
-    for (auto _ : state)
-        ResolvePaths(*volume, u"\\\\.\\C:", icons, categories, DefaultBuildParts());
-    state.counters["entries"] = static_cast<double>(volume->entries.size());
+    for (auto _ : state) {
+        VolumeEntries copy = *volume;
+        ResolvePaths(copy, u"\\\\.\\C:");
+    }
+    state.counters["entries"] = static_cast<double>(volume->columns.Rows());
 }
 BENCHMARK(ResolveFormatClassify)
     ->Unit(benchmark::kMillisecond)
@@ -276,20 +276,19 @@ void MemoryPerEntry(benchmark::State& state) {
     for (auto _ : state) {
         ReleaseMemory();
         MemoryUse before = CurrentMemoryUse();
-        FileTable table = BuildIndex({u"\\\\.\\C:"}, open);
-        ResultSet view(table);
+        ResultSet view(Publish(BuildIndex({u"\\\\.\\C:"}, open)));
         view.ShowAll();
         MemoryUse after = CurrentMemoryUse();
+        const FileTable& table = view.Table();
         entries = static_cast<double>(table.Size());
         resident = after.residentBytes - before.residentBytes;
         allocated = after.allocatedBytes - before.allocatedBytes;
-        texts = 0;
-        for (const auto& arena : table.Texts()) texts += static_cast<double>(arena->BytesUsed());
+        texts = static_cast<double>(table.BytesUsed()) - entries * sizeof(FileEntry);
     }
     state.counters["entries"] = entries;
     state.counters["rss_per_entry"] = entries ? resident / entries : 0;
     state.counters["heap_per_entry"] = entries ? allocated / entries : 0;
-    state.counters["row_bytes"] = static_cast<double>(sizeof(FileEntry) + sizeof(uint32_t));
+    state.counters["row_bytes"] = static_cast<double>(sizeof(FileEntry));
     state.counters["texts_per_entry"] = entries ? texts / entries : 0;
     ReleaseMemory();
 }

@@ -24,7 +24,6 @@
 #include "index/utf8.h"
 #include "results/export.h"
 #include "results/ordering.h"
-#include "search/folded_table.h"
 #include "search/search_driver.h"
 #include "ui/status_texts.h"
 
@@ -49,8 +48,7 @@ const char16_t* const Extensions[] = {u"txt",  u"jpg",  u"JPG", u"png", u"dll", 
 const char16_t* const Drives[] = {u"C:", u"D:", u"E:"};
 
 struct SyntheticTable {
-    TextArena texts;
-    std::vector<FileEntry> entries;
+    TableColumns columns;
     std::vector<std::string> namesUtf8;
 };
 
@@ -78,26 +76,21 @@ std::u16string RandomName(std::mt19937_64& random, bool folder) {
     return name;
 }
 
-uint32_t PackedTimeText(int64_t seconds) {
-    std::time_t t = static_cast<std::time_t>(seconds);
-    std::tm parts{};
-    gmtime_r(&t, &parts);
-    return TimeText::Pack(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
-                          parts.tm_min);
-}
-
 SyntheticTable& Table() {
     static SyntheticTable* table = [] {
         auto* out = new SyntheticTable();
         std::mt19937_64 random(20240501);
         struct Folder {
             std::u16string path;
-            const char16_t* text;
+            uint32_t index;
             int depth;
         };
         std::vector<Folder> folders;
-        for (const char16_t* drive : Drives) folders.push_back({drive, out->texts.Store(drive), 0});
-        out->entries.reserve(TableSize);
+        for (const char16_t* drive : Drives) {
+            uint32_t index = 0;
+            out->columns.AddFolder(drive, index);
+            folders.push_back({drive, index, 0});
+        }
         for (std::size_t i = 0; i < TableSize; ++i) {
             // Deep folders are picked more often, as on a real disk most files lie deep.
             const Folder& parent = folders[folders.size() - 1 -
@@ -105,26 +98,23 @@ SyntheticTable& Table() {
             const bool isFolder = random() % 9 == 0 && parent.depth < 11;
             const std::u16string name = RandomName(random, isFolder);
             FileEntry entry;
-            entry.RecordNumber = TableSize - i + 64;
-            const uint64_t bytes =
-                isFolder ? 0 : (random() % 2 ? random() % 65536 : random() % (1ull << 34));
-            entry.SetOwnTexts(out->texts, name, ExtensionFor(name, isFolder),
-                              isFolder ? std::u16string() : SizeTextFor(bytes));
-            entry.SetFolderPath(parent.text, parent.path.size());
+            entry.record = RecordNumber48(TableSize - i + 64);
+            entry.Size = isFolder ? 0 : (random() % 2 ? random() % 65536 : random() % (1ull << 34));
             const int64_t created =
                 1104537600 + static_cast<int64_t>(random() % (20ull * 365 * 86400));
             const int64_t modified = created + static_cast<int64_t>(random() % (365ull * 86400));
             entry.Created = static_cast<uint64_t>(created) * 10000000 + 116444736000000000ull;
             entry.Modified = static_cast<uint64_t>(modified) * 10000000 + 116444736000000000ull;
-            entry.SetTimeTexts(PackedTimeText(created), PackedTimeText(modified));
-            entry.IsFolder = isFolder;
-            entry.Category = isFolder ? 5 : 1 + static_cast<int32_t>(random() % 8);
-            if (entry.Category == 5) entry.Category = 8;
-            out->entries.push_back(entry);
+            entry.isFolder = isFolder;
+            uint8_t category = isFolder ? 5 : static_cast<uint8_t>(1 + random() % 8);
+            if (!isFolder && category == 5) category = 8;
+            out->columns.AddRow(entry, name, category, parent.index);
             out->namesUtf8.push_back(ToUtf8(name));
             if (isFolder) {
                 std::u16string path = parent.path + u"\\" + name;
-                folders.push_back({path, out->texts.Store(path), parent.depth + 1});
+                uint32_t index = 0;
+                out->columns.AddFolder(path, index);
+                folders.push_back({path, index, parent.depth + 1});
             }
         }
         return out;
@@ -136,8 +126,8 @@ SyntheticTable& Table() {
 double FirstSearchMs = 0;
 
 // The published synthetic table and the view the searches fill.
-SearchableTable& Synthetic() {
-    static SearchableTable searchable;
+std::shared_ptr<const PublishedTable>& Synthetic() {
+    static std::shared_ptr<const PublishedTable> searchable;
     return searchable;
 }
 ResultSet& SyntheticView() {
@@ -147,11 +137,11 @@ ResultSet& SyntheticView() {
 
 void PublishSynthetic() {
     SyntheticTable& table = Table();
-    if (Synthetic().table.Size() != table.entries.size()) {
+    if (!Synthetic()) {
         const auto start = std::chrono::steady_clock::now();
-        Synthetic() = Publish(FileTable(table.entries, {}));
-        SyntheticView().Attach(Synthetic().table);
-        RunSearch(Synthetic(), u"x", SyntheticView());
+        Synthetic() = Publish(FileTable(table.columns, {}));
+        SyntheticView().Attach(Synthetic());
+        RunSearch(SyntheticView(), u"x");
         FirstSearchMs =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count();
@@ -161,9 +151,9 @@ void PublishSynthetic() {
 // Time of the publish of the image's table: its search columns and sort ranks.
 double ImagePublishMs = 0;
 
-SearchableTable* PublishImage() {
+std::shared_ptr<const PublishedTable> PublishImage() {
     static bool loaded = false;
-    static SearchableTable searchable;
+    static std::shared_ptr<const PublishedTable> searchable;
     if (!loaded) {
         loaded = true;
         const char* image = std::getenv("SKIMLET_BENCH_IMAGE");
@@ -176,11 +166,11 @@ SearchableTable* PublishImage() {
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count();
     }
-    return searchable.table.Empty() ? nullptr : &searchable;
+    return searchable && !searchable->table.Empty() ? searchable : nullptr;
 }
 
 void BM_Keystroke(benchmark::State& state, const char16_t* query, bool fromImage) {
-    SearchableTable* searchable = &Synthetic();
+    std::shared_ptr<const PublishedTable> searchable;
     if (fromImage) {
         searchable = PublishImage();
         if (!searchable) {
@@ -189,18 +179,19 @@ void BM_Keystroke(benchmark::State& state, const char16_t* query, bool fromImage
         }
     } else {
         PublishSynthetic();
+        searchable = Synthetic();
     }
-    ResultSet view(searchable->table);
+    ResultSet view(searchable);
     if (!fromImage) state.counters["first_search_ms"] = FirstSearchMs;
     if (fromImage) state.counters["publish_ms"] = ImagePublishMs;
     const double entries = static_cast<double>(searchable->table.Size());
-    state.counters["columns_B_per_entry"] =
-        static_cast<double>(searchable->columns.BytesUsed()) / std::max(entries, 1.0);
+    state.counters["table_B_per_entry"] =
+        static_cast<double>(searchable->table.BytesUsed()) / std::max(entries, 1.0);
     state.counters["ranks_B_per_entry"] =
         static_cast<double>(searchable->ranks.BytesUsed()) / std::max(entries, 1.0);
     std::size_t hits = 0;
     for (auto _ : state) {
-        hits = RunSearch(*searchable, query, view);
+        hits = RunSearch(view, query);
         benchmark::DoNotOptimize(ResultCountText(hits).data());
     }
     state.counters["hits"] = static_cast<double>(hits);
@@ -213,11 +204,10 @@ void BM_FirstSearchAfterPublish(benchmark::State& state) {
     PublishSynthetic();
     for (auto _ : state) {
         state.PauseTiming();
-        FileTable copy(Synthetic().table.Entries(), {});
+        FileTable copy(Table().columns, {});
         state.ResumeTiming();
-        SearchableTable searchable = Publish(std::move(copy));
-        ResultSet view(searchable.table);
-        benchmark::DoNotOptimize(RunSearch(searchable, u"report", view));
+        ResultSet view(Publish(std::move(copy)));
+        benchmark::DoNotOptimize(RunSearch(view, u"report"));
     }
 }
 
@@ -240,14 +230,13 @@ void BM_GrepCount(benchmark::State& state, const char* pattern) {
 void BM_Sort(benchmark::State& state, Column column, bool fromImage) {
     ResultSet imageView;
     ResultSet* view = &SyntheticView();
-    SearchableTable* searchable = &Synthetic();
     if (fromImage) {
-        searchable = PublishImage();
+        std::shared_ptr<const PublishedTable> searchable = PublishImage();
         if (!searchable) {
             state.SkipWithError("SKIMLET_BENCH_IMAGE not set or unreadable");
             return;
         }
-        imageView.Attach(searchable->table);
+        imageView.Attach(searchable);
         view = &imageView;
     } else {
         PublishSynthetic();
@@ -255,7 +244,7 @@ void BM_Sort(benchmark::State& state, Column column, bool fromImage) {
     for (auto _ : state) {
         // As in the program: the empty query shows every row, then the sort.
         state.PauseTiming();
-        RunSearch(*searchable, u"", *view);
+        RunSearch(*view, u"");
         state.ResumeTiming();
         SortByColumn(*view, column, 1);
     }

@@ -42,7 +42,8 @@ void PrintStep(const char* name, double milliseconds, const ResultSet& results) 
         for (int position = 0; position < ColumnCount; ++position) {
             line += '\t';
             if (row < results.Size())
-                line += ToUtf8(CellText(results.Row(row), *ColumnAt(position)));
+                line +=
+                    ToUtf8(CellText(results.Table(), results.RowNumber(row), *ColumnAt(position)));
         }
     }
     std::puts(line.c_str());
@@ -64,20 +65,20 @@ int main(int argc, char** argv) {
     const std::string image = argv[1];
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
 
-    SearchableTable searchable;
+    std::shared_ptr<const PublishedTable> searchable;
     const double loadMs = Milliseconds([&] {
         searchable = Publish(BuildIndex(
             {u"\\\\.\\D:"}, [&](std::u16string_view) { return OpenVolumeImage(image); }));
     });
-    if (searchable.table.Empty()) {
+    if (searchable->table.Empty()) {
         std::fprintf(stderr, "window_steps: no entries read from %s\n", image.c_str());
         return 1;
     }
-    ResultSet results(searchable.table);
+    ResultSet results(searchable);
     results.ShowAll();
     PrintStep("load", loadMs, results);
 
-    auto search = [&](std::u16string_view text) { RunSearch(searchable, text, results); };
+    auto search = [&](std::u16string_view text) { RunSearch(results, text); };
     uint8_t sortAscending = 1;
     // Each step as the window meets it: the list holds the previous step's rows.
     std::vector<double> letter, clear, burst, lastKey, byName, bySize;

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "index/file_entry.h"
+#include "index/file_table.h"
 #include "index/index_build.h"
 #include "index/partition_table.h"
 #include "index/platform.h"
@@ -207,34 +207,35 @@ class RowWriter {
         if (buffer_.size() >= FlushSize) Flush();
     }
 
-    void Row(const FileEntry& entry) {
-        Number(entry.RecordNumber);
+    void Row(const FileTable& table, uint32_t row) {
+        const FileEntry& entry = table[row];
+        Number(entry.RecordNumber());
         Tab();
-        Number(entry.ParentRecordNumber);
+        Number(entry.ParentRecordNumber());
         Tab();
-        Text(entry.Name());
+        Text(table.Name(row));
         Tab();
-        Number(uint64_t{entry.IsFolder});
+        Number(uint64_t{entry.isFolder ? 1u : 0u});
         Tab();
-        Text(entry.SizeText());
+        Text(table.SizeText(row));
         Tab();
         Number(entry.Created);
         Tab();
-        Text(entry.CreatedText().View());
+        Text(table.CreatedText(row).View());
         Tab();
         Number(entry.Modified);
         Tab();
-        Text(entry.ModifiedText().View());
+        Text(table.ModifiedText(row).View());
         Tab();
-        Text(entry.FullPath());
+        Text(table.FullPath(row));
         Tab();
-        Text(entry.FolderPath());
+        Text(table.FolderPath(row));
         Tab();
-        Text(entry.Extension());
+        Text(table.Extension(row));
         Tab();
-        Number(int64_t{entry.IconIndex});
+        Number(int64_t{table.IconIndex(row)});
         Tab();
-        Number(int64_t{entry.Category});
+        Number(int64_t{table.Category(row)});
         EndRow();
     }
 
@@ -295,13 +296,12 @@ int main(int argc, char** argv) {
 
     auto start = std::chrono::steady_clock::now();
     std::vector<std::u16string> failed;
-    const SearchableTable searchable = Publish(BuildIndex(volumes, open, &failed));
+    ResultSet results(Publish(BuildIndex(volumes, open, &failed)));
     std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
-    WriteStandardError(ToUtf8(LoadSummary(searchable.table.Size(), seconds.count())));
+    WriteStandardError(ToUtf8(LoadSummary(results.Table().Size(), seconds.count())));
 
-    ResultSet results(searchable.table);
     results.SetTypeFilter(options.type);
-    RunSearch(searchable, FromUtf8(options.query), results);
+    RunSearch(results, FromUtf8(options.query));
     uint8_t sortAscending = 1;
     std::optional<Column> markedColumn;
     char16_t marker = 0;
@@ -346,7 +346,8 @@ int main(int argc, char** argv) {
 
     if (!options.countOnly) {
         RowWriter rows;
-        for (std::size_t i = 0; i < results.Size(); ++i) rows.Row(results.Row(i));
+        for (std::size_t i = 0; i < results.Size(); ++i)
+            rows.Row(results.Table(), results.RowNumber(i));
     }
     WriteStandardError(ToUtf8(ResultCountText(results.Size())));
     return exportFailed || !failed.empty() ? 1 : 0;

@@ -12,8 +12,8 @@
 
 namespace {
 
-const SearchableTable& Table() {
-    static const SearchableTable searchable = [] {
+const std::shared_ptr<const PublishedTable>& Table() {
+    static const std::shared_ptr<const PublishedTable> searchable = [] {
         const std::vector<uint8_t> image = SampleVolume();
         return IndexImage(image);
     }();
@@ -24,19 +24,19 @@ const SearchableTable& Table() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
-    const SearchableTable& searchable = Table();
+    const FileTable& table = Table()->table;
     const int32_t typeFilter = data[0] % 9;
     std::u16string text((size - 1) / 2, u'\0');
     for (std::size_t i = 0; i < text.size(); ++i)
         text[i] = static_cast<char16_t>(data[1 + 2 * i] | data[2 + 2 * i] << 8);
 
-    ResultSet rows(searchable.table);
+    ResultSet rows(Table());
     rows.SetTypeFilter(typeFilter);
-    RunSearch(searchable, text, rows);
+    RunSearch(rows, text);
     const ParsedQuery query = ParseQuery(text);
     std::size_t expected = 0;
-    for (std::size_t row = 0; row < searchable.table.Size(); ++row) {
-        const bool match = MatchEntry(searchable.table[row], query, typeFilter);
+    for (uint32_t row = 0; row < table.Size(); ++row) {
+        const bool match = MatchEntry(table, row, query, typeFilter);
         if (match && (expected >= rows.Size() || rows.RowNumber(expected) != row)) std::abort();
         expected += match;
     }

@@ -35,9 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         return true;
     };
     VolumeOpener open = [&source](std::u16string_view) { return source; };
-    SearchableTable searchable = Publish(BuildIndex({u"\\\\.\\C:"}, open));
-    ResultSet rows(searchable.table);
-    RunSearch(searchable, u"", rows);
+    ResultSet rows(Publish(BuildIndex({u"\\\\.\\C:"}, open)));
+    RunSearch(rows, u"");
     TouchEveryRow(rows);
     return 0;
 }

@@ -3,9 +3,8 @@
 #include "fuzz/fuzz_volumes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    SearchableTable searchable = IndexImage({data, size});
-    ResultSet rows(searchable.table);
-    RunSearch(searchable, u"", rows);
+    ResultSet rows(IndexImage({data, size}));
+    RunSearch(rows, u"");
     TouchEveryRow(rows);
     return 0;
 }

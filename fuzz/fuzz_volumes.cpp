@@ -7,7 +7,7 @@
 #include "index/raw_volume.h"
 #include "tests/index/ntfs_builder.h"
 
-SearchableTable IndexImage(std::span<const uint8_t> image) {
+std::shared_ptr<const PublishedTable> IndexImage(std::span<const uint8_t> image) {
     ReadAt read = [image](uint64_t offset, std::span<uint8_t> buffer) {
         if (offset > image.size() || buffer.size() > image.size() - offset) return false;
         std::memcpy(buffer.data(), image.data() + offset, buffer.size());
@@ -58,12 +58,18 @@ std::vector<uint8_t> SampleVolume(bool nonResidentBitmap) {
 void TouchEveryRow(const ResultSet& rows) {
     std::size_t units = 0;
     for (std::size_t i = 0; i < rows.Size(); ++i) {
-        const FileEntry& row = rows.Row(i);
-        const TimeText created = row.CreatedText(), modified = row.ModifiedText();
-        for (std::u16string_view text : {row.Name(), row.SizeText(), created.View(),
-                                         modified.View(), row.FolderPath(), row.Extension()})
+        const FileTable& table = rows.Table();
+        const uint32_t row = rows.RowNumber(i);
+        const std::u16string texts[] = {table.Name(row),
+                                        table.SizeText(row),
+                                        std::u16string(table.CreatedText(row).View()),
+                                        std::u16string(table.ModifiedText(row).View()),
+                                        table.FolderPath(row),
+                                        table.Extension(row),
+                                        table.FullPath(row)};
+        for (const std::u16string& text : texts)
             for (char16_t unit : text) units += unit;
-        units += row.FullPath().size() + row.RecordNumber + row.ParentRecordNumber;
+        units += table[row].RecordNumber() + table[row].ParentRecordNumber() + table.IconIndex(row);
     }
     // Keeps the loop from being optimised away.
     volatile std::size_t sink = units;

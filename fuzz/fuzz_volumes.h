@@ -9,7 +9,7 @@
 
 // Reads `image` as the raw reader reads a volume device (reads past its end fail), walks it and
 // publishes the table.
-SearchableTable IndexImage(std::span<const uint8_t> image);
+std::shared_ptr<const PublishedTable> IndexImage(std::span<const uint8_t> image);
 
 // A volume of a few dozen files and folders: ASCII in both cases, CJK, names with dots, spaces,
 // commas and quotes, nested folders.

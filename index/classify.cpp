@@ -60,36 +60,53 @@ CategoryMap BuildCategoryMap() {
     return categories;
 }
 
-void ClassifyEntry(FileEntry& entry, const IconMap& icons, const CategoryMap& categories) {
-    std::u16string key = LowerCopy(entry.Extension());
-    auto category = categories.find(key);
-    entry.Category = category != categories.end() ? category->second : Other;
-    auto icon = icons.find(key);
-    if (icon == icons.end()) icon = icons.find(u"fund");
-    entry.IconIndex = icon != icons.end() ? icon->second : 0;
+std::array<int32_t, IconKeyCount> AppendIcons() {
+    std::array<int32_t, IconKeyCount> icons{};
+    for (int i = 0; i < IconKeyCount; ++i)
+        icons[i] = ThePlatform().appendIcon(FirstIconResource + i);
+    return icons;
 }
 
-EntryClassifier::EntryClassifier(const IconMap& icons, const CategoryMap& categories)
-    : icons_(icons), categories_(categories), slots_(SlotCount) {}
+namespace {
 
-void EntryClassifier::Classify(FileEntry& entry) {
-    std::u16string_view extension = entry.Extension();
-    if (extension.size() > MaxRememberedLength) {
-        ClassifyEntry(entry, icons_, categories_);
-        return;
+// The keys are the program's own, so the maps are made once for the process.
+struct KeyMaps {
+    CategoryMap categories = BuildCategoryMap();
+    std::map<std::u16string, uint8_t> iconKeys;
+    uint8_t fallbackIcon = 0;
+    KeyMaps() {
+        for (int i = 0; i < IconKeyCount; ++i)
+            iconKeys[Widen(IconKeys[i])] = static_cast<uint8_t>(i);
+        fallbackIcon = iconKeys.at(u"fund");
     }
+};
+
+}  // namespace
+
+Classification Classify(std::u16string_view extension) {
+    static const KeyMaps maps;
+    const std::u16string key = LowerCopy(extension);
+    Classification answer;
+    auto category = maps.categories.find(key);
+    answer.category = category != maps.categories.end() ? static_cast<uint8_t>(category->second)
+                                                        : static_cast<uint8_t>(Other);
+    auto icon = maps.iconKeys.find(key);
+    answer.iconKey = icon != maps.iconKeys.end() ? icon->second : maps.fallbackIcon;
+    return answer;
+}
+
+EntryClassifier::EntryClassifier() : slots_(SlotCount) {}
+
+Classification EntryClassifier::Of(std::u16string_view extension) {
+    if (extension.size() > MaxRememberedLength) return Classify(extension);
     uint32_t hash = static_cast<uint32_t>(extension.size());
     for (char16_t c : extension) hash = hash * 31 + c;
     Remembered& slot = slots_[(hash * 2654435761u >> 16) % SlotCount];
-    if (slot.used && std::u16string_view(slot.extension, slot.length) == extension) {
-        entry.Category = slot.category;
-        entry.IconIndex = slot.iconIndex;
-        return;
-    }
-    ClassifyEntry(entry, icons_, categories_);
+    if (slot.used && std::u16string_view(slot.extension, slot.length) == extension)
+        return slot.answer;
     slot.used = true;
     slot.length = static_cast<uint8_t>(extension.size());
     extension.copy(slot.extension, extension.size());
-    slot.category = entry.Category;
-    slot.iconIndex = entry.IconIndex;
+    slot.answer = Classify(extension);
+    return slot.answer;
 }

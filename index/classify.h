@@ -1,14 +1,16 @@
 // Type category and icon of an entry, found from its extension key through two fixed tables.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "index/file_entry.h"
 
-enum TypeCategory : int32_t {
+enum TypeCategory : uint8_t {
     AllTypes = 0,
     Audio = 1,
     Compressed = 2,
@@ -20,7 +22,6 @@ enum TypeCategory : int32_t {
     Other = 8,
 };
 
-constexpr int IconKeyCount = 49;
 constexpr int CategoryKeyCount = 122;
 constexpr int FirstIconResource = 102;  // icon key i is resource 102 + i
 extern const char* const IconKeys[IconKeyCount];
@@ -33,17 +34,23 @@ using CategoryMap = std::map<std::u16string, int32_t>;
 // index the append returned.
 IconMap BuildIconMap();
 CategoryMap BuildCategoryMap();
+// Appends the 49 icons and returns the index each icon key got.
+std::array<int32_t, IconKeyCount> AppendIcons();
 
-// Sets Category and IconIndex from the entry's Extension.
-void ClassifyEntry(FileEntry& entry, const IconMap& icons, const CategoryMap& categories);
+// What an extension key ("ISDIR", "NOEXT" or an upper-cased extension) stands for: its
+// TypeCategory and the icon key (an index into IconKeys) whose icon it shows.
+struct Classification {
+    uint8_t category = Other;
+    uint8_t iconKey = 0;
+};
+Classification Classify(std::u16string_view extension);
 
-// ClassifyEntry for a whole volume: a volume has few distinct extensions, so the answers are
-// remembered in a small direct-mapped cache instead of looked up in the maps again. The maps
-// must outlive it.
+// Classify for a whole volume: a volume has few distinct extensions, so the answers are
+// remembered in a small direct-mapped cache instead of looked up in the maps again.
 class EntryClassifier {
   public:
-    EntryClassifier(const IconMap& icons, const CategoryMap& categories);
-    void Classify(FileEntry& entry);
+    EntryClassifier();
+    Classification Of(std::u16string_view extension);
 
   private:
     static constexpr std::size_t SlotCount = 256;
@@ -52,10 +59,7 @@ class EntryClassifier {
         bool used = false;
         uint8_t length = 0;
         char16_t extension[MaxRememberedLength] = {};
-        int32_t category = 0;
-        int32_t iconIndex = 0;
+        Classification answer;
     };
-    const IconMap& icons_;
-    const CategoryMap& categories_;
     std::vector<Remembered> slots_;
 };

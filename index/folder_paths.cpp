@@ -1,71 +1,77 @@
 #include "index/folder_paths.h"
 
 #include <algorithm>
-#include <system_error>
-#include <thread>
+#include <string>
 
-#include "index/time_texts.h"
+#include "index/unit_bytes.h"
 
 namespace {
 
-constexpr std::u16string_view OverlongMark = u"\\\u2026\\";
+// The ellipsis in the store's byte form.
+const std::string OverlongMark = "\\\xE2\x80\xA6\\";
 
-struct FolderText {
-    const char16_t* text = u"";
-    std::size_t length = 0;
-};
+std::size_t UnitsIn(std::string_view bytes) {
+    std::size_t units = 0;
+    for (char byte : bytes) units += (static_cast<unsigned char>(byte) & 0xC0) != 0x80 ? 1 : 0;
+    return units;
+}
 
-// The folder path of every folder of a volume, made once and shared by all entries in it. Each
-// folder's text is its parent's text, a backslash and its name, so a folder costs one store.
+// The folder paths of a volume, made once and shared by all entries in them. Each folder's text
+// is its parent's text, a backslash and its name, so a folder costs one store.
 class FolderPaths {
   public:
-    FolderPaths(const VolumeEntries& volume, std::u16string_view drive, TextArena& arena)
-        : arena_(arena) {
-        driveText_ = {arena.Store(drive), drive.size()};
+    FolderPaths(VolumeEntries& volume, std::u16string_view drive, std::size_t maxBytes)
+        : columns_(volume.columns), maxBytes_(maxBytes) {
+        fits_ = columns_.AddFolder(drive, driveFolder_, maxBytes_);
+        driveUnits_ = drive.size();
         // Folder records are numbers below the volume's record count, so a table by number
-        // costs four bytes per record of the $MFT and finds each entry's folder in one read.
-        const std::size_t count = volume.FolderNames.size();
-        folders_.reserve(count);
-        if (count > 0) indexOfRecord_.assign(volume.FolderNames.rbegin()->first + 1, NotAFolder);
-        for (const auto& [record, name] : volume.FolderNames) {
-            indexOfRecord_[record] = static_cast<uint32_t>(folders_.size());
-            Folder folder;
-            folder.name = name;
-            folders_.push_back(folder);
+        // costs four bytes per record of the $MFT and finds each entry's folder in one read. Of
+        // a folder named twice, the later name is kept.
+        uint64_t highest = 0;
+        for (const WalkedFolder& folder : volume.folders)
+            highest = std::max(highest, folder.number);
+        if (!volume.folders.empty()) indexOfRecord_.assign(highest + 1, NotAFolder);
+        for (const WalkedFolder& folder : volume.folders) {
+            uint32_t& index = indexOfRecord_[folder.number];
+            if (index == NotAFolder) {
+                index = static_cast<uint32_t>(folders_.size());
+                folders_.emplace_back();
+            }
+            folders_[index].row = folder.row;
+            folders_[index].parentRecord = folder.parent;
         }
-        for (const auto& [record, parent] : volume.FolderParents) {
-            const int64_t index = IndexOf(record);
-            if (index < 0) continue;
-            folders_[static_cast<std::size_t>(index)].hasParentLink = true;
-            folders_[static_cast<std::size_t>(index)].parent = IndexOf(parent);
-        }
-        // In the entries' order, as a cycle in a damaged volume is cut where the walk first
-        // meets it; afterwards the paths are only read, from several threads.
-        uint64_t lastParent = UINT64_MAX;
-        for (const FileEntry& entry : volume.entries) {
-            if (entry.ParentRecordNumber == lastParent) continue;
-            lastParent = entry.ParentRecordNumber;
-            int64_t index = IndexOf(lastParent);
-            if (index >= 0) Resolve(static_cast<std::size_t>(index));
-        }
+        for (Folder& folder : folders_) folder.parent = IndexOf(folder.parentRecord);
     }
 
-    // The FolderPath of an entry whose parent is `record`.
-    FolderText ForParent(uint64_t record) const {
-        int64_t index = IndexOf(record);
-        return index < 0 ? driveText_ : folders_[static_cast<std::size_t>(index)].text;
+    // Sets each entry's folder. In the entries' order, as a cycle in a damaged volume is cut
+    // where the walk first meets it.
+    bool SetFolders() {
+        std::vector<FileEntry>& entries = columns_.entries;
+        uint64_t lastParent = UINT64_MAX;
+        uint32_t lastFolder = driveFolder_;
+        for (std::size_t row = 0; row < entries.size() && fits_; ++row) {
+            const uint64_t parent = entries[row].ParentRecordNumber();
+            if (parent != lastParent) {
+                lastParent = parent;
+                const int64_t index = IndexOf(parent);
+                lastFolder = index < 0 ? driveFolder_ : Resolve(static_cast<std::size_t>(index));
+            }
+            columns_.folderOf[row] = lastFolder;
+        }
+        return fits_;
     }
 
   private:
     enum class State : uint8_t { Unvisited, OnChain, Done };
     struct Folder {
-        std::u16string_view name;
-        bool hasParentLink = false;
+        uint32_t row = 0;  // the folder's own entry, whose name it has
+        uint64_t parentRecord = 0;
         int64_t parent = -1;  // index in folders_, -1 when the parent is not a folder read here
         State state = State::Unvisited;
         // Below a path too long to open: shown as the drive, "\…\" and the folder's name.
         bool overlong = false;
-        FolderText text;
+        uint32_t stored = 0;  // its path's index in the volume's folder store
+        std::size_t units = 0;
     };
 
     int64_t IndexOf(uint64_t record) const {
@@ -73,99 +79,84 @@ class FolderPaths {
         return indexOfRecord_[record];
     }
 
+    std::string_view StoredText(uint32_t stored) const {
+        const std::size_t start = columns_.folderStart[stored];
+        const std::size_t end = stored + 1 < columns_.folderStart.size()
+                                    ? columns_.folderStart[stored + 1]
+                                    : columns_.folders.size();
+        return std::string_view(columns_.folders).substr(start, end - start - 1);
+    }
+
     // Walks up to the first folder already resolved or to the top of the chain, then makes the
     // texts on the way back down. Every folder is visited once, so a cycle in a damaged volume
     // ends the walk: the folder that closes it is treated as the top.
-    FolderText Resolve(std::size_t index) {
+    uint32_t Resolve(std::size_t index) {
         std::size_t current = index;
         while (folders_[current].state == State::Unvisited) {
             folders_[current].state = State::OnChain;
             chain_.push_back(current);
-            const Folder& folder = folders_[current];
-            if (!folder.hasParentLink || folder.parent < 0) break;
-            current = static_cast<std::size_t>(folder.parent);
+            if (folders_[current].parent < 0) break;
+            current = static_cast<std::size_t>(folders_[current].parent);
         }
         while (!chain_.empty()) {
             Folder& folder = folders_[chain_.back()];
             chain_.pop_back();
-            if (!folder.hasParentLink) {
-                // The walk stops at a folder without a parent link and leaves its name out.
-                folder.text = driveText_;
-            } else {
-                FolderText above = driveText_;
-                bool aboveOverlong = false;
-                if (folder.parent >= 0 && folders_[folder.parent].state == State::Done) {
-                    above = folders_[folder.parent].text;
-                    aboveOverlong = folders_[folder.parent].overlong;
-                }
-                // A path longer than the system can open is not made: a chain of thousands of
-                // long-named folders would otherwise cost the square of its depth.
-                if (aboveOverlong || above.length + 1 + folder.name.size() > MaxPathUnits) {
-                    folder.overlong = true;
-                    above = driveText_;
-                }
-                std::u16string_view aboveText(above.text, above.length);
-                std::u16string_view separator = folder.overlong ? OverlongMark : u"\\";
-                folder.text = {arena_.Store(aboveText, separator, folder.name),
-                               above.length + separator.size() + folder.name.size()};
+            uint32_t above = driveFolder_;
+            std::size_t aboveUnits = driveUnits_;
+            bool aboveOverlong = false;
+            if (folder.parent >= 0 && folders_[folder.parent].state == State::Done) {
+                const Folder& parent = folders_[folder.parent];
+                above = parent.stored;
+                aboveUnits = parent.units;
+                aboveOverlong = parent.overlong;
+            }
+            const std::string_view name = NameOf(folder.row);
+            const std::size_t nameUnits = UnitsIn(name);
+            // A path longer than the system can open is not made: a chain of thousands of
+            // long-named folders would otherwise cost the square of its depth.
+            if (aboveOverlong || aboveUnits + 1 + nameUnits > MaxPathUnits) {
+                folder.overlong = true;
+                above = driveFolder_;
+                aboveUnits = driveUnits_;
+            }
+            text_.assign(StoredText(above));
+            text_ += folder.overlong ? OverlongMark : std::string("\\");
+            text_ += name;
+            folder.units = aboveUnits + (folder.overlong ? 3 : 1) + nameUnits;
+            if (!columns_.AddFolderBytes(text_, folder.stored, maxBytes_)) {
+                fits_ = false;
+                folder.stored = driveFolder_;
             }
             folder.state = State::Done;
         }
-        return folders_[index].text;
+        return folders_[index].stored;
     }
 
-    TextArena& arena_;
-    FolderText driveText_;
+    std::string_view NameOf(uint32_t row) const {
+        const std::size_t start = columns_.nameStart[row];
+        const std::size_t end = row + 1 < columns_.nameStart.size() ? columns_.nameStart[row + 1]
+                                                                    : columns_.names.size();
+        return std::string_view(columns_.names).substr(start, end - start - 1);
+    }
+
+    TableColumns& columns_;
+    std::size_t maxBytes_;
+    bool fits_ = true;
+    uint32_t driveFolder_ = 0;
+    std::size_t driveUnits_ = 0;
     static constexpr uint32_t NotAFolder = UINT32_MAX;
     std::vector<uint32_t> indexOfRecord_;
     std::vector<Folder> folders_;
     std::vector<std::size_t> chain_;
+    std::string text_;
 };
-
-// Formats, resolves and classifies the entries [first, last) with a time formatter of its own.
-void ResolveSlice(std::vector<FileEntry>& entries, std::size_t first, std::size_t last,
-                  const FolderPaths& folders, const IconMap& icons, const CategoryMap& categories) {
-    TimeTextFormatter times;
-    EntryClassifier classifier(icons, categories);
-    uint64_t lastParent = UINT64_MAX;
-    FolderText lastFolder;
-    for (std::size_t at = first; at < last; ++at) {
-        FileEntry& entry = entries[at];
-        if (entry.ParentRecordNumber != lastParent) {
-            lastParent = entry.ParentRecordNumber;
-            lastFolder = folders.ForParent(lastParent);
-        }
-        entry.SetFolderPath(lastFolder.text, lastFolder.length);
-        entry.SetTimeTexts(times.Text(entry.Created), times.Text(entry.Modified));
-        classifier.Classify(entry);
-    }
-}
 
 }  // namespace
 
-void ResolvePaths(VolumeEntries& volume, std::u16string_view devicePath, const IconMap& icons,
-                  const CategoryMap& categories, unsigned parts) {
-    if (!volume.texts) volume.texts = std::make_unique<TextArena>();
-    std::u16string_view drive =
+bool ResolvePaths(VolumeEntries& volume, std::u16string_view devicePath, std::size_t maxBytes) {
+    const std::u16string_view drive =
         devicePath.size() >= 2 ? devicePath.substr(devicePath.size() - 2) : devicePath;
-    const FolderPaths folders(volume, drive, *volume.texts);
-    std::vector<FileEntry>& entries = volume.entries;
-    constexpr std::size_t MinEntriesPerPart = 64;
-    parts = static_cast<unsigned>(std::clamp<std::size_t>(
-        std::min<std::size_t>(parts, entries.size() / MinEntriesPerPart), 1, 64));
-    auto bound = [&](unsigned p) { return entries.size() * p / parts; };
-    std::vector<std::thread> threads;
-    std::vector<unsigned> onThisThread = {0};
-    for (unsigned p = 1; p < parts; ++p) {
-        try {
-            threads.emplace_back([&, p] {
-                ResolveSlice(entries, bound(p), bound(p + 1), folders, icons, categories);
-            });
-        } catch (const std::system_error&) {
-            onThisThread.push_back(p);
-        }
-    }
-    for (unsigned p : onThisThread)
-        ResolveSlice(entries, bound(p), bound(p + 1), folders, icons, categories);
-    for (std::thread& thread : threads) thread.join();
+    volume.columns.folderOf.resize(volume.columns.Rows());
+    FolderPaths folders(volume, drive, maxBytes);
+    return folders.SetFolders();
 }

@@ -1,9 +1,7 @@
 #include "index/index_build.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdlib>
-#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -14,43 +12,18 @@
 
 namespace {
 
-// Every volume that was read appends its own set of icons to the icon list, and the entries keep
-// the indices of that set. The sets are appended in volume order, whichever read ends first, so
-// the same volumes always give the same icon indices.
-class IconTurns {
-  public:
-    // Waits for the turn of volume `volume`, appends its icons when it was read, and passes the
-    // turn on.
-    IconMap Take(std::size_t volume, bool read) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return next_ == volume; });
-        IconMap icons;
-        if (read) icons = BuildIconMap();
-        ++next_;
-        changed_.notify_all();
-        return icons;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::size_t next_ = 0;
-};
-
-// One volume read, resolved and classified; empty when it could not be opened or read.
-VolumeEntries VolumeWorker(const std::u16string& devicePath, std::size_t position,
-                           const VolumeOpener& open, unsigned parts, IconTurns& turns,
-                           uint8_t& wasRead) {
+// One volume read and resolved; nothing when it could not be opened or read.
+std::optional<VolumeEntries> VolumeWorker(const std::u16string& devicePath,
+                                          const VolumeOpener& open, unsigned parts) {
     std::optional<VolumeSource> source = open(devicePath);
-    std::optional<VolumeEntries> volume;
-    if (source)
-        volume = ReadVolume(*source, parts, [&open, &devicePath] { return open(devicePath); });
-    wasRead = volume.has_value();
-    IconMap icons = turns.Take(position, volume.has_value());
-    if (!volume) return {};
-    CategoryMap categories = BuildCategoryMap();
-    ResolvePaths(*volume, devicePath, icons, categories, parts);
-    return std::move(*volume);
+    if (!source) return std::nullopt;
+    std::optional<VolumeEntries> volume =
+        ReadVolume(*source, parts, [&open, &devicePath] { return open(devicePath); });
+    if (volume && !ResolvePaths(*volume, devicePath)) {
+        ThePlatform().diagnostic("error: the volume's folder paths pass 4 GiB");
+        volume.reset();
+    }
+    return volume;
 }
 
 }  // namespace
@@ -68,15 +41,13 @@ FileTable BuildIndex(const std::vector<std::u16string>& volumes, const VolumeOpe
                      std::vector<std::u16string>* failed, unsigned partsPerVolume) {
     if (partsPerVolume == 0) partsPerVolume = DefaultBuildParts();
     // Each worker writes only its own slot, so the workers share nothing until they are joined.
-    std::vector<VolumeEntries> read(volumes.size());
-    std::vector<uint8_t> wasRead(volumes.size(), 0);
-    IconTurns turns;
+    std::vector<std::optional<VolumeEntries>> read(volumes.size());
     std::vector<std::thread> workers;
     workers.reserve(volumes.size());
     for (std::size_t i = 0; i < volumes.size(); ++i) {
         try {
-            workers.emplace_back([&read, &wasRead, &volumes, &open, &turns, partsPerVolume, i] {
-                read[i] = VolumeWorker(volumes[i], i, open, partsPerVolume, turns, wasRead[i]);
+            workers.emplace_back([&read, &volumes, &open, partsPerVolume, i] {
+                read[i] = VolumeWorker(volumes[i], open, partsPerVolume);
             });
         } catch (const std::system_error&) {
             ThePlatform().diagnostic("Error creating thread!");
@@ -84,26 +55,34 @@ FileTable BuildIndex(const std::vector<std::u16string>& volumes, const VolumeOpe
         }
     }
     for (std::thread& worker : workers) worker.join();
-    if (failed)
-        for (std::size_t i = 0; i < volumes.size(); ++i)
-            if (!wasRead[i]) failed->push_back(volumes[i]);
 
-    // The first volume's block becomes the table itself, sparing a copy of the largest part;
-    // the others are appended in volume order, so the rows do not depend on which ended first.
-    std::size_t total = 0;
-    for (const VolumeEntries& volume : read) total += volume.entries.size();
-    std::vector<FileEntry> entries;
-    std::vector<std::unique_ptr<TextArena>> texts;
-    for (VolumeEntries& volume : read) {
-        if (entries.empty()) {
-            entries = std::move(volume.entries);
-            entries.reserve(total);
-        } else {
-            entries.insert(entries.end(), volume.entries.begin(), volume.entries.end());
-            volume.entries = {};
+    // The volumes are joined, and their icon sets appended, in volume order, so the rows and
+    // the icon indices do not depend on which volume ended first.
+    TableColumns columns;
+    std::vector<VolumeBlock> blocks;
+    for (std::size_t i = 0; i < volumes.size(); ++i) {
+        std::optional<VolumeEntries>& volume = read[i];
+        VolumeBlock block;
+        block.firstRow = static_cast<uint32_t>(columns.Rows());
+        block.firstFolder = static_cast<uint32_t>(columns.folderStart.size());
+        if (volume) {
+            block.rows = static_cast<uint32_t>(volume->columns.Rows());
+            block.folders = static_cast<uint32_t>(volume->columns.folderStart.size());
+            if (columns.Rows() + block.rows >= UINT32_MAX ||
+                !columns.Append(std::move(volume->columns))) {
+                ThePlatform().diagnostic("error: the table's texts pass 4 GiB");
+                volume.reset();
+            }
         }
-        if (volume.texts) texts.push_back(std::move(volume.texts));
-        for (auto& more : volume.moreTexts) texts.push_back(std::move(more));
+        if (!volume) {
+            if (failed) failed->push_back(volumes[i]);
+            continue;
+        }
+        const std::u16string& path = volumes[i];
+        block.drive = path.size() >= 2 ? path[path.size() - 2] : u'C';
+        block.icons = AppendIcons();
+        blocks.push_back(block);
+        volume.reset();
     }
-    return FileTable(std::move(entries), std::move(texts));
+    return FileTable(std::move(columns), std::move(blocks));
 }

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <thread>
 
+#include "index/classify.h"
 #include "index/derived_texts.h"
 #include "index/distinct_names.h"
 #include "index/fact_blocks.h"
@@ -75,28 +76,24 @@ class WalkPart {
     uint16_t index_ = 0;
 };
 
-// The parts of a volume joined, then made into entries. The name pools become the entries' name
-// storage as they are, so names are never copied.
+// The parts of a volume joined, then made into entries. The entries' names are written into the
+// volume's store as they are made; the parts' name pools go with the walk.
 class Walk {
   public:
     // `parts` in descending order of their ranges.
     explicit Walk(std::vector<WalkPart> parts);
-    // Makes the entries in slices of the records, up to `threads` at once.
-    VolumeEntries Assemble(unsigned threads = 1);
+    // Makes the entries in slices of the records, up to `threads` at once; nothing when the
+    // names pass the store's offsets.
+    std::optional<VolumeEntries> Assemble(unsigned threads = 1);
 
   private:
-    struct Folder {
-        uint64_t number;
-        std::u16string_view name;
-        uint64_t parent;
-    };
     void JoinExtensions();
-    // `Entries` is a std::vector or FactBlocks of FileEntry.
-    template <typename Entries>
-    void MakeEntries(std::size_t first, std::size_t last, TextArena& arena, Entries& entries,
-                     std::vector<Folder>& folders);
+    // Appends the entries of records_[first, last) to `out`; false when the names pass the
+    // store's offsets.
+    bool MakeEntries(std::size_t first, std::size_t last, TableColumns& out,
+                     std::vector<WalkedFolder>& folders);
     std::u16string_view Name(const NameFact& name) const {
-        return {poolTexts_[name.part] + name.nameStart, name.nameLength};
+        return {pools_[name.part].data() + name.nameStart, name.nameLength};
     }
 
     // Finds the base record of `number`, or nothing.
@@ -108,12 +105,11 @@ class Walk {
     // blocks so that they outlive the block they were read in.
     std::vector<RecordFacts> extensions_;
     std::vector<NameFact> extensionNames_;
-    std::unique_ptr<TextArena> texts_ = std::make_unique<TextArena>();
-    std::vector<const char16_t*> poolTexts_;
+    std::vector<std::u16string> pools_;
 };
 
 Walk::Walk(std::vector<WalkPart> parts) {
-    for (WalkPart& part : parts) poolTexts_.push_back(texts_->Adopt(std::move(part.namePool_)));
+    for (WalkPart& part : parts) pools_.push_back(std::move(part.namePool_));
     if (parts.empty()) return;
     records_ = std::move(parts.front().records_);
     names_ = std::move(parts.front().names_);
@@ -222,106 +218,6 @@ void WalkPart::Parse(uint64_t number, std::span<const uint8_t> record) {
     records_.push_back(facts);
 }
 
-// The Extension and SizeText block of each distinct pair, stored once per volume. Extensions
-// are at most 5 units, so a pair is a small key in a flat table.
-class ExtensionAndSizeTexts {
-  public:
-    explicit ExtensionAndSizeTexts(TextArena& arena) : arena_(arena), slots_(1 << 12) {}
-    // Sets entries[index]'s texts now or at the latest on Flush. Entries are set in batches:
-    // the first slot of every key of a batch is read before any is looked up, so that the cache
-    // misses of a large table overlap instead of coming one after another.
-    template <typename Entries>
-    void Set(Entries& entries, std::size_t index, std::u16string_view name, bool isFolder,
-             uint64_t size) {
-        std::u16string extension = ExtensionFor(name, isFolder);
-        Pending& pending = pending_[pendingCount_++];
-        pending.index = index;
-        pending.size = size;
-        Slot& key = pending.key;
-        key.kilobytes = isFolder ? -1 : KilobytesFor(size);
-        key.extensionLength = static_cast<uint8_t>(std::min<std::size_t>(extension.size(), 5));
-        std::copy_n(extension.begin(), key.extensionLength, key.extension);
-        key.text = nullptr;
-        if (pendingCount_ == Batch) Flush(entries);
-    }
-    template <typename Entries>
-    void Flush(Entries& entries) {
-        const std::size_t mask = slots_.size() - 1;
-        uintptr_t touched = 0;
-        for (std::size_t i = 0; i < pendingCount_; ++i)
-            touched ^= reinterpret_cast<uintptr_t>(slots_[Hash(pending_[i].key) & mask].text);
-        touched_ = touched;
-        for (std::size_t i = 0; i < pendingCount_; ++i)
-            SetNow(entries[pending_[i].index], pending_[i].key, pending_[i].size);
-        pendingCount_ = 0;
-    }
-
-  private:
-    struct Slot;
-    void SetNow(FileEntry& entry, const Slot& key, uint64_t size) {
-        const bool isFolder = key.kilobytes < 0;
-        Slot* slot = Find(key);
-        if (!slot->text) {
-            if (2 * (used_ + 1) > slots_.size()) {
-                Grow();
-                slot = Find(key);
-            }
-            std::u16string sizeText = isFolder ? std::u16string() : SizeTextFor(size);
-            *slot = key;
-            slot->text = FileEntry::StoreExtensionAndSize(
-                arena_, std::u16string_view(key.extension, key.extensionLength), sizeText,
-                isFolder ? 0 : key.kilobytes);
-            slot->sizeLength = static_cast<uint8_t>(sizeText.size());
-            ++used_;
-        }
-        entry.SetExtensionAndSize(slot->text, slot->extensionLength, slot->sizeLength);
-    }
-
-    struct Slot {
-        int64_t kilobytes = 0;  // -1 for a folder, which shows no size
-        char16_t extension[5] = {};
-        uint8_t extensionLength = 0;
-        uint8_t sizeLength = 0;
-        const char16_t* text = nullptr;  // nullptr: a free slot
-        bool SameKey(const Slot& other) const {
-            return kilobytes == other.kilobytes && extensionLength == other.extensionLength &&
-                   std::equal(extension, extension + extensionLength, other.extension);
-        }
-    };
-    static std::size_t Hash(const Slot& key) {
-        uint64_t hash = static_cast<uint64_t>(key.kilobytes) * 0x9E3779B97F4A7C15ull;
-        for (uint8_t i = 0; i < key.extensionLength; ++i)
-            hash = (hash ^ key.extension[i]) * 0x100000001B3ull;
-        return static_cast<std::size_t>(hash >> 20);
-    }
-    Slot* Find(const Slot& key) {
-        std::size_t mask = slots_.size() - 1;
-        std::size_t at = Hash(key) & mask;
-        while (slots_[at].text && !slots_[at].SameKey(key)) at = (at + 1) & mask;
-        return &slots_[at];
-    }
-    void Grow() {
-        std::vector<Slot> old(2 * slots_.size());
-        old.swap(slots_);
-        for (const Slot& slot : old)
-            if (slot.text) *Find(slot) = slot;
-    }
-    struct Pending {
-        Slot key;
-        std::size_t index;
-        uint64_t size;
-    };
-    static constexpr std::size_t Batch = 32;
-
-    TextArena& arena_;
-    std::vector<Slot> slots_;
-    std::size_t used_ = 0;
-    Pending pending_[Batch];
-    std::size_t pendingCount_ = 0;
-    // Where the reads ahead of a batch go, so that they are not optimized away.
-    volatile uintptr_t touched_ = 0;
-};
-
 // Joins each extension to its base, through a copy kept apart, as the two may lie in any two
 // blocks or slices.
 void Walk::JoinExtensions() {
@@ -341,12 +237,12 @@ void Walk::JoinExtensions() {
     }
 }
 
-// The entries of the base records among records_[first, last), in their order. The blocks of
-// facts wholly inside the slice are freed as soon as they are passed.
-template <typename Entries>
-void Walk::MakeEntries(std::size_t first, std::size_t last, TextArena& arena, Entries& entries,
-                       std::vector<Folder>& folders) {
-    ExtensionAndSizeTexts extensionAndSize(arena);
+// The entries of the base records among records_[first, last), in their order, classified by
+// their extensions. The blocks of facts wholly inside the slice are freed as soon as they are
+// passed.
+bool Walk::MakeEntries(std::size_t first, std::size_t last, TableColumns& out,
+                       std::vector<WalkedFolder>& folders) {
+    EntryClassifier classifier;
     const std::size_t firstName = first < last ? records_[first].firstName : 0;
     // A name listed twice for the same parent (in the base and an extension record) is one entry.
     auto before = [this](const NameFact* a, const NameFact* b) {
@@ -402,55 +298,48 @@ void Walk::MakeEntries(std::size_t first, std::size_t last, TextArena& arena, En
         }
 
         for (const NameFact* name : recordNames) {
-            entries.push_back(FileEntry());
-            FileEntry& entry = entries[entries.size() - 1];
-            entry.RecordNumber = base.number;
-            entry.ParentRecordNumber = name->parent;
-            entry.IsFolder = isFolder ? 1 : 0;
+            FileEntry entry;
+            entry.record = RecordNumber48(base.number);
+            entry.parent = RecordNumber48(name->parent);
+            entry.isFolder = isFolder;
             entry.Created = hasTimes ? created : name->created;
             entry.Modified = hasTimes ? modified : name->modified;
-            std::u16string_view text = Name(*name);
-            entry.SetName(text.data(), text.size());
-            extensionAndSize.Set(entries, entries.size() - 1, text, isFolder, size);
-            if (isFolder) folders.push_back({base.number, entry.Name(), name->parent});
+            entry.Size = isFolder ? 0 : size;
+            const std::u16string_view text = Name(*name);
+            const Classification kind = classifier.Of(ExtensionFor(text, isFolder));
+            entry.iconKey = kind.iconKey;
+            if (isFolder)
+                folders.push_back({base.number, name->parent, static_cast<uint32_t>(out.Rows())});
+            if (!out.AddRow(entry, text, kind.category, 0)) return false;
         }
     }
-    extensionAndSize.Flush(entries);
+    return true;
 }
 
-VolumeEntries Walk::Assemble(unsigned threads) {
+std::optional<VolumeEntries> Walk::Assemble(unsigned threads) {
     VolumeEntries volume;
-    volume.texts = std::move(texts_);
     JoinExtensions();
 
-    // Slices of about equal numbers of records, one a thread, each with its own extension and
-    // size texts. The first makes its entries in the table itself, with room for all; the others
-    // make theirs in blocks, which are appended one at a time, so that the table is never held
-    // twice.
+    // Slices of about equal numbers of records, one a thread, each with its own columns, joined
+    // in order afterwards.
     constexpr std::size_t MinRecordsPerSlice = 64;
     const auto slices = static_cast<std::size_t>(std::clamp<std::size_t>(
         std::min<std::size_t>(threads, records_.size() / MinRecordsPerSlice), 1, 64));
     auto bound = [&](std::size_t k) { return records_.size() * k / slices; };
-    std::vector<FactBlocks<FileEntry>> entries(slices);
-    std::vector<std::vector<Folder>> folders(slices);
-    std::vector<TextArena*> arenas = {volume.texts.get()};
-    for (std::size_t k = 1; k < slices; ++k) {
-        volume.moreTexts.push_back(std::make_unique<TextArena>());
-        arenas.push_back(volume.moreTexts.back().get());
-    }
-    std::size_t nameCount = 0;
+    std::vector<TableColumns> columns(slices);
+    std::vector<std::vector<WalkedFolder>> folders(slices);
+    std::vector<uint8_t> fits(slices, 0);
     for (std::size_t k = 0; k < slices; ++k) {
         std::size_t names = 0;
         for (std::size_t r = bound(k); r < bound(k + 1); ++r) names += records_[r].nameCount;
-        entries[k].Expect(names);
-        nameCount += names;
+        columns[k].entries.reserve(names);
+        columns[k].nameStart.reserve(names);
+        columns[k].category.reserve(names);
+        columns[k].folderOf.reserve(names);
+        columns[k].names.reserve(names * 16);
     }
-    volume.entries.reserve(nameCount);
     auto make = [&](std::size_t k) {
-        if (k == 0)
-            MakeEntries(bound(0), bound(1), *arenas[0], volume.entries, folders[0]);
-        else
-            MakeEntries(bound(k), bound(k + 1), *arenas[k], entries[k], folders[k]);
+        fits[k] = MakeEntries(bound(k), bound(k + 1), columns[k], folders[k]) ? 1 : 0;
     };
     std::vector<std::thread> workers;
     std::vector<std::size_t> onThisThread = {0};
@@ -463,24 +352,18 @@ VolumeEntries Walk::Assemble(unsigned threads) {
     }
     for (std::size_t k : onThisThread) make(k);
     for (std::thread& worker : workers) worker.join();
+    records_ = {};
+    names_ = {};
+    pools_ = {};
 
-    for (std::size_t k = 1; k < slices; ++k) {
-        FactBlocks<FileEntry>& slice = entries[k];
-        for (std::size_t i = 0; i < slice.size(); ++i) {
-            volume.entries.push_back(slice[i]);
-            slice.ReleaseBelow(i);
+    for (std::size_t k = 0; k < slices; ++k) {
+        const auto firstRow = static_cast<uint32_t>(volume.columns.Rows());
+        if (!fits[k] || !volume.columns.Append(std::move(columns[k]))) return std::nullopt;
+        for (WalkedFolder folder : folders[k]) {
+            folder.row += firstRow;
+            volume.folders.push_back(folder);
         }
-        slice = FactBlocks<FileEntry>();
-    }
-    // Folders come in descending numbers, so each goes in at the front of the maps; of a folder
-    // named twice, the later name is kept.
-    for (const std::vector<Folder>& slice : folders) {
-        for (const Folder& folder : slice) {
-            volume.FolderNames.insert_or_assign(volume.FolderNames.begin(), folder.number,
-                                                folder.name);
-            volume.FolderParents.insert_or_assign(volume.FolderParents.begin(), folder.number,
-                                                  folder.parent);
-        }
+        folders[k] = {};
     }
     return volume;
 }
@@ -558,5 +441,7 @@ std::optional<VolumeEntries> ReadVolume(const VolumeSource& source, unsigned par
         WriteVolumeFailure(more[p] ? *more[p] : source);
         return std::nullopt;
     }
-    return Walk(std::move(walkParts)).Assemble(parts);
+    std::optional<VolumeEntries> volume = Walk(std::move(walkParts)).Assemble(parts);
+    if (!volume) ThePlatform().diagnostic("error: the volume's names pass 4 GiB");
+    return volume;
 }

@@ -4,28 +4,28 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
 
-#include "index/file_entry.h"
+#include "index/file_table.h"
 #include "index/volume_source.h"
 
-using FolderNameMap = std::map<uint64_t, std::u16string_view>;
-using FolderParentMap = std::map<uint64_t, uint64_t>;
+// A folder as the walk found it: its record, its parent's record and the row of its entry, whose
+// name is the folder's name.
+struct WalkedFolder {
+    uint64_t number = 0;
+    uint64_t parent = 0;
+    uint32_t row = 0;
+};
 
 struct VolumeEntries {
-    // Reading order: non-increasing RecordNumber. RecordNumber, ParentRecordNumber, Name,
-    // IsFolder, SizeText, Created, Modified and Extension are set.
-    std::vector<FileEntry> entries;
-    FolderNameMap FolderNames;
-    FolderParentMap FolderParents;
-    // Holds the texts the entries and FolderNames refer to.
-    std::unique_ptr<TextArena> texts;
-    // Texts made later on further threads, one arena each.
-    std::vector<std::unique_ptr<TextArena>> moreTexts;
+    // Reading order: non-increasing RecordNumber. The entries, their names and categories are
+    // set; ResolvePaths adds the folders and each entry's folder.
+    TableColumns columns;
+    // Every folder entry, in reading order.
+    std::vector<WalkedFolder> folders;
 };
 
 // Another source for the same volume; nothing when it cannot be opened again.
@@ -33,7 +33,8 @@ using VolumeReopener = std::function<std::optional<VolumeSource>()>;
 
 // Reads every in-use record from N - 1 down to 36. On a refused volume-data request, or when the
 // source fails the volume during the walk, writes the diagnostic line "error" (followed by ": " and
-// the source's reason when it gives one) and returns nothing. With `parts` above 1 the record
+// the source's reason when it gives one) and returns nothing; so does a volume whose names would
+// pass the 32-bit offsets of the table's stores. With `parts` above 1 the record
 // range is split into that many slices, each read and parsed on a thread of its own through a
 // source from `reopen`; the entries are the same, in the same order, as with one part.
 std::optional<VolumeEntries> ReadVolume(const VolumeSource& source, unsigned parts = 1,

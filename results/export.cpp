@@ -55,13 +55,14 @@ bool WriteExport(std::FILE* file, const std::vector<std::u16string>& headers, co
     }
     if (!WriteLine(file, line, convert)) return false;
 
+    const FileTable& table = rows.Table();
     for (std::size_t position = 0; position < rows.Size(); ++position) {
-        const FileEntry& row = rows.Row(position);
+        const uint32_t row = rows.RowNumber(position);
         line.clear();
-        for (int position = 0; position < ColumnCount; ++position) {
-            const Column column = static_cast<Column>(position);
-            if (position > 0) line.push_back(u',');
-            std::u16string cell = CellText(row, column);
+        for (int field = 0; field < ColumnCount; ++field) {
+            const Column column = static_cast<Column>(field);
+            if (field > 0) line.push_back(u',');
+            std::u16string cell = CellText(table, row, column);
             if (column == Column::Size) std::erase(cell, u',');
             AppendField(line, cell);
         }

@@ -1,73 +1,38 @@
 #include "results/ordering.h"
 
 #include <algorithm>
-#include <limits>
 #include <vector>
 
-int64_t SizeKey(std::u16string_view text) {
-    text = text.size() < 3 ? std::u16string_view() : text.substr(0, text.size() - 3);
-    std::size_t i = 0;
-    auto skipCommas = [&] {
-        while (i < text.size() && text[i] == u',') ++i;
-    };
-    // Commas are gone before the C library would read the text, so they may stand anywhere,
-    // even between the white space and the sign.
-    auto isSpace = [](char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); };
-    for (skipCommas(); i < text.size() && isSpace(text[i]); skipCommas()) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-        negative = text[i] == u'-';
-        ++i;
-    }
-    // Accumulate towards the sign so the most negative value needs no special case.
-    int64_t value = 0;
-    for (skipCommas(); i < text.size() && text[i] >= u'0' && text[i] <= u'9'; skipCommas()) {
-        const int digit = text[i++] - u'0';
-        if (negative) {
-            if (value < (std::numeric_limits<int64_t>::min() + digit) / 10) {
-                return std::numeric_limits<int64_t>::min();
-            }
-            value = value * 10 - digit;
-        } else {
-            if (value > (std::numeric_limits<int64_t>::max() - digit) / 10) {
-                return std::numeric_limits<int64_t>::max();
-            }
-            value = value * 10 + digit;
-        }
-    }
-    return value;
+bool NameUp(const FileTable& table, uint32_t a, uint32_t b) {
+    if (table[a].isFolder != table[b].isFolder) return table[a].isFolder;
+    return table.NameBytes(a) < table.NameBytes(b);
+}
+bool NameDown(const FileTable& table, uint32_t a, uint32_t b) {
+    return NameUp(table, b, a);
 }
 
-bool NameUp(const FileEntry& a, const FileEntry& b) {
-    if (a.IsFolder != b.IsFolder) return a.IsFolder > b.IsFolder;
-    return a.Name() < b.Name();
+bool SizeUp(const FileTable& table, uint32_t a, uint32_t b) {
+    if (table[a].isFolder != table[b].isFolder) return table[a].isFolder;
+    return table[a].SizeKilobytes() < table[b].SizeKilobytes();
 }
-bool NameDown(const FileEntry& a, const FileEntry& b) {
-    return NameUp(b, a);
-}
-
-bool SizeUp(const FileEntry& a, const FileEntry& b) {
-    if (a.IsFolder != b.IsFolder) return a.IsFolder > b.IsFolder;
-    return a.SizeKilobytes() < b.SizeKilobytes();
-}
-bool SizeDown(const FileEntry& a, const FileEntry& b) {
-    return SizeUp(b, a);
+bool SizeDown(const FileTable& table, uint32_t a, uint32_t b) {
+    return SizeUp(table, b, a);
 }
 
-bool CreatedUp(const FileEntry& a, const FileEntry& b) {
-    if (a.IsFolder != b.IsFolder) return a.IsFolder > b.IsFolder;
-    return a.Created < b.Created;
+bool CreatedUp(const FileTable& table, uint32_t a, uint32_t b) {
+    if (table[a].isFolder != table[b].isFolder) return table[a].isFolder;
+    return table[a].Created < table[b].Created;
 }
-bool CreatedDown(const FileEntry& a, const FileEntry& b) {
-    return CreatedUp(b, a);
+bool CreatedDown(const FileTable& table, uint32_t a, uint32_t b) {
+    return CreatedUp(table, b, a);
 }
 
-bool ModifiedUp(const FileEntry& a, const FileEntry& b) {
-    if (a.IsFolder != b.IsFolder) return a.IsFolder > b.IsFolder;
-    return a.Modified < b.Modified;
+bool ModifiedUp(const FileTable& table, uint32_t a, uint32_t b) {
+    if (table[a].isFolder != table[b].isFolder) return table[a].isFolder;
+    return table[a].Modified < table[b].Modified;
 }
-bool ModifiedDown(const FileEntry& a, const FileEntry& b) {
-    return ModifiedUp(b, a);
+bool ModifiedDown(const FileTable& table, uint32_t a, uint32_t b) {
+    return ModifiedUp(table, b, a);
 }
 
 std::optional<Column> ColumnAt(int position) {
@@ -133,7 +98,7 @@ void SortByPredicate(ResultSet& results, RowOrdering ordering) {
     std::vector<uint32_t> rows = results.RowNumbers();
     const FileTable& table = results.Table();
     std::sort(rows.begin(), rows.end(),
-              [&](uint32_t a, uint32_t b) { return ordering(table[a], table[b]); });
+              [&](uint32_t a, uint32_t b) { return ordering(table, a, b); });
     results.ShowRows(std::move(rows));
 }
 
@@ -150,14 +115,9 @@ void SortResults(ResultSet& results, RowOrdering ordering) {
     }
     // A Down ordering is the exact mirror of its Up ordering, so its order is the Up order read
     // backwards (rows the ordering finds equivalent may stand in any order either way).
-    const SortRank* rank = results.Ranks() ? &results.Ranks()->Of(keyed->key) : nullptr;
-    SortRank built;
-    if (rank == nullptr || rank->size() != results.Table().Size()) {
-        built = BuildSortRank(results.Table(), keyed->key);
-        rank = &built;
-    }
+    const SortRank& rank = results.Ranks().Of(keyed->key);
     std::vector<uint32_t> rows = results.TakeRows();
-    SortRowsByRank(rows, *rank);
+    SortRowsByRank(rows, rank);
     if (ordering == keyed->down) std::reverse(rows.begin(), rows.end());
     results.ShowRows(std::move(rows));
 }
@@ -192,18 +152,18 @@ std::u16string MarkedHeaderText(Column column, char16_t marker) {
     return text;
 }
 
-std::u16string CellText(const FileEntry& row, Column column) {
+std::u16string CellText(const FileTable& table, uint32_t row, Column column) {
     switch (column) {
         case Column::Name:
-            return std::u16string(row.Name());
+            return table.Name(row);
         case Column::Path:
-            return std::u16string(row.FolderPath());
+            return table.FolderPath(row);
         case Column::Size:
-            return std::u16string(row.SizeText());
+            return table.SizeText(row);
         case Column::Created:
-            return std::u16string(row.CreatedText().View());
+            return std::u16string(table.CreatedText(row).View());
         case Column::Modified:
-            return std::u16string(row.ModifiedText().View());
+            return std::u16string(table.ModifiedText(row).View());
     }
     return {};
 }

@@ -5,10 +5,11 @@
 #include <optional>
 #include <string>
 
-#include "index/file_entry.h"
+#include "index/file_table.h"
 #include "results/result_set.h"
 
-using RowOrdering = bool (*)(const FileEntry& a, const FileEntry& b);
+// Whether row a of the table must stand before row b.
+using RowOrdering = bool (*)(const FileTable& table, uint32_t a, uint32_t b);
 
 // The list's columns, in their order.
 enum class Column { Name, Path, Size, Created, Modified };
@@ -16,23 +17,14 @@ constexpr int ColumnCount = 5;
 // The column at a list position; nothing outside 0 to ColumnCount - 1.
 std::optional<Column> ColumnAt(int position);
 
-// The number in SizeText, as the C library's string-to-integer conversion reads it after the
-// " KB" suffix and the commas are removed. 64-bit, so sizes of 2^31 KB and more still order.
-// The orderings read FileEntry::SizeKilobytes(), which holds this number for every entry the
-// build makes; this is the reference the tests hold it against.
-int64_t SizeKey(std::u16string_view sizeText);
-inline int64_t SizeKey(const FileEntry& row) {
-    return SizeKey(row.SizeText());
-}
-
-bool NameUp(const FileEntry& a, const FileEntry& b);
-bool NameDown(const FileEntry& a, const FileEntry& b);
-bool SizeUp(const FileEntry& a, const FileEntry& b);
-bool SizeDown(const FileEntry& a, const FileEntry& b);
-bool CreatedUp(const FileEntry& a, const FileEntry& b);
-bool CreatedDown(const FileEntry& a, const FileEntry& b);
-bool ModifiedUp(const FileEntry& a, const FileEntry& b);
-bool ModifiedDown(const FileEntry& a, const FileEntry& b);
+bool NameUp(const FileTable& table, uint32_t a, uint32_t b);
+bool NameDown(const FileTable& table, uint32_t a, uint32_t b);
+bool SizeUp(const FileTable& table, uint32_t a, uint32_t b);
+bool SizeDown(const FileTable& table, uint32_t a, uint32_t b);
+bool CreatedUp(const FileTable& table, uint32_t a, uint32_t b);
+bool CreatedDown(const FileTable& table, uint32_t a, uint32_t b);
+bool ModifiedUp(const FileTable& table, uint32_t a, uint32_t b);
+bool ModifiedDown(const FileTable& table, uint32_t a, uint32_t b);
 
 // The ordering a column's sort applies with the direction flag (1: ascending), and the header
 // marker that shows the direction.
@@ -57,4 +49,4 @@ std::u16string NeutralHeaderText(Column column);
 std::u16string MarkedHeaderText(Column column, char16_t marker);
 
 // The texts the list shows in a column: Name, FolderPath, SizeText, CreatedText, ModifiedText.
-std::u16string CellText(const FileEntry& row, Column column);
+std::u16string CellText(const FileTable& table, uint32_t row, Column column);

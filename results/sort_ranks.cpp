@@ -16,76 +16,52 @@ struct [[gnu::packed]] NumberedRow {
 };
 static_assert(sizeof(NumberedRow) == 12);
 
-// Four units of a name at a time in one word, big-endian, so that the words compare as the units
-// do. A name that ends inside the chunk is padded with zeros, and `rest` (the units left, at most
-// 5) tells such a name from a longer one that holds zeros there. The name itself is read through
-// the table, which keeps an item at 16 bytes: the name rank of millions of rows is built beside
-// the whole table, at the peak of the program's memory.
-constexpr std::size_t ChunkWords = 1;
-constexpr std::size_t ChunkUnits = ChunkWords * 4;
+// Eight bytes of a name at a time in one word, big-endian, so that the words compare as the
+// bytes do, and the bytes of the store compare as the name's units. A name that ends inside the
+// word is padded with zeros, and `rest` (the bytes left, at most 9) tells such a name from a
+// longer one that holds zeros there. The name itself is read through the table, which keeps an
+// item at 16 bytes: the name rank of millions of rows is built beside the whole table.
+constexpr std::size_t ChunkBytes = 8;
 
 struct NameChunkRow {
-    uint64_t key[ChunkWords];
+    uint64_t key;
     uint32_t row;
     uint32_t rest;
 };
 
 void LoadNameChunk(NameChunkRow& r, const FileTable& table, std::size_t depth) {
-    const std::u16string_view name = table[r.row].Name();
-    const std::size_t start = depth * ChunkUnits;
-    for (std::size_t w = 0; w < ChunkWords; ++w) {
-        uint64_t word = 0;
-        for (std::size_t k = start + w * 4; k < start + w * 4 + 4; ++k) {
-            word = word << 16 | (k < name.size() ? name[k] : 0u);
-        }
-        r.key[w] = word;
-    }
+    const std::string_view name = table.NameBytes(r.row);
+    const std::size_t start = depth * ChunkBytes;
+    uint64_t word = 0;
+    for (std::size_t k = start; k < start + ChunkBytes; ++k)
+        word = word << 8 | (k < name.size() ? static_cast<unsigned char>(name[k]) : 0u);
+    r.key = word;
     r.rest = static_cast<uint32_t>(
-        name.size() > start ? std::min<std::size_t>(name.size() - start, ChunkUnits + 1) : 0);
-}
-
-bool SameChunk(const NameChunkRow& a, const NameChunkRow& b) {
-    for (std::size_t w = 0; w < ChunkWords; ++w) {
-        if (a.key[w] != b.key[w]) return false;
-    }
-    return a.rest == b.rest;
+        name.size() > start ? std::min<std::size_t>(name.size() - start, ChunkBytes + 1) : 0);
 }
 
 bool ChunkLess(const NameChunkRow& a, const NameChunkRow& b) {
-    for (std::size_t w = 0; w < ChunkWords; ++w) {
-        if (a.key[w] != b.key[w]) return a.key[w] < b.key[w];
-    }
-    return a.rest < b.rest;
+    return a.key != b.key ? a.key < b.key : a.rest < b.rest;
 }
 
 // Sorts by one chunk, then each run that agrees on it and goes on by the next chunk.
 void SortNameChunks(NameChunkRow* begin, NameChunkRow* end, const FileTable& table,
                     std::size_t depth) {
     for (NameChunkRow* r = begin; r != end; ++r) LoadNameChunk(*r, table, depth);
-    std::sort(begin, end,
-              [](const NameChunkRow& a, const NameChunkRow& b) { return ChunkLess(a, b); });
+    std::sort(begin, end, ChunkLess);
     for (NameChunkRow* run = begin; run != end;) {
         NameChunkRow* runEnd = run + 1;
-        while (runEnd != end && SameChunk(*run, *runEnd)) ++runEnd;
-        if (runEnd - run > 1 && run->rest > ChunkUnits)
+        while (runEnd != end && !ChunkLess(*run, *runEnd)) ++runEnd;
+        if (runEnd - run > 1 && run->rest > ChunkBytes)
             SortNameChunks(run, runEnd, table, depth + 1);
         run = runEnd;
     }
 }
 
-// The key sorts know two kinds only; any other IsFolder value is left to the predicate.
-bool KindsAreZeroOrOne(const FileTable& table) {
-    for (const FileEntry& entry : table) {
-        if (entry.IsFolder > 1) return false;
-    }
-    return true;
-}
-
 uint64_t NumberKey(const FileEntry& entry, SortKey key) {
     switch (key) {
         case SortKey::Size:
-            // Flipping the sign bit makes unsigned order agree with signed order.
-            return static_cast<uint64_t>(entry.SizeKilobytes()) ^ (uint64_t{1} << 63);
+            return static_cast<uint64_t>(entry.SizeKilobytes());
         case SortKey::Created:
             return entry.Created;
         case SortKey::Modified:
@@ -96,52 +72,6 @@ uint64_t NumberKey(const FileEntry& entry, SortKey key) {
     return 0;
 }
 
-// Ranks the rows of the table in the key's Up order: folders first, each kind in key order.
-void RankInUpOrder(const FileTable& table, SortKey key, SortRank& rank) {
-    std::size_t folderCount = 0;
-    for (const FileEntry& entry : table) folderCount += entry.IsFolder;
-    if (key == SortKey::Name) {
-        std::vector<NameChunkRow> rows(table.Size());
-        // Folders fill the front, files the back.
-        std::size_t nextFolder = 0;
-        std::size_t nextFile = folderCount;
-        for (std::size_t i = 0; i < table.Size(); ++i)
-            rows[table[i].IsFolder ? nextFolder++ : nextFile++].row = static_cast<uint32_t>(i);
-        SortNameChunks(rows.data(), rows.data() + folderCount, table, 0);
-        SortNameChunks(rows.data() + folderCount, rows.data() + rows.size(), table, 0);
-        for (std::size_t position = 0; position < rows.size(); ++position)
-            rank[rows[position].row] = static_cast<uint32_t>(position);
-        return;
-    }
-    // Sorted in place: a radix sort's scratch of the same size would be the peak of the publish.
-    std::vector<NumberedRow> rows(table.Size());
-    std::size_t nextFolder = 0;
-    std::size_t nextFile = folderCount;
-    for (std::size_t i = 0; i < table.Size(); ++i) {
-        rows[table[i].IsFolder ? nextFolder++ : nextFile++] =
-            NumberedRow{NumberKey(table[i], key), static_cast<uint32_t>(i)};
-    }
-    auto byKey = [](const NumberedRow& a, const NumberedRow& b) { return a.key < b.key; };
-    std::sort(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(folderCount), byKey);
-    std::sort(rows.begin() + static_cast<std::ptrdiff_t>(folderCount), rows.end(), byKey);
-    for (std::size_t position = 0; position < rows.size(); ++position)
-        rank[rows[position].row] = static_cast<uint32_t>(position);
-}
-
-RowOrdering UpOrdering(SortKey key) {
-    switch (key) {
-        case SortKey::Name:
-            return NameUp;
-        case SortKey::Size:
-            return SizeUp;
-        case SortKey::Created:
-            return CreatedUp;
-        case SortKey::Modified:
-            return ModifiedUp;
-    }
-    return NameUp;
-}
-
 }  // namespace
 
 std::size_t SortRanks::BytesUsed() const {
@@ -150,27 +80,38 @@ std::size_t SortRanks::BytesUsed() const {
     return bytes;
 }
 
+// Ranks the rows of the table in the key's Up order: folders first, each kind in key order.
 SortRank BuildSortRank(const FileTable& table, SortKey key) {
     SortRank rank(table.Size());
-    if (KindsAreZeroOrOne(table)) {
-        RankInUpOrder(table, key, rank);
+    std::size_t folderCount = 0;
+    for (std::size_t i = 0; i < table.Size(); ++i) folderCount += table[i].isFolder ? 1 : 0;
+    if (key == SortKey::Name) {
+        std::vector<NameChunkRow> rows(table.Size());
+        // Folders fill the front, files the back.
+        std::size_t nextFolder = 0;
+        std::size_t nextFile = folderCount;
+        for (std::size_t i = 0; i < table.Size(); ++i)
+            rows[table[i].isFolder ? nextFolder++ : nextFile++].row = static_cast<uint32_t>(i);
+        SortNameChunks(rows.data(), rows.data() + folderCount, table, 0);
+        SortNameChunks(rows.data() + folderCount, rows.data() + rows.size(), table, 0);
+        for (std::size_t position = 0; position < rows.size(); ++position)
+            rank[rows[position].row] = static_cast<uint32_t>(position);
         return rank;
     }
-    std::vector<uint32_t> order(table.Size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint32_t>(i);
-    const RowOrdering up = UpOrdering(key);
-    std::sort(order.begin(), order.end(),
-              [&](uint32_t a, uint32_t b) { return up(table[a], table[b]); });
-    for (std::size_t position = 0; position < order.size(); ++position)
-        rank[order[position]] = static_cast<uint32_t>(position);
+    // Sorted in place: a radix sort's scratch of the same size would be the peak of the publish.
+    std::vector<NumberedRow> rows(table.Size());
+    std::size_t nextFolder = 0;
+    std::size_t nextFile = folderCount;
+    for (std::size_t i = 0; i < table.Size(); ++i) {
+        rows[table[i].isFolder ? nextFolder++ : nextFile++] =
+            NumberedRow{NumberKey(table[i], key), static_cast<uint32_t>(i)};
+    }
+    auto byKey = [](const NumberedRow& a, const NumberedRow& b) { return a.key < b.key; };
+    std::sort(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(folderCount), byKey);
+    std::sort(rows.begin() + static_cast<std::ptrdiff_t>(folderCount), rows.end(), byKey);
+    for (std::size_t position = 0; position < rows.size(); ++position)
+        rank[rows[position].row] = static_cast<uint32_t>(position);
     return rank;
-}
-
-SortRanks BuildSortRanks(const FileTable& table) {
-    SortRanks ranks;
-    for (int key = 0; key < SortKeyCount; ++key)
-        ranks.byKey[key] = BuildSortRank(table, static_cast<SortKey>(key));
-    return ranks;
 }
 
 namespace {

@@ -20,10 +20,13 @@ bool TermHolds(const QueryTerm& term, std::u16string_view name, std::u16string_v
 
 }  // namespace
 
-bool MatchEntry(const FileEntry& entry, const ParsedQuery& query, int32_t typeFilter) {
-    if (typeFilter != 0 && entry.Category != typeFilter) return false;
+bool MatchEntry(const FileTable& table, uint32_t row, const ParsedQuery& query,
+                int32_t typeFilter) {
+    if (typeFilter != 0 && table.Category(row) != typeFilter) return false;
+    const std::u16string name = table.Name(row);
+    const std::u16string folder = table.FolderPath(row);
     for (const QueryTerm& term : query) {
-        if (!TermHolds(term, entry.Name(), entry.FolderPath())) return false;
+        if (!TermHolds(term, name, folder)) return false;
     }
     return true;
 }

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "index/file_entry.h"
+#include "index/file_table.h"
 #include "search/query.h"
 
-// Whether `entry` is a hit for `query` and the type filter (a TypeCategory; 0 lets every type
-// pass).
-bool MatchEntry(const FileEntry& entry, const ParsedQuery& query, int32_t typeFilter);
+// Whether row `row` of `table` is a hit for `query` and the type filter (a TypeCategory; 0 lets
+// every type pass).
+bool MatchEntry(const FileTable& table, uint32_t row, const ParsedQuery& query, int32_t typeFilter);

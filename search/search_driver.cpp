@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "search/byte_needle.h"
 #include "search/scan_pool.h"
 
 #if defined(__SSE2__)
@@ -15,53 +16,41 @@
 
 namespace {
 
-// A folded query text in the byte form of the columns.
+// A folded query text as it is looked for in the stores.
 struct ByteTerm {
     TermKind kind;
-    std::string text;
-    std::string prefix;
-    std::string suffix;
+    ByteNeedle text;
+    ByteNeedle prefix;
+    ByteNeedle suffix;
 };
 
 // The terms left to test on one entry once the scan has found it; drive terms are settled per
 // folder beforehand.
 struct EntryTest {
     const FileTable& table;
-    const FoldedTable& columns;
     std::vector<ByteTerm> terms;  // every name term but the one the scan settles
     const std::vector<uint8_t>* folderPasses;
     int32_t typeFilter;
 
     bool Trivial() const { return typeFilter == 0 && folderPasses == nullptr && terms.empty(); }
-    // Only a type filter that a category byte can hold.
-    bool OnlyType() const {
-        return typeFilter > 0 && typeFilter < FoldedTable::OtherCategory &&
-               folderPasses == nullptr && terms.empty();
-    }
+    bool OnlyType() const { return typeFilter != 0 && folderPasses == nullptr && terms.empty(); }
 
     bool Holds(std::size_t entry) const {
-        if (typeFilter != 0) {
-            const uint8_t category = columns.category[entry];
-            if (category == FoldedTable::OtherCategory ? table[entry].Category != typeFilter
-                                                       : category != typeFilter) {
-                return false;
-            }
-        }
-        if (folderPasses && !(*folderPasses)[columns.folderOf[entry]]) return false;
+        if (typeFilter != 0 && table.Category(entry) != typeFilter) return false;
+        if (folderPasses && !(*folderPasses)[table.FolderOf()[entry]]) return false;
         if (terms.empty()) return true;
-        const std::string_view name = columns.Name(entry);
+        const std::string_view name = table.NameBytes(entry);
         for (const ByteTerm& term : terms) {
             switch (term.kind) {
                 case TermKind::Plain:
-                    if (name.find(term.text) == std::string_view::npos) return false;
+                    if (term.text.FindIn(name) == std::string_view::npos) return false;
                     break;
                 case TermKind::Exclusion:
-                    if (name.find(term.text) != std::string_view::npos) return false;
+                    if (term.text.FindIn(name) != std::string_view::npos) return false;
                     break;
                 case TermKind::Wildcard:
                     // The two halves may overlap, as in ‹ab*bc› over ‹abc›.
-                    if (!name.starts_with(term.prefix) || !name.ends_with(term.suffix))
-                        return false;
+                    if (!term.prefix.Prefixes(name) || !term.suffix.Suffixes(name)) return false;
                     break;
                 case TermKind::Drive:
                     break;
@@ -71,22 +60,22 @@ struct EntryTest {
     }
 };
 
-// Marks the folders whose folded path contains every drive term.
-void MarkFolders(const FoldedTable& columns, const ParsedQuery& query,
-                 std::vector<uint8_t>& passes) {
-    passes.assign(columns.FolderCount(), 0);
-    std::vector<std::string> texts;
+// Marks the folders whose path contains every drive term.
+void MarkFolders(const FileTable& table, const ParsedQuery& query, std::vector<uint8_t>& passes) {
+    passes.assign(table.FolderCount(), 0);
+    std::vector<ByteNeedle> texts;
     for (const QueryTerm& term : query) {
-        if (term.kind == TermKind::Drive) texts.push_back(FoldToBytes(term.text));
+        if (term.kind == TermKind::Drive) texts.emplace_back(FoldToBytes(term.text));
     }
-    const std::string_view all(columns.folders);
+    const std::string_view all(table.Folders());
+    const std::vector<uint32_t>& starts = table.FolderStarts();
     std::size_t folder = 0;
-    for (std::size_t pos = all.find(texts.front()); pos != std::string_view::npos;
-         pos = all.find(texts.front(), columns.folderStart[folder + 1])) {
-        folder = columns.FolderAt(pos, folder);
+    for (std::size_t pos = texts.front().FindIn(all); pos != std::string_view::npos;
+         pos = texts.front().FindIn(all, starts[folder + 1])) {
+        folder = table.FolderAt(pos, folder);
         bool every = true;
         for (std::size_t t = 1; t < texts.size() && every; ++t) {
-            every = columns.Folder(folder).find(texts[t]) != std::string_view::npos;
+            every = texts[t].FindIn(table.FolderBytes(folder)) != std::string_view::npos;
         }
         passes[folder] = every ? 1 : 0;
     }
@@ -133,14 +122,12 @@ struct MatchBits {
 // Clears the candidates of `mask` (starts `start`, `start` + 1, ...) whose middle bytes differ
 // from the needle's; the first and the last have been compared.
 inline uint32_t KeepWholeMatches(uint32_t mask, const char* bytes, std::size_t start,
-                                 std::string_view needle) {
+                                 const ByteNeedle& needle) {
     if (needle.size() <= 2) return mask;
     for (uint32_t rest = mask; rest != 0; rest &= rest - 1) {
         const int bit = std::countr_zero(rest);
-        if (std::memcmp(bytes + start + static_cast<std::size_t>(bit) + 1, needle.data() + 1,
-                        needle.size() - 2) != 0) {
+        if (!needle.At(bytes + start + static_cast<std::size_t>(bit)))
             mask &= ~(uint32_t{1} << bit);
-        }
     }
     return mask;
 }
@@ -156,41 +143,42 @@ bool HasAvx2() {
     return has;
 }
 
+// The bytes of the 32 at `at` that match a needle byte (`want`, `mask`), as 0xFF bytes. A macro,
+// as a function returning a vector would need AVX2 on every caller.
+#define SKIMLET_MATCHES_OF_BYTE(at, want, mask) \
+    _mm256_cmpeq_epi8(                          \
+        _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)), (mask)), (want))
+
 // Thirty-two starts a word on processors that have AVX2, for the words whose starts all lie
 // before `to`; returns the number of words written.
 __attribute__((target("avx2"))) std::size_t MarkBlocksAvx2(const char* bytes, std::size_t from,
-                                                           std::size_t to, std::string_view needle,
+                                                           std::size_t to, const ByteNeedle& needle,
                                                            MatchBits& bits) {
     uint32_t* words = bits.words.data();
     std::size_t w = 0;
+    const __m256i firstWant = _mm256_set1_epi8(static_cast<char>(needle.Want(0)));
+    const __m256i firstMask = _mm256_set1_epi8(static_cast<char>(needle.Mask(0)));
     if (needle.size() == 1) {
         // A single letter, the first keystroke of most searches, matches where its byte lies.
-        const __m256i bytesWanted = _mm256_set1_epi8(needle.front());
         for (std::size_t i = from; i + 32 <= to; i += 32, ++w) {
-            const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
-            words[w] =
-                static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(at, bytesWanted)));
+            words[w] = static_cast<uint32_t>(
+                _mm256_movemask_epi8(SKIMLET_MATCHES_OF_BYTE(bytes + i, firstWant, firstMask)));
             if (words[w] != 0) bits.Note(w);
         }
         return w;
     }
     // The second byte too: in names of letters a first and a last letter agree often enough
     // that the compares of the middle would cost more than the third test.
-    const std::size_t secondOffset = needle.size() > 1 ? 1 : 0;
-    const __m256i firstBytes = _mm256_set1_epi8(needle.front());
-    const __m256i secondBytes = _mm256_set1_epi8(needle[secondOffset]);
-    const __m256i lastBytes = _mm256_set1_epi8(needle.back());
+    const __m256i secondWant = _mm256_set1_epi8(static_cast<char>(needle.Want(1)));
+    const __m256i secondMask = _mm256_set1_epi8(static_cast<char>(needle.Mask(1)));
     const std::size_t lastOffset = needle.size() - 1;
+    const __m256i lastWant = _mm256_set1_epi8(static_cast<char>(needle.Want(lastOffset)));
+    const __m256i lastMask = _mm256_set1_epi8(static_cast<char>(needle.Mask(lastOffset)));
     for (std::size_t i = from; i + 32 <= to; i += 32, ++w) {
-        const __m256i atFirst = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
-        const __m256i atSecond =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i + secondOffset));
-        const __m256i atLast =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i + lastOffset));
-        const uint32_t mask = static_cast<uint32_t>(_mm256_movemask_epi8(
-            _mm256_and_si256(_mm256_and_si256(_mm256_cmpeq_epi8(atFirst, firstBytes),
-                                              _mm256_cmpeq_epi8(atSecond, secondBytes)),
-                             _mm256_cmpeq_epi8(atLast, lastBytes))));
+        const uint32_t mask = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_and_si256(
+            _mm256_and_si256(SKIMLET_MATCHES_OF_BYTE(bytes + i, firstWant, firstMask),
+                             SKIMLET_MATCHES_OF_BYTE(bytes + i + 1, secondWant, secondMask)),
+            SKIMLET_MATCHES_OF_BYTE(bytes + i + lastOffset, lastWant, lastMask))));
         words[w] = mask == 0 ? 0 : KeepWholeMatches(mask, bytes, i, needle);
         if (words[w] != 0) bits.Note(w);
     }
@@ -201,7 +189,7 @@ __attribute__((target("avx2"))) std::size_t MarkBlocksAvx2(const char* bytes, st
 // Marks every start in [from, to) where `needle` lies in `data` (it may run past `to`).
 // A start survives the block test when both its first and its last byte agree with the
 // needle's, which rejects almost every position before any full compare.
-void MarkMatches(std::string_view data, std::size_t from, std::size_t to, std::string_view needle,
+void MarkMatches(std::string_view data, std::size_t from, std::size_t to, const ByteNeedle& needle,
                  MatchBits& bits) {
     const std::size_t wordCount = (to - from + 31) / 32;
     bits.words.resize(wordCount + 2);
@@ -216,8 +204,10 @@ void MarkMatches(std::string_view data, std::size_t from, std::size_t to, std::s
     if (HasAvx2() && end > from) w = MarkBlocksAvx2(bytes, from, end, needle, bits);
 #endif
 #if defined(__SSE2__)
-    const __m128i firstBytes = _mm_set1_epi8(needle.front());
-    const __m128i lastBytes = _mm_set1_epi8(needle.back());
+    const __m128i firstWant = _mm_set1_epi8(static_cast<char>(needle.Want(0)));
+    const __m128i firstMask = _mm_set1_epi8(static_cast<char>(needle.Mask(0)));
+    const __m128i lastWant = _mm_set1_epi8(static_cast<char>(needle.Want(length - 1)));
+    const __m128i lastMask = _mm_set1_epi8(static_cast<char>(needle.Mask(length - 1)));
     for (std::size_t i = from + 32 * w; i + 32 <= end; i += 32, ++w) {
         uint32_t mask = 0;
         for (std::size_t half = 0; half < 2; ++half) {
@@ -225,8 +215,9 @@ void MarkMatches(std::string_view data, std::size_t from, std::size_t to, std::s
             const __m128i atFirst = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
             const __m128i atLast =
                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + length - 1));
-            mask |= static_cast<uint32_t>(_mm_movemask_epi8(_mm_and_si128(
-                        _mm_cmpeq_epi8(atFirst, firstBytes), _mm_cmpeq_epi8(atLast, lastBytes))))
+            mask |= static_cast<uint32_t>(_mm_movemask_epi8(
+                        _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(atFirst, firstMask), firstWant),
+                                      _mm_cmpeq_epi8(_mm_or_si128(atLast, lastMask), lastWant))))
                     << (16 * half);
         }
         words[w] = mask == 0 ? 0 : KeepWholeMatches(mask, bytes, i, needle);
@@ -237,8 +228,7 @@ void MarkMatches(std::string_view data, std::size_t from, std::size_t to, std::s
         uint32_t mask = 0;
         for (std::size_t k = 0; k < 32; ++k) {
             const std::size_t start = from + 32 * w + k;
-            if (start < end && std::memcmp(bytes + start, needle.data(), length) == 0)
-                mask |= uint32_t{1} << k;
+            if (start < end && needle.At(bytes + start)) mask |= uint32_t{1} << k;
         }
         words[w] = mask;
         if (mask != 0) bits.Note(w);
@@ -250,21 +240,18 @@ void MarkMatches(std::string_view data, std::size_t from, std::size_t to, std::s
 constexpr std::size_t ChunkEntries = 4096;
 
 // The hits of the entries [begin, end), in table order.
-void ScanSlice(const FoldedTable& columns, const ScanPlan& plan, const EntryTest& test,
-               std::size_t begin, std::size_t end, std::vector<uint32_t>& hits) {
+void ScanSlice(const FileTable& table, const ByteNeedle& needle, bool needleExcludes,
+               const EntryTest& test, std::size_t begin, std::size_t end,
+               std::vector<uint32_t>& hits) {
     if (begin >= end) return;
     const bool trivial = test.Trivial();
-    const std::string& needle = plan.needle;
     if (needle.empty()) {
         if (test.OnlyType()) {
             // A type filter alone reads one byte an entry.
-            const uint8_t* category = columns.category.data();
-            const uint8_t wanted = static_cast<uint8_t>(test.typeFilter);
+            const uint8_t* category = table.Categories().data();
+            const auto wanted = static_cast<uint8_t>(test.typeFilter);
             for (std::size_t entry = begin; entry < end; ++entry) {
-                if (category[entry] == wanted ||
-                    (category[entry] == FoldedTable::OtherCategory && test.Holds(entry))) {
-                    hits.push_back(static_cast<uint32_t>(entry));
-                }
+                if (category[entry] == wanted) hits.push_back(static_cast<uint32_t>(entry));
             }
             return;
         }
@@ -276,8 +263,8 @@ void ScanSlice(const FoldedTable& columns, const ScanPlan& plan, const EntryTest
     // A match may begin at the space before a name; the name is the one after it. A wildcard
     // found this way is tested again in full, as a space may stand inside a name. The starts of
     // a chunk run from the space before its first name to the space before the next chunk's.
-    const std::size_t inName = needle.front() == ' ' ? 1 : 0;
-    const std::vector<uint32_t>& nameStart = columns.nameStart;
+    const std::size_t inName = needle.Want(0) == ' ' ? 1 : 0;
+    const std::vector<uint32_t>& nameStart = table.NameStarts();
     MatchBits bits;
     uint32_t chunkHits[ChunkEntries];
     for (std::size_t first = begin; first < end; first += ChunkEntries) {
@@ -286,14 +273,14 @@ void ScanSlice(const FoldedTable& columns, const ScanPlan& plan, const EntryTest
         // Words with a mark stand in for the matches: a count of bits would cost a library call
         // per word where the processor is not known to count them.
         bits.markLimit = (last - first) / 16 + 1;
-        MarkMatches(columns.names, from, nameStart[last] - 1, needle, bits);
-        if (plan.needleExcludes || bits.marked.size() >= bits.markLimit) {
+        MarkMatches(table.Names(), from, nameStart[last] - 1, needle, bits);
+        if (needleExcludes || bits.marked.size() >= bits.markLimit) {
             // Many matches, or an excluded text: every entry of the chunk is looked at.
             std::size_t count = 0;
             for (std::size_t entry = first; entry < last; ++entry) {
                 const bool found = bits.Any(nameStart[entry] - inName - from,
                                             nameStart[entry + 1] - inName - from);
-                const bool candidate = found != plan.needleExcludes;
+                const bool candidate = found != needleExcludes;
                 if (trivial) {
                     chunkHits[count] = static_cast<uint32_t>(entry);
                     count += candidate ? 1 : 0;
@@ -315,7 +302,7 @@ void ScanSlice(const FoldedTable& columns, const ScanPlan& plan, const EntryTest
                 if (word == 0) break;
                 const std::size_t start =
                     from + 32 * w + static_cast<std::size_t>(std::countr_zero(word));
-                entry = columns.EntryAt(start + inName, entry);
+                entry = table.RowAt(start + inName, entry);
                 if (trivial || test.Holds(entry)) hits.push_back(static_cast<uint32_t>(entry));
                 next = nameStart[entry + 1] - inName - from;
             }
@@ -325,21 +312,18 @@ void ScanSlice(const FoldedTable& columns, const ScanPlan& plan, const EntryTest
 
 }  // namespace
 
-SearchableTable Publish(FileTable table) {
-    SearchableTable searchable{std::move(table), {}, {}};
-    // The columns and the four ranks are independent of each other: they are made at once on
-    // the pool, the name rank (the longest) first.
-    const FileTable& shown = searchable.table;
+std::shared_ptr<const PublishedTable> Publish(FileTable table) {
+    auto published = std::make_shared<PublishedTable>();
+    published->table = std::move(table);
+    // The four ranks are independent of each other: they are made at once on the pool, the
+    // name rank (the longest) first.
+    const FileTable& shown = published->table;
     const SortKey order[SortKeyCount] = {SortKey::Name, SortKey::Size, SortKey::Modified,
                                          SortKey::Created};
-    ScanPool::Shared().Run(1 + SortKeyCount, [&](std::size_t task) {
-        if (task == SortKeyCount) {
-            searchable.columns = FoldColumns(shown);
-        } else {
-            searchable.ranks.Of(order[task]) = BuildSortRank(shown, order[task]);
-        }
+    ScanPool::Shared().Run(SortKeyCount, [&](std::size_t task) {
+        published->ranks.Of(order[task]) = BuildSortRank(shown, order[task]);
     });
-    return searchable;
+    return published;
 }
 
 ScanPlan PlanScan(const ParsedQuery& query) {
@@ -385,25 +369,27 @@ ScanPlan PlanScan(const ParsedQuery& query) {
     return plan;
 }
 
-void CollectHits(const FileTable& table, const FoldedTable& columns, const ParsedQuery& query,
-                 const ScanPlan& plan, int32_t typeFilter, std::size_t sliceCount,
-                 std::vector<uint32_t>& hits, std::vector<std::vector<uint32_t>>& sliceHits) {
+void CollectHits(const FileTable& table, const ParsedQuery& query, const ScanPlan& plan,
+                 int32_t typeFilter, std::size_t sliceCount, std::vector<uint32_t>& hits,
+                 std::vector<std::vector<uint32_t>>& sliceHits) {
     if (plan.impossible) return;
     std::vector<uint8_t> folderPasses;
-    if (plan.anyDrive) MarkFolders(columns, query, folderPasses);
-    EntryTest test{table, columns, {}, plan.anyDrive ? &folderPasses : nullptr, typeFilter};
+    if (plan.anyDrive) MarkFolders(table, query, folderPasses);
+    EntryTest test{table, {}, plan.anyDrive ? &folderPasses : nullptr, typeFilter};
     for (const QueryTerm& term : query) {
         if (&term == plan.scanned || term.kind == TermKind::Drive) continue;
         // "*" holds for every name.
         if (term.kind == TermKind::Wildcard && term.prefix.empty() && term.suffix.empty()) continue;
-        test.terms.push_back({term.kind, FoldToBytes(term.text), FoldToBytes(term.prefix),
-                              FoldToBytes(term.suffix)});
+        test.terms.push_back({term.kind, ByteNeedle(FoldToBytes(term.text)),
+                              ByteNeedle(FoldToBytes(term.prefix)),
+                              ByteNeedle(FoldToBytes(term.suffix))});
     }
+    const ByteNeedle needle(plan.needle);
 
-    const std::size_t count = columns.EntryCount();
+    const std::size_t count = table.Size();
     sliceCount = std::clamp<std::size_t>(sliceCount, 1, std::max<std::size_t>(count, 1));
     if (sliceCount == 1) {
-        ScanSlice(columns, plan, test, 0, count, hits);
+        ScanSlice(table, needle, plan.needleExcludes, test, 0, count, hits);
         return;
     }
     if (sliceHits.size() < sliceCount - 1) sliceHits.resize(sliceCount - 1);
@@ -412,7 +398,8 @@ void CollectHits(const FileTable& table, const FoldedTable& columns, const Parse
     ScanPool::Shared().Run(sliceCount, [&](std::size_t slice) {
         std::vector<uint32_t>& out = slice == 0 ? hits : sliceHits[slice - 1];
         if (slice != 0) out.clear();
-        ScanSlice(columns, plan, test, sliceBegin(slice), sliceBegin(slice + 1), out);
+        ScanSlice(table, needle, plan.needleExcludes, test, sliceBegin(slice),
+                  sliceBegin(slice + 1), out);
     });
     std::size_t total = hits.size();
     for (std::size_t slice = 1; slice < sliceCount; ++slice) total += sliceHits[slice - 1].size();
@@ -429,9 +416,7 @@ std::size_t SliceCountFor(std::size_t entries) {
     return ScanPool::Shared().Workers() + 1;
 }
 
-std::size_t RunSearch(const SearchableTable& searchable, std::u16string_view queryText,
-                      ResultSet& results) {
-    if (&results.Table() == &searchable.table) results.SetRanks(&searchable.ranks);
+std::size_t RunSearch(ResultSet& results, std::u16string_view queryText) {
     const ParsedQuery query = ParseQuery(queryText);
     if (query.empty() && results.TypeFilter() == 0) {
         results.ShowAll();
@@ -439,9 +424,10 @@ std::size_t RunSearch(const SearchableTable& searchable, std::u16string_view que
     }
     // The view's buffers are reused, so their capacity carries over from one keystroke to the
     // next.
-    std::vector<uint32_t> hits = results.TakeRowBuffer();
-    CollectHits(searchable.table, searchable.columns, query, PlanScan(query), results.TypeFilter(),
-                SliceCountFor(searchable.columns.EntryCount()), hits, results.SliceScratch());
+    std::vector<uint32_t> hits = results.TakeRows();
+    hits.clear();
+    CollectHits(results.Table(), query, PlanScan(query), results.TypeFilter(),
+                SliceCountFor(results.Table().Size()), hits, results.SliceScratch());
     results.ShowRows(std::move(hits));
     return results.Size();
 }

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,20 +11,14 @@
 #include "index/file_table.h"
 #include "results/result_set.h"
 #include "results/sort_ranks.h"
-#include "search/folded_table.h"
 #include "search/query.h"
 
-// A table as the search and the sorts see it: the table, its folded columns and its sort ranks,
-// built together when the table is published and never changed afterwards.
-struct SearchableTable {
-    FileTable table;
-    FoldedTable columns;
-    SortRanks ranks;
-};
+// A published table: shared by every view of it, so it outlives them all.
+using SearchableTable = PublishedTable;
 
-// Publishes a freshly built table: its search columns and sort ranks are made here, once, so
-// that no keystroke or sort pays for them.
-SearchableTable Publish(FileTable table);
+// Publishes a freshly built table: its sort ranks are made here, once, so that no sort pays for
+// them.
+std::shared_ptr<const PublishedTable> Publish(FileTable table);
 
 // How a parsed query is run over the folded columns.
 struct ScanPlan {
@@ -43,15 +38,14 @@ ScanPlan PlanScan(const ParsedQuery& query);
 // the type filter (a TypeCategory; 0 lets every type pass). The table is cut into `sliceCount`
 // slices scanned at once on the shared ScanPool; `sliceHits` keeps the other slices' buffers
 // from one call to the next. The rows are the same for every slice count.
-void CollectHits(const FileTable& table, const FoldedTable& columns, const ParsedQuery& query,
-                 const ScanPlan& plan, int32_t typeFilter, std::size_t sliceCount,
-                 std::vector<uint32_t>& hits, std::vector<std::vector<uint32_t>>& sliceHits);
+void CollectHits(const FileTable& table, const ParsedQuery& query, const ScanPlan& plan,
+                 int32_t typeFilter, std::size_t sliceCount, std::vector<uint32_t>& hits,
+                 std::vector<std::vector<uint32_t>>& sliceHits);
 
 // The slice count a keystroke uses on a table of `entries` entries: one per thread of the
 // ScanPool and the caller, or one when the table is too small to gain from more.
 std::size_t SliceCountFor(std::size_t entries);
 
-// Refills `results` (which shows `searchable.table`), in table order, with every entry that
-// matches the query text and the view's type filter; returns the number of hits.
-std::size_t RunSearch(const SearchableTable& searchable, std::u16string_view queryText,
-                      ResultSet& results);
+// Refills `results`, in table order, with every entry of the table it shows that matches the
+// query text and the view's type filter; returns the number of hits.
+std::size_t RunSearch(ResultSet& results, std::u16string_view queryText);

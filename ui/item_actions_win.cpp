@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "index/file_entry.h"
@@ -33,11 +34,11 @@ constexpr wchar_t NoAssociationText[] =
     L"关联";
 
 // The acted-on row is the first selected one, not necessarily the one clicked.
-const FileEntry* FirstSelectedRow() {
+std::optional<uint32_t> FirstSelectedRow() {
     const LRESULT index =
         SendMessageW(ResultList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
-    if (index < 0 || static_cast<std::size_t>(index) >= Results.Size()) return nullptr;
-    return &Results.Row(static_cast<std::size_t>(index));
+    if (index < 0 || static_cast<std::size_t>(index) >= Results.Size()) return std::nullopt;
+    return Results.RowNumber(static_cast<std::size_t>(index));
 }
 
 bool ShellOpen(const std::u16string& target) {
@@ -141,28 +142,29 @@ void ShowViewContextMenu(HWND mainWindow) {
 }
 
 void OpenSelectedFile(OpenTrigger trigger) {
-    const FileEntry* row = FirstSelectedRow();
-    if (row == nullptr) return;
-    const std::u16string path = row->FullPath();
+    const std::optional<uint32_t> row = FirstSelectedRow();
+    if (!row) return;
+    const std::u16string path = Results.Table().FullPath(*row);
     if (ShellOpen(path)) return;
     const wchar_t* text = trigger == OpenTrigger::DoubleClick ? NoAssociationText : L"无法打开文件";
-    if (IsMissing(path)) text = row->IsFolder ? MissingFolderText : MissingFileText;
+    if (IsMissing(path))
+        text = Results.Table()[*row].isFolder ? MissingFolderText : MissingFileText;
     MessageBoxW(nullptr, text, ErrorCaption, MB_ICONERROR);
 }
 
 void OpenSelectedFolder() {
-    const FileEntry* row = FirstSelectedRow();
-    if (row == nullptr) return;
-    const std::u16string folder = FolderToOpen(row->FolderPath());
+    const std::optional<uint32_t> row = FirstSelectedRow();
+    if (!row) return;
+    const std::u16string folder = FolderToOpen(Results.Table().FolderPath(*row));
     if (ShellOpen(folder)) return;
     MessageBoxW(nullptr, IsMissing(folder) ? MissingFolderText : L"无法打开路径", ErrorCaption,
                 MB_ICONERROR);
 }
 
 void CopySelectedPath(HWND mainWindow) {
-    const FileEntry* row = FirstSelectedRow();
-    if (row == nullptr) return;
-    const std::u16string path = row->FullPath();
+    const std::optional<uint32_t> row = FirstSelectedRow();
+    if (!row) return;
+    const std::u16string path = Results.Table().FullPath(*row);
     const std::string ansi = ToAnsi(path);
     // Both sizes include the terminating zero.
     PutOnClipboard(mainWindow,
@@ -172,10 +174,10 @@ void CopySelectedPath(HWND mainWindow) {
 }
 
 void CopySelectedFile(HWND mainWindow) {
-    const FileEntry* row = FirstSelectedRow();
-    if (row == nullptr) return;
+    const std::optional<uint32_t> row = FirstSelectedRow();
+    if (!row) return;
     constexpr UINT SharedZeroed = GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_SHARE;
-    const std::vector<uint8_t> drop = DropFilesBlock(row->FullPath());
+    const std::vector<uint8_t> drop = DropFilesBlock(Results.Table().FullPath(*row));
     const DWORD copyEffect = DROPEFFECT_COPY;
     const UINT dropEffectFormat = RegisterClipboardFormatW(L"Preferred DropEffect");
     PutOnClipboard(mainWindow, {{CF_HDROP, GlobalBlock(drop.data(), drop.size(), SharedZeroed)},

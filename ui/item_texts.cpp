@@ -24,13 +24,13 @@ void CopyCellText(std::u16string_view text, char16_t* buffer, int capacity) {
     buffer[count] = u'\0';
 }
 
-std::u16string SelectionDescription(const FileEntry& row) {
+std::u16string SelectionDescription(const FileTable& table, uint32_t row) {
     std::u16string text = u"创建时间: ";
-    text += Cut(row.CreatedText().View());
+    text += Cut(table.CreatedText(row).View());
     text += u",  修改时间: ";
-    text += Cut(row.ModifiedText().View());
+    text += Cut(table.ModifiedText(row).View());
     text += u",  路径: ";
-    text += Cut(row.FolderPath());
+    text += Cut(table.FolderPath(row));
     return text;
 }
 

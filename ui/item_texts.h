@@ -8,14 +8,14 @@
 #include <string_view>
 #include <vector>
 
-#include "index/file_entry.h"
+#include "index/file_table.h"
 
 // Copies `text` into a caller's buffer of `capacity` units: at most capacity - 1 units and a
 // terminating zero. Nothing is written when the capacity is 0 or less.
 void CopyCellText(std::u16string_view text, char16_t* buffer, int capacity);
 
 // "创建时间: <created>,  修改时间: <modified>,  路径: <folder>", each text cut to 99 units.
-std::u16string SelectionDescription(const FileEntry& row);
+std::u16string SelectionDescription(const FileTable& table, uint32_t row);
 
 // The folder to open for "打开路径": the row's folder text, with a backslash added to a bare
 // drive ("C:") so that the shell opens the drive's root, not its current folder.

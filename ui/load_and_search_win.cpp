@@ -11,7 +11,7 @@
 #include "ui/status_texts.h"
 #include "ui/text_win.h"
 
-SearchableTable ShownTable;
+std::shared_ptr<const PublishedTable> ShownTable;
 ResultSet Results;
 uint8_t SortAscending = 1;
 
@@ -53,7 +53,7 @@ void LoadAndShowEverything() {
         CloseHandle(thread);
     }
 
-    Results.Attach(ShownTable.table);
+    Results.Attach(ShownTable);
     Results.ShowAll();
     const std::size_t count = Results.Size();
     QueryPerformanceCounter(&end);
@@ -95,7 +95,7 @@ void RunSearchFromQueryBox() {
     const int copied =
         GetWindowTextW(QueryEdit, reinterpret_cast<wchar_t*>(text.data()), length + 1);
     text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    const std::size_t count = RunSearch(ShownTable, std::u16string_view(text), Results);
+    const std::size_t count = RunSearch(Results, std::u16string_view(text));
     RefreshRows(count);
     ShowResultCountInStatusBar();
 }

@@ -11,7 +11,7 @@
 #include "search/search_driver.h"
 
 // The window's single table, published once by the load, and the rows its list shows.
-extern SearchableTable ShownTable;
+extern std::shared_ptr<const PublishedTable> ShownTable;
 extern ResultSet Results;
 // Direction of the next ordering, 1 at start.
 extern uint8_t SortAscending;

@@ -1,6 +1,7 @@
 #include "ui/result_list_win.h"
 
 #include <array>
+#include <optional>
 
 #include "index/file_entry.h"
 #include "results/ordering.h"
@@ -29,26 +30,27 @@ void SetHeaderText(int column, std::u16string text) {
     SendMessageW(ResultList, LVM_SETCOLUMNW, column, reinterpret_cast<LPARAM>(&item));
 }
 
-const FileEntry* RowAt(int index) {
-    if (index < 0 || static_cast<std::size_t>(index) >= Results.Size()) return nullptr;
-    return &Results.Row(static_cast<std::size_t>(index));
+// The table's row shown at list position `index`.
+std::optional<uint32_t> RowAt(int index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= Results.Size()) return std::nullopt;
+    return Results.RowNumber(static_cast<std::size_t>(index));
 }
 
 void ServeDisplayRequest(NMLVDISPINFOW& request) {
     LVITEMW& item = request.item;
-    const FileEntry* row = RowAt(item.iItem);
-    if (row == nullptr) return;
+    const std::optional<uint32_t> row = RowAt(item.iItem);
+    if (!row) return;
     if ((item.mask & LVIF_TEXT) && item.iSubItem >= 0 && item.iSubItem < ColumnCount) {
-        CopyCellText(CellText(*row, static_cast<Column>(item.iSubItem)),
+        CopyCellText(CellText(Results.Table(), *row, static_cast<Column>(item.iSubItem)),
                      reinterpret_cast<char16_t*>(item.pszText), item.cchTextMax);
     }
-    if (item.mask & LVIF_IMAGE) item.iImage = row->IconIndex;
+    if (item.mask & LVIF_IMAGE) item.iImage = Results.Table().IconIndex(*row);
 }
 
 void DescribeSelection(const NMLISTVIEW& change) {
     if (!(change.uChanged & LVIF_STATE) || !(change.uNewState & LVIS_SELECTED)) return;
-    const FileEntry* row = RowAt(change.iItem);
-    if (row != nullptr) SetStatusText(SelectionDescription(*row));
+    const std::optional<uint32_t> row = RowAt(change.iItem);
+    if (row) SetStatusText(SelectionDescription(Results.Table(), *row));
 }
 
 // The cell tooltip: one tool over the whole list whose text is asked for when it shows, and
@@ -72,9 +74,9 @@ LVHITTESTINFO CellUnderCursor() {
 
 // The cell's whole text when the column shows less of it, otherwise nothing.
 std::u16string CutCellText(int rowIndex, int column) {
-    const FileEntry* row = RowAt(rowIndex);
-    if (row == nullptr || column < 0 || column >= ColumnCount) return {};
-    const std::u16string text(CellText(*row, static_cast<Column>(column)));
+    const std::optional<uint32_t> row = RowAt(rowIndex);
+    if (!row || column < 0 || column >= ColumnCount) return {};
+    const std::u16string text(CellText(Results.Table(), *row, static_cast<Column>(column)));
     if (text.empty()) return {};
     const int needed = static_cast<int>(
         SendMessageW(ResultList, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(Wide(text))));

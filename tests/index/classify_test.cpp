@@ -111,29 +111,7 @@ TEST(CategoryKeys, RepeatedKeysAndTheLastOneWins) {
     EXPECT_EQ(categories.at(u"tag"), Picture);
 }
 
-struct Classified {
-    int32_t category;
-    const char* iconKey;
-};
-
-Classified ClassifyName(std::u16string_view name, bool isFolder, const IconMap& icons,
-                        const CategoryMap& categories) {
-    TextArena arena;
-    FileEntry entry;
-    entry.SetOwnTexts(arena, name, ExtensionFor(name, isFolder), u"");
-    ClassifyEntry(entry, icons, categories);
-    const char* iconKey = "?";
-    for (int i = 0; i < IconKeyCount; ++i) {
-        std::u16string key(IconKeys[i], IconKeys[i] + std::strlen(IconKeys[i]));
-        if (icons.at(key) == entry.IconIndex) iconKey = IconKeys[i];
-    }
-    return {entry.Category, iconKey};
-}
-
-TEST(ClassifyEntry, CategoryAndIconFromTheExtension) {
-    RecordingIconList iconList;
-    IconMap icons = BuildIconMap();
-    CategoryMap categories = BuildCategoryMap();
+TEST(Classify, CategoryAndIconFromTheExtension) {
     struct Case {
         const char16_t* name;
         bool isFolder;
@@ -168,41 +146,35 @@ TEST(ClassifyEntry, CategoryAndIconFromTheExtension) {
         {u"a.ａｂｃ", false, Other, "fund"},
     };
     for (const Case& c : cases) {
-        Classified result = ClassifyName(c.name, c.isFolder, icons, categories);
+        const Classification result = Classify(ExtensionFor(c.name, c.isFolder));
         EXPECT_EQ(result.category, c.category) << ToUtf8(c.name);
-        EXPECT_STREQ(result.iconKey, c.iconKey) << ToUtf8(c.name);
+        EXPECT_STREQ(IconKeys[result.iconKey], c.iconKey) << ToUtf8(c.name);
     }
 }
 
-TEST(ClassifyEntry, ExtensionItselfIsNotChanged) {
-    IconMap icons = BuildIconMap();
-    CategoryMap categories = BuildCategoryMap();
-    TextArena arena;
-    FileEntry entry;
-    entry.SetOwnTexts(arena, u"song.Mp3", u"MP3", u"1 KB");
-    ClassifyEntry(entry, icons, categories);
-    EXPECT_EQ(entry.Extension(), u"MP3");
+TEST(AppendIcons, EachKeyGetsTheIndexItsAppendReturned) {
+    RecordingIconList iconList;
+    const std::array<int32_t, IconKeyCount> icons = AppendIcons();
+    ASSERT_EQ(iconList.resources.size(), 49u);
+    for (int i = 0; i < IconKeyCount; ++i) {
+        EXPECT_EQ(iconList.resources[i], 102 + i);
+        EXPECT_EQ(icons[i], 1000 + 3 * i) << IconKeys[i];
+    }
 }
 
-TEST(EntryClassifier, AgreesWithClassifyEntryWhileRemembering) {
-    IconMap icons = BuildIconMap();
-    CategoryMap categories = BuildCategoryMap();
+TEST(EntryClassifier, AgreesWithClassifyWhileRemembering) {
     const char16_t* extensions[] = {u"MP3", u"JPG", u"NOEXT", u"ISDIR", u"DLL", u"",
                                     u"GZ",  u"TXT", u"EXE",   u"ASF",   u"MKV", u"PNG",
                                     u"ÄBC", u"DOC", u"MP3",   u"ZIP",   u"A",   u"ZZZZ"};
-    TextArena arena;
-    EntryClassifier classifier(icons, categories);
+    EntryClassifier classifier;
     // Long runs and short cycles, so entries are answered both from memory and from the maps.
     for (int round = 0; round < 40; ++round) {
         const char16_t* extension = extensions[(round * 7) % std::size(extensions)];
         for (int repeat = 0; repeat < round % 3 + 1; ++repeat) {
-            FileEntry viaMemory, viaMaps;
-            viaMemory.SetOwnTexts(arena, u"x", extension, u"");
-            viaMaps.SetOwnTexts(arena, u"x", extension, u"");
-            classifier.Classify(viaMemory);
-            ClassifyEntry(viaMaps, icons, categories);
-            EXPECT_EQ(viaMemory.Category, viaMaps.Category) << ToUtf8(extension);
-            EXPECT_EQ(viaMemory.IconIndex, viaMaps.IconIndex) << ToUtf8(extension);
+            const Classification viaMemory = classifier.Of(extension);
+            const Classification viaMaps = Classify(extension);
+            EXPECT_EQ(viaMemory.category, viaMaps.category) << ToUtf8(extension);
+            EXPECT_EQ(viaMemory.iconKey, viaMaps.iconKey) << ToUtf8(extension);
         }
     }
 }

@@ -27,22 +27,6 @@ TEST(FormatCount, GroupsOfThreeFromTheRight) {
     EXPECT_EQ(FormatCount(UINT64_MAX), u"18,446,744,073,709,551,615");
 }
 
-TEST(FileEntry, TextsAreSharedByCopies) {
-    TextArena arena;
-    FileEntry entry;
-    entry.SetOwnTexts(arena, u"notes.txt", u"TXT", u"12 KB");
-    const char16_t* folder = arena.Store(u"C:\\Users\\Public");
-    entry.SetFolderPath(folder, 15);
-    FileEntry copy = entry;
-    EXPECT_EQ(copy.Name(), u"notes.txt");
-    EXPECT_EQ(copy.Extension(), u"TXT");
-    EXPECT_EQ(copy.SizeText(), u"12 KB");
-    EXPECT_EQ(copy.FolderPath(), u"C:\\Users\\Public");
-    EXPECT_EQ(copy.FullPath(), u"C:\\Users\\Public\\notes.txt");
-    EXPECT_EQ(copy.Name().data(), entry.Name().data());
-    EXPECT_TRUE(copy.CreatedText().View().empty());
-}
-
 TEST(Utf8, RoundTripsAndReplacesBrokenUnits) {
     struct Case {
         std::u16string utf16;
@@ -60,42 +44,6 @@ TEST(Utf8, RoundTripsAndReplacesBrokenUnits) {
     EXPECT_EQ(ToUtf8(std::u16string(1, char16_t(0xD800)) + u"x"), "\xEF\xBF\xBDx");
     EXPECT_EQ(FromUtf8("\xFFx"), u"\uFFFDx");
     EXPECT_EQ(FromUtf8("\xE6\x90"), u"\uFFFD\uFFFD");
-}
-
-TEST(FileEntry, EveryTextReadsBackAsStored) {
-    const std::u16string longest(FileEntry::MaxTextLength, u'名');
-    const std::u16string longPath = u"C:\\" + std::u16string(32764, u'p');
-    const uint32_t time = TimeText::Pack(2024, 2, 29, 23, 59);
-    struct Case {
-        const char* what;
-        std::u16string name, extension, size, folder;
-        uint32_t created;
-        uint32_t modified;
-        int64_t kilobytes;
-    } cases[] = {
-        {"a file", u"notes.txt", u"TXT", u"12 KB", u"C:\\Users", time, time, 12},
-        {"a folder", u"Projects", u"ISDIR", u"", u"D:", TimeText::Empty, time, 0},
-        {"all empty", u"", u"", u"", u"", TimeText::Empty, TimeText::Empty, -1},
-        {"longest name and extension", longest, longest, u"18,014,398,509,481,984 KB", longPath,
-         time, TimeText::Empty, INT64_MAX},
-        {"not ASCII", u"报告 ünï.docx", u"DOCX", u"1,024 KB", u"E:\\资料", time, time, INT64_MIN},
-    };
-    for (const Case& c : cases) {
-        TextArena arena;
-        FileEntry entry;
-        entry.SetOwnTexts(arena, c.name, c.extension, c.size, c.kilobytes);
-        entry.SetFolderPath(arena.Store(c.folder), c.folder.size());
-        entry.SetTimeTexts(c.created, c.modified);
-        FileEntry copy = entry;
-        EXPECT_EQ(copy.Name(), c.name) << c.what;
-        EXPECT_EQ(copy.Extension(), c.extension) << c.what;
-        EXPECT_EQ(copy.SizeText(), c.size) << c.what;
-        EXPECT_EQ(copy.SizeKilobytes(), c.kilobytes) << c.what;
-        EXPECT_EQ(copy.FolderPath(), c.folder) << c.what;
-        EXPECT_EQ(copy.FullPath(), c.folder + u"\\" + c.name) << c.what;
-        EXPECT_EQ(copy.CreatedText().View(), c.created ? u"2024-02-29 23:59" : u"") << c.what;
-        EXPECT_EQ(copy.ModifiedText().View(), c.modified ? u"2024-02-29 23:59" : u"") << c.what;
-    }
 }
 
 TEST(TimeText, PacksEveryMinuteOfItsYearsAndNothingElse) {
@@ -135,40 +83,4 @@ TEST(TimeText, PacksEveryMinuteOfItsYearsAndNothingElse) {
                 seen.insert(TimeText::Pack(year, month, 1 + minute % 31, minute / 60, minute % 60));
     EXPECT_EQ(seen.size(), made);
     EXPECT_EQ(seen.count(TimeText::Empty), 0u);
-}
-
-TEST(FileEntry, TextsLongerThanAnNtfsNameAreCut) {
-    TextArena arena;
-    FileEntry entry;
-    const std::u16string tooLong(300, u'x');
-    entry.SetOwnTexts(arena, tooLong, tooLong, tooLong);
-    EXPECT_EQ(entry.Name(), tooLong.substr(0, 255));
-    EXPECT_EQ(entry.Extension(), tooLong.substr(0, 255));
-    EXPECT_EQ(entry.SizeText(), tooLong.substr(0, 255));
-}
-
-TEST(FileEntry, SharedBlocksAndAdoptedPoolsAreReadInPlace) {
-    TextArena arena;
-    std::u16string pool = u"first.txtsecond";
-    const char16_t* kept = arena.Adopt(pool);
-    const char16_t* block = FileEntry::StoreExtensionAndSize(arena, u"TXT", u"3 KB", 3);
-    struct Case {
-        std::size_t start, length;
-        std::u16string name;
-    } cases[] = {{0, 9, u"first.txt"}, {9, 6, u"second"}, {0, 0, u""}};
-    std::vector<FileEntry> entries;
-    for (const Case& c : cases) {
-        FileEntry& entry = entries.emplace_back();
-        entry.SetName(kept + c.start, c.length);
-        entry.SetExtensionAndSize(block, 3, 4);
-    }
-    // Growing the arena afterwards moves nothing already handed out.
-    for (int i = 0; i < 100; ++i) arena.Adopt(std::u16string(i, u'z'));
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(entries[i].Name(), cases[i].name);
-        EXPECT_EQ(entries[i].Extension(), u"TXT");
-        EXPECT_EQ(entries[i].SizeText(), u"3 KB");
-        EXPECT_EQ(entries[i].SizeKilobytes(), 3);
-        EXPECT_EQ(entries[i].Extension().data(), entries[0].Extension().data());
-    }
 }

@@ -180,10 +180,10 @@ std::vector<FakeFile> VolumeOfSize(int files, uint64_t firstRecord, const std::u
 }
 
 // The entries of one device's block.
-std::vector<const FileEntry*> BlockOf(const FileTable& table, std::u16string_view drive) {
-    std::vector<const FileEntry*> block;
-    for (const FileEntry& entry : table)
-        if (entry.FolderPath().substr(0, 2) == drive) block.push_back(&entry);
+std::vector<uint32_t> BlockOf(const FileTable& table, std::u16string_view drive) {
+    std::vector<uint32_t> block;
+    for (uint32_t row = 0; row < table.Size(); ++row)
+        if (table.FolderPath(row).substr(0, 2) == drive) block.push_back(row);
     return block;
 }
 
@@ -191,16 +191,16 @@ bool BlocksAreContiguousAndDescending(const FileTable& table) {
     std::set<std::u16string> finished;
     std::u16string current;
     uint64_t previous = UINT64_MAX;
-    for (const FileEntry& entry : table) {
-        std::u16string drive(entry.FolderPath().substr(0, 2));
+    for (uint32_t row = 0; row < table.Size(); ++row) {
+        std::u16string drive(table.FolderPath(row).substr(0, 2));
         if (drive != current) {
             if (finished.count(drive)) return false;
             if (!current.empty()) finished.insert(current);
             current = drive;
             previous = UINT64_MAX;
         }
-        if (entry.RecordNumber >= previous) return false;
-        previous = entry.RecordNumber;
+        if (table[row].RecordNumber() >= previous) return false;
+        previous = table[row].RecordNumber();
     }
     return true;
 }
@@ -222,16 +222,18 @@ TEST(BuildIndex, TwoVolumesGiveTwoDescendingBlocks) {
         {u"D:", 9, u"D:\\Folder d\\d-i.txt"},
     };
     for (const Case& c : cases) {
-        std::vector<const FileEntry*> block = BlockOf(table, c.drive);
+        std::vector<uint32_t> block = BlockOf(table, c.drive);
         ASSERT_EQ(block.size(), c.count) << ToUtf8(c.drive);
-        EXPECT_EQ(block.front()->FullPath(), c.firstFullPath);
-        EXPECT_EQ(block.back()->IsFolder, 1);
-        EXPECT_EQ(block.back()->Category, 5);
-        EXPECT_EQ(block.front()->Category, 3);
-        EXPECT_EQ(block.front()->CreatedText().View().size(), 16u);
+        EXPECT_EQ(table.FullPath(block.front()), c.firstFullPath);
+        EXPECT_TRUE(table[block.back()].isFolder);
+        EXPECT_EQ(table.Category(block.back()), 5);
+        EXPECT_EQ(table.Category(block.front()), 3);
+        EXPECT_EQ(table.CreatedText(block.front()).View().size(), 16u);
     }
-    // Sorting by size reads the stored number: it must be the number SizeText shows.
-    for (const FileEntry& entry : table) EXPECT_EQ(entry.SizeKilobytes(), SizeKey(entry));
+    ASSERT_EQ(table.Volumes().size(), 2u);
+    EXPECT_EQ(table.Volumes()[1].drive, u'D');
+    EXPECT_EQ(table.Volumes()[1].firstRow, 6u);
+    EXPECT_EQ(table.Volumes()[1].rows, 9u);
     EXPECT_TRUE(diagnostics.Lines().empty());
 }
 
@@ -253,12 +255,12 @@ TEST(BuildIndex, EachVolumeAppendsItsOwnFortyNineIcons) {
     std::map<int, int> perResource;
     for (int id : resources) ++perResource[id];
     for (int id = 102; id <= 150; ++id) EXPECT_EQ(perResource[id], 2) << id;
-    std::vector<const FileEntry*> c = BlockOf(table, u"C:"), d = BlockOf(table, u"D:");
+    std::vector<uint32_t> c = BlockOf(table, u"C:"), d = BlockOf(table, u"D:");
     ASSERT_FALSE(c.empty());
     ASSERT_FALSE(d.empty());
-    EXPECT_NE(c.front()->IconIndex, d.front()->IconIndex);
-    EXPECT_EQ(resources[c.front()->IconIndex], resources[d.front()->IconIndex]);
-    EXPECT_EQ(resources[c.front()->IconIndex], 143);  // the "txt" icon
+    EXPECT_NE(table.IconIndex(c.front()), table.IconIndex(d.front()));
+    EXPECT_EQ(resources[table.IconIndex(c.front())], resources[table.IconIndex(d.front())]);
+    EXPECT_EQ(resources[table.IconIndex(c.front())], 143);  // the "txt" icon
 }
 
 TEST(BuildIndex, FailingVolumeLeavesTheOthersComplete) {
@@ -331,13 +333,14 @@ TEST(BuildIndex, BlocksAndIconSetsFollowTheVolumeOrder) {
         ASSERT_EQ(table.Size(), 151u + 3u + 4u);
         EXPECT_EQ(appended.load(), 3 * IconKeyCount);
         std::u16string drives;
-        for (const FileEntry& entry : table) {
-            std::u16string_view drive = entry.FolderPath().substr(0, 2);
+        for (uint32_t row = 0; row < table.Size(); ++row) {
+            const std::u16string path = table.FolderPath(row);
+            std::u16string_view drive = std::u16string_view(path).substr(0, 2);
             if (drives.size() < 2 || std::u16string_view(drives).substr(drives.size() - 2) != drive)
                 drives += drive;
             // The volume that cannot be opened appends no icons.
             const int set = drive == u"E:" ? 0 : drive == u"C:" ? 1 : 2;
-            EXPECT_EQ(entry.IconIndex / IconKeyCount, set) << ToUtf8(drive);
+            EXPECT_EQ(table.IconIndex(row) / IconKeyCount, set) << ToUtf8(drive);
         }
         EXPECT_EQ(ToUtf8(drives), "E:C:D:");
     }

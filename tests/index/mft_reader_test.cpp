@@ -62,25 +62,56 @@ struct FakeVolume {
     }
 };
 
+// An entry of a walked volume with its texts, as a test compares them.
+struct ShownEntry {
+    uint64_t record;
+    uint64_t parent;
+    std::u16string name;
+    bool isFolder;
+    std::u16string sizeText;
+    std::u16string extension;
+    uint64_t created;
+    uint64_t modified;
+    uint8_t category;
+};
+
+std::vector<ShownEntry> Shown(const VolumeEntries& volume) {
+    TableColumns copy = volume.columns;
+    copy.folderOf.assign(copy.entries.size(), 0);
+    const FileTable table(std::move(copy), {});
+    std::vector<ShownEntry> shown;
+    for (uint32_t row = 0; row < table.Size(); ++row) {
+        const FileEntry& entry = table[row];
+        shown.push_back({entry.RecordNumber(), entry.ParentRecordNumber(), table.Name(row),
+                         entry.isFolder, table.SizeText(row), table.Extension(row), entry.Created,
+                         entry.Modified, table.Category(row)});
+    }
+    return shown;
+}
+
 // Entries written as comparable rows.
 using Row = std::tuple<uint64_t, uint64_t, std::u16string, int, std::u16string, std::u16string,
                        uint64_t, uint64_t>;
 
-Row RowOf(const FileEntry& e) {
-    return {e.RecordNumber,
-            e.ParentRecordNumber,
-            std::u16string(e.Name()),
-            e.IsFolder,
-            std::u16string(e.SizeText()),
-            std::u16string(e.Extension()),
-            e.Created,
-            e.Modified};
-}
-
 std::vector<Row> Rows(const VolumeEntries& volume) {
     std::vector<Row> rows;
-    for (const FileEntry& e : volume.entries) rows.push_back(RowOf(e));
+    for (const ShownEntry& e : Shown(volume))
+        rows.push_back({e.record, e.parent, e.name, e.isFolder ? 1 : 0, e.sizeText, e.extension,
+                        e.created, e.modified});
     return rows;
+}
+
+// The folder maps as the walk's folders give them: of a folder named twice, the later name.
+std::map<uint64_t, std::u16string> FolderNames(const VolumeEntries& volume) {
+    const std::vector<ShownEntry> shown = Shown(volume);
+    std::map<uint64_t, std::u16string> names;
+    for (const WalkedFolder& folder : volume.folders) names[folder.number] = shown[folder.row].name;
+    return names;
+}
+std::map<uint64_t, uint64_t> FolderParents(const VolumeEntries& volume) {
+    std::map<uint64_t, uint64_t> parents;
+    for (const WalkedFolder& folder : volume.folders) parents[folder.number] = folder.parent;
+    return parents;
 }
 
 VolumeEntries ReadAll(FakeVolume& fake) {
@@ -90,9 +121,10 @@ VolumeEntries ReadAll(FakeVolume& fake) {
 }
 
 bool NonIncreasing(const VolumeEntries& volume) {
+    const std::vector<FileEntry>& entries = volume.columns.entries;
     return std::is_sorted(
-        volume.entries.begin(), volume.entries.end(),
-        [](const FileEntry& a, const FileEntry& b) { return a.RecordNumber > b.RecordNumber; });
+        entries.begin(), entries.end(),
+        [](const FileEntry& a, const FileEntry& b) { return a.RecordNumber() > b.RecordNumber(); });
 }
 
 // Captures the diagnostic lines for the duration of a test.
@@ -153,7 +185,7 @@ TEST(RecordWalk, AsksFromTheTopDownToRecord36) {
         VolumeEntries volume = ReadAll(fake);
         EXPECT_EQ(fake.asked, c.asked) << c.what;
         std::vector<uint64_t> numbers;
-        for (const FileEntry& e : volume.entries) numbers.push_back(e.RecordNumber);
+        for (const ShownEntry& e : Shown(volume)) numbers.push_back(e.record);
         EXPECT_EQ(numbers, c.entries) << c.what;
     }
 }
@@ -195,7 +227,7 @@ TEST(RecordWalk, RefusedRecordCostsOnlyItself) {
     fake.refused = {43, 40};
     VolumeEntries volume = ReadAll(fake);
     std::vector<uint64_t> numbers;
-    for (const FileEntry& e : volume.entries) numbers.push_back(e.RecordNumber);
+    for (const ShownEntry& e : Shown(volume)) numbers.push_back(e.record);
     EXPECT_EQ(numbers, (std::vector<uint64_t>{45, 44, 42, 41, 38}));
     EXPECT_EQ(fake.asked, (std::vector<uint64_t>{49, 44, 43, 42, 41, 40, 39, 37}));
 }
@@ -326,18 +358,18 @@ TEST(RecordParse, HardLinksGiveOneEntryPerDistinctName) {
         VolumeEntries volume = ReadAll(fake);
         std::set<std::pair<uint64_t, std::u16string>> got;
         std::size_t count = 0;
-        for (const FileEntry& e : volume.entries) {
-            if (e.RecordNumber != 60) continue;
+        for (const ShownEntry& e : Shown(volume)) {
+            if (e.record != 60) continue;
             ++count;
-            got.emplace(e.ParentRecordNumber, std::u16string(e.Name()));
-            EXPECT_EQ(e.SizeText(), u"4 KB") << c.what;
-            EXPECT_EQ(e.Created, 5u) << c.what;
+            got.emplace(e.parent, std::u16string(e.name));
+            EXPECT_EQ(e.sizeText, u"4 KB") << c.what;
+            EXPECT_EQ(e.created, 5u) << c.what;
         }
         EXPECT_EQ(count, c.expected.size()) << c.what;
         EXPECT_EQ(got, (std::set<std::pair<uint64_t, std::u16string>>(c.expected.begin(),
                                                                       c.expected.end())))
             << c.what;
-        EXPECT_EQ(volume.entries.size(), c.expected.size() + 2) << c.what;
+        EXPECT_EQ(volume.columns.Rows(), c.expected.size() + 2) << c.what;
         EXPECT_TRUE(NonIncreasing(volume)) << c.what;
     }
 }
@@ -422,8 +454,7 @@ TEST(RecordParse, ExtensionRecordsBelongToTheirBase) {
         VolumeEntries volume = ReadAll(fake);
         EXPECT_EQ(Rows(volume), c.rows) << c.what;
         std::map<uint64_t, std::u16string> folderNames;
-        for (const auto& [number, name] : volume.FolderNames)
-            folderNames[number] = std::u16string(name);
+        for (const auto& [number, name] : FolderNames(volume)) folderNames[number] = name;
         EXPECT_EQ(folderNames, c.folderNames) << c.what;
         EXPECT_TRUE(NonIncreasing(volume)) << c.what;
     }
@@ -551,15 +582,11 @@ TEST(FolderMaps, FoldersByRecordNumberLastWriteWins) {
     fake.records[70] = RecordBuilder().FileName(60, u"file.txt").Plain();
     VolumeEntries volume = ReadAll(fake);
     std::map<uint64_t, std::u16string> names;
-    for (const auto& [number, name] : volume.FolderNames) names[number] = std::u16string(name);
+    for (const auto& [number, name] : FolderNames(volume)) names[number] = name;
     EXPECT_EQ(names,
               (std::map<uint64_t, std::u16string>{{50, u"docs"}, {60, u"sub"}, {65, u"second"}}));
-    EXPECT_EQ(volume.FolderParents, (FolderParentMap{{50, Root}, {60, 50}, {65, 60}}));
-    // The map's texts are the entries' own arena texts.
-    for (const FileEntry& e : volume.entries)
-        if (e.IsFolder && e.RecordNumber != 65) {
-            EXPECT_EQ(volume.FolderNames.at(e.RecordNumber).data(), e.Name().data());
-        }
+    EXPECT_EQ(FolderParents(volume),
+              (std::map<uint64_t, uint64_t>{{50, Root}, {60, 50}, {65, 60}}));
 }
 
 namespace {
@@ -647,11 +674,11 @@ TEST(RealImage, RecordsAndNamesMatchAnIndependentReader) {
         if (e.record > 36) expected.insert(e);
     std::set<ImageEntry> got;
     std::set<uint64_t> lowRecords;
-    for (const FileEntry& e : volume->entries) {
-        if (e.RecordNumber > 36)
-            got.insert({e.RecordNumber, e.ParentRecordNumber, ToUtf8(e.Name()), e.IsFolder == 1});
+    for (const ShownEntry& e : Shown(*volume)) {
+        if (e.record > 36)
+            got.insert({e.record, e.parent, ToUtf8(e.name), e.isFolder});
         else
-            lowRecords.insert(e.RecordNumber);
+            lowRecords.insert(e.record);
     }
     // f1.txt to f300.txt; docs, sub, empty dir, a.txt, a-link.txt, big.bin, 中文名.txt; links
     // and the 41 names of target.bin.
@@ -667,14 +694,14 @@ TEST(RealImage, RecordsAndNamesMatchAnIndependentReader) {
         {"empty dir", u""},       {"target.bin", u"7 KB"}, {std::string(100, 'L') + "_40", u"7 KB"},
     };
     std::size_t checked = 0;
-    for (const FileEntry& e : volume->entries) {
-        auto size = sizes.find(ToUtf8(e.Name()));
+    for (const ShownEntry& e : Shown(*volume)) {
+        auto size = sizes.find(ToUtf8(e.name));
         if (size == sizes.end()) continue;
-        EXPECT_EQ(e.SizeText(), size->second) << size->first;
+        EXPECT_EQ(e.sizeText, size->second) << size->first;
         ++checked;
     }
     EXPECT_EQ(checked, sizes.size());
-    EXPECT_EQ(volume->FolderNames.size(), 4u);
+    EXPECT_EQ(FolderNames(*volume).size(), 4u);
 
     // The image must really hold extension records for the check above to cover them.
     NtfsVolumeData data;
@@ -708,11 +735,11 @@ TEST(RecordParse, AnyDamagedByteCostsAtMostItsOwnRecord) {
             fake.records[40][at] = value;
             fake.records[39] = NamedFile(u"neighbour.txt");
             VolumeEntries volume = ReadAll(fake);
-            ASSERT_FALSE(volume.entries.empty()) << at;
-            EXPECT_EQ(volume.entries.back().RecordNumber, 39u) << at;
-            EXPECT_EQ(volume.entries.back().Name(), u"neighbour.txt") << at;
-            for (const FileEntry& e : volume.entries) EXPECT_FALSE(e.Name().empty()) << at;
-            EXPECT_LE(volume.entries.size(), 3u) << at;
+            ASSERT_FALSE(volume.columns.entries.empty()) << at;
+            EXPECT_EQ(Shown(volume).back().record, 39u) << at;
+            EXPECT_EQ(Shown(volume).back().name, u"neighbour.txt") << at;
+            for (const ShownEntry& e : Shown(volume)) EXPECT_FALSE(e.name.empty()) << at;
+            EXPECT_LE(volume.columns.Rows(), 3u) << at;
         }
     }
 }
@@ -756,8 +783,8 @@ TEST(RecordParse, TensOfThousandsOfNamesOfOneRecordKeepTheFirstOfEach) {
             if (seen.insert(name).second) expected.push_back(name);
         }
         std::vector<std::pair<uint64_t, std::u16string>> got;
-        for (const FileEntry& e : volume.entries)
-            if (e.RecordNumber == Base) got.emplace_back(e.ParentRecordNumber, e.Name());
+        for (const ShownEntry& e : Shown(volume))
+            if (e.record == Base) got.emplace_back(e.parent, e.name);
         EXPECT_EQ(got.size(), c.distinctNames) << c.what;
         EXPECT_EQ(got, expected) << c.what;
     }
@@ -834,14 +861,12 @@ TEST(RecordWalk, PartsOnSeveralThreadsGiveTheSameEntries) {
         return volume ? std::move(*volume) : VolumeEntries{};
     };
     VolumeEntries one = read(1);
-    ASSERT_GT(one.entries.size(), 500u);
+    ASSERT_GT(one.columns.Rows(), 500u);
     for (unsigned parts : {2u, 3u, 7u, 64u}) {
         VolumeEntries several = read(parts);
         EXPECT_EQ(Rows(several), Rows(one)) << parts;
-        EXPECT_EQ(several.FolderParents, one.FolderParents) << parts;
-        ASSERT_EQ(several.FolderNames.size(), one.FolderNames.size()) << parts;
-        for (const auto& [record, name] : one.FolderNames)
-            EXPECT_EQ(several.FolderNames[record], name) << parts << " " << record;
+        EXPECT_EQ(FolderParents(several), FolderParents(one)) << parts;
+        EXPECT_EQ(FolderNames(several), FolderNames(one)) << parts;
     }
 }
 

@@ -650,8 +650,9 @@ TEST(RawVolume, OverlappingRunsGiveEachRecordOnce) {
         std::optional<VolumeEntries> volume = ReadVolume(*source);
         ASSERT_TRUE(volume) << c.what;
         std::vector<std::pair<uint64_t, std::string>> entries;
-        for (const FileEntry& e : volume->entries)
-            entries.emplace_back(e.RecordNumber, ToUtf8(e.Name()));
+        for (std::size_t row = 0; row < volume->columns.Rows(); ++row)
+            entries.emplace_back(volume->columns.entries[row].RecordNumber(),
+                                 ToUtf8(volume->columns.Name(row)));
         EXPECT_EQ(entries, (std::vector<std::pair<uint64_t, std::string>>{
                                {41, "forty-one.txt"}, {40, "forty.txt"}, {0, "$MFT"}}))
             << c.what;

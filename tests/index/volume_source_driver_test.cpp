@@ -30,9 +30,14 @@ using Row =
 
 std::vector<Row> Rows(const VolumeEntries& volume) {
     std::vector<Row> rows;
-    for (const FileEntry& e : volume.entries)
-        rows.emplace_back(e.RecordNumber, e.ParentRecordNumber, ToUtf8(e.Name()), e.IsFolder,
-                          ToUtf8(e.SizeText()), ToUtf8(e.Extension()), e.Created, e.Modified);
+    const std::vector<FileEntry>& entries = volume.columns.entries;
+    for (std::size_t row = 0; row < entries.size(); ++row) {
+        const FileEntry& e = entries[row];
+        rows.emplace_back(e.RecordNumber(), e.ParentRecordNumber(),
+                          ToUtf8(volume.columns.Name(row)), e.isFolder ? 1 : 0,
+                          std::to_string(e.SizeKilobytes()),
+                          std::to_string(volume.columns.category[row]), e.Created, e.Modified);
+    }
     return rows;
 }
 
@@ -133,7 +138,7 @@ TEST(DriverPath, GivesTheRawReadersEntries) {
         ASSERT_TRUE(driver.Open()) << what;
         std::optional<VolumeEntries> driven = ReadThroughDriver(driver);
         ASSERT_TRUE(driven) << what;
-        EXPECT_FALSE(raw->entries.empty()) << what;
+        EXPECT_FALSE(raw->columns.entries.empty()) << what;
         EXPECT_EQ(Rows(*driven), Rows(*raw)) << what;
     }
     std::system(("rm -rf " + std::string(dir)).c_str());
@@ -295,7 +300,7 @@ TEST(DriverReplies, FailedVolumeIsCountedAsFailed) {
     std::vector<std::u16string> failed;
     FileTable table = BuildIndex({u"\\\\.\\C:", u"\\\\.\\D:", u"\\\\.\\E:"}, open, &failed);
     EXPECT_EQ(failed, std::vector<std::u16string>{u"\\\\.\\D:"});
-    EXPECT_EQ(table.Size(), 2 * ReadRaw(read)->entries.size());
+    EXPECT_EQ(table.Size(), 2 * ReadRaw(read)->columns.Rows());
     ASSERT_EQ(capture.lines.size(), 1u);
     EXPECT_EQ(capture.lines[0].rfind("error: \\\\.\\D: ", 0), 0u) << capture.lines[0];
 }

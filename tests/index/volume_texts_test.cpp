@@ -8,9 +8,11 @@
 #include <set>
 #include <string>
 
+#include "index/classify.h"
 #include "index/derived_texts.h"
 #include "index/folder_paths.h"
 #include "index/time_texts.h"
+#include "index/unit_bytes.h"
 #include "index/utf8.h"
 
 namespace {
@@ -159,41 +161,47 @@ TEST(TimeTextFormatter, OneValuePerMinute) {
     EXPECT_EQ(formatter.Text(UnixEpochAsFiletime - 1), TimeText::Empty);
 }
 
-// A volume built by hand: folders and files with the maps the record walk would fill.
+// A volume built by hand: folders and files as the record walk would find them, each classified
+// by its extension as the walk does.
 struct VolumeBuilder {
     VolumeEntries volume;
-    VolumeBuilder() { volume.texts = std::make_unique<TextArena>(); }
+    // What the walk found, for the reference walk below.
+    std::map<uint64_t, std::u16string> folderNames;
+    std::map<uint64_t, uint64_t> folderParents;
+    FileTable table;
 
-    FileEntry& Add(uint64_t record, uint64_t parent, std::u16string_view name, bool isFolder,
-                   uint64_t created = FiletimeOf(1680703620),
-                   uint64_t modified = FiletimeOf(1680703620)) {
+    void Add(uint64_t record, uint64_t parent, std::u16string_view name, bool isFolder,
+             uint64_t created = FiletimeOf(1680703620),
+             uint64_t modified = FiletimeOf(1680703620)) {
         FileEntry entry;
-        entry.RecordNumber = record;
-        entry.ParentRecordNumber = parent;
-        entry.IsFolder = isFolder ? 1 : 0;
+        entry.record = RecordNumber48(record);
+        entry.parent = RecordNumber48(parent);
+        entry.isFolder = isFolder;
         entry.Created = created;
         entry.Modified = modified;
-        entry.SetOwnTexts(*volume.texts, name, ExtensionFor(name, isFolder),
-                          isFolder ? u"" : SizeTextFor(record));
+        entry.Size = isFolder ? 0 : record;
+        const Classification kind = Classify(ExtensionFor(name, isFolder));
+        entry.iconKey = kind.iconKey;
         if (isFolder) {
-            volume.FolderNames[record] = entry.Name();
-            volume.FolderParents[record] = parent;
+            volume.folders.push_back(
+                {record, parent, static_cast<uint32_t>(volume.columns.Rows())});
+            folderNames[record] = std::u16string(name);
+            folderParents[record] = parent;
         }
-        volume.entries.push_back(entry);
-        return volume.entries.back();
+        ASSERT_TRUE(volume.columns.AddRow(entry, name, kind.category, 0));
     }
 
     void Resolve(std::u16string_view devicePath) {
-        static const IconMap icons = BuildIconMap();
-        static const CategoryMap categories = BuildCategoryMap();
-        ResolvePaths(volume, devicePath, icons, categories);
+        ASSERT_TRUE(ResolvePaths(volume, devicePath));
+        table = FileTable(std::move(volume.columns), {});
     }
 
-    const FileEntry& Find(uint64_t record) const {
-        for (const FileEntry& entry : volume.entries)
-            if (entry.RecordNumber == record) return entry;
+    uint32_t Find(uint64_t record) const {
+        for (uint32_t row = 0; row < table.Size(); ++row)
+            if (table[row].RecordNumber() == record) return row;
         throw std::runtime_error("no such record");
     }
+    std::u16string FolderPath(uint64_t record) const { return table.FolderPath(Find(record)); }
 };
 
 TEST(ResolvePaths, FolderAndFullPaths) {
@@ -207,7 +215,6 @@ TEST(ResolvePaths, FolderAndFullPaths) {
     builder.Add(57, 999, u"Orphan", true);  // its parent was never read
     builder.Add(56, 55, u"under unlinked", false);
     builder.Add(50, 61, u"搜索 ünï.txt", false);
-    builder.volume.FolderNames[55] = u"Unlinked";  // a name without a parent link
     builder.Resolve(u"\\\\.\\D:");
     struct Case {
         uint64_t record;
@@ -225,9 +232,9 @@ TEST(ResolvePaths, FolderAndFullPaths) {
         {50, u"D:\\A", u"D:\\A\\搜索 ünï.txt"},
     };
     for (const Case& c : cases) {
-        const FileEntry& entry = builder.Find(c.record);
-        EXPECT_EQ(entry.FolderPath(), c.folderPath) << c.record;
-        EXPECT_EQ(entry.FullPath(), c.fullPath) << c.record;
+        const uint32_t row = builder.Find(c.record);
+        EXPECT_EQ(builder.table.FolderPath(row), c.folderPath) << c.record;
+        EXPECT_EQ(builder.table.FullPath(row), c.fullPath) << c.record;
     }
 }
 
@@ -245,7 +252,7 @@ TEST(ResolvePaths, DriveIsTheLastTwoUnitsOfTheDevicePath) {
         builder.Add(41, 40, u"file", false);
         builder.Add(40, 5, u"A", true);
         builder.Resolve(c.devicePath);
-        EXPECT_EQ(builder.Find(41).FolderPath(), c.folderPath);
+        EXPECT_EQ(builder.FolderPath(41), c.folderPath);
     }
 }
 
@@ -268,7 +275,7 @@ TEST(ResolvePaths, CyclesEndTheWalk) {
         {90, u"C:\\Q\\P"}, {81, u"C:\\Q\\P"}, {80, u"C:\\Q"},
         {75, u"C:\\S"},    {70, u"C:\\S"},    {66, u"C:\\Q\\R"},
     };
-    for (const Case& c : cases) EXPECT_EQ(builder.Find(c.record).FolderPath(), c.folderPath);
+    for (const Case& c : cases) EXPECT_EQ(builder.FolderPath(c.record), c.folderPath);
 }
 
 TEST(ResolvePaths, EntriesOfAFolderShareOneText) {
@@ -291,13 +298,13 @@ TEST(ResolvePaths, EntriesOfAFolderShareOneText) {
         {45, 44, false},  // different folders
     };
     for (const Case& c : cases)
-        EXPECT_EQ(
-            builder.Find(c.first).FolderPath().data() == builder.Find(c.second).FolderPath().data(),
-            c.shared)
+        EXPECT_EQ(builder.table.FolderOf()[builder.Find(c.first)] ==
+                      builder.table.FolderOf()[builder.Find(c.second)],
+                  c.shared)
             << c.first << " " << c.second;
 }
 
-TEST(ResolvePaths, FillsTimeTextsAndClassifies) {
+TEST(FileTable, TimeTextsAreWrittenOnRequestAndCategoriesKept) {
     ScopedTimeZone zone("UTC");
     VolumeBuilder builder;
     builder.Add(50, 5, u"song.MP3", false, FiletimeOf(0), FiletimeOf(1680703620));
@@ -315,28 +322,27 @@ TEST(ResolvePaths, FillsTimeTextsAndClassifies) {
         {48, u"2023-04-05 14:07", u"2023-04-05 14:07", Folder},
     };
     for (const Case& c : cases) {
-        const FileEntry& entry = builder.Find(c.record);
-        EXPECT_EQ(entry.CreatedText().View(), c.created) << c.record;
-        EXPECT_EQ(entry.ModifiedText().View(), c.modified) << c.record;
-        EXPECT_EQ(entry.Category, c.category) << c.record;
+        const uint32_t row = builder.Find(c.record);
+        EXPECT_EQ(builder.table.CreatedText(row).View(), c.created) << c.record;
+        EXPECT_EQ(builder.table.ModifiedText(row).View(), c.modified) << c.record;
+        EXPECT_EQ(builder.table.Category(row), c.category) << c.record;
     }
 }
 
 // The walk exactly as first described: prepend names while the parent is a known folder. It
 // serves as the reference on random trees without cycles.
-std::u16string WalkedFolderPath(const VolumeEntries& volume, const FileEntry& entry,
+std::u16string WalkedFolderPath(const VolumeBuilder& builder, uint32_t row,
                                 std::u16string_view drive) {
     std::u16string folderText;
-    uint64_t p = entry.ParentRecordNumber;
-    while (volume.FolderNames.count(p)) {
-        std::u16string_view name = volume.FolderNames.at(p);
-        auto parent = volume.FolderParents.find(p);
-        if (parent == volume.FolderParents.end()) break;
+    uint64_t p = builder.table[row].ParentRecordNumber();
+    while (builder.folderNames.count(p)) {
+        std::u16string_view name = builder.folderNames.at(p);
+        auto parent = builder.folderParents.find(p);
+        if (parent == builder.folderParents.end()) break;
         folderText = std::u16string(name) + u"\\" + folderText;
         p = parent->second;
     }
-    std::u16string fullPath =
-        std::u16string(drive) + u"\\" + folderText + std::u16string(entry.Name());
+    std::u16string fullPath = std::u16string(drive) + u"\\" + folderText + builder.table.Name(row);
     return fullPath.substr(0, fullPath.rfind(u'\\'));
 }
 
@@ -368,17 +374,14 @@ TEST(ResolvePaths, MatchesTheSimpleWalkAndSingleTimesOnRandomTrees) {
                         created < 0 ? 0 : FiletimeOf(created),
                         modified < 0 ? UnixEpochAsFiletime - 1 : FiletimeOf(modified));
         }
-        // A few folders whose parent link is lost.
-        for (int i = 0; i < 20; ++i)
-            builder.volume.FolderParents.erase(folders[1 + random() % (folders.size() - 1)]);
         ScopedTimeZone zone("Europe/London");
         builder.Resolve(u"\\\\.\\E:");
-        for (const FileEntry& entry : builder.volume.entries) {
-            ASSERT_EQ(entry.FolderPath(), WalkedFolderPath(builder.volume, entry, u"E:"))
-                << seed << " " << entry.RecordNumber;
-            ASSERT_EQ(entry.CreatedText().View(), TimeTextFor(entry.Created)) << entry.RecordNumber;
-            ASSERT_EQ(entry.ModifiedText().View(), TimeTextFor(entry.Modified))
-                << entry.RecordNumber;
+        const FileTable& table = builder.table;
+        for (uint32_t row = 0; row < table.Size(); ++row) {
+            ASSERT_EQ(table.FolderPath(row), WalkedFolderPath(builder, row, u"E:"))
+                << seed << " " << table[row].RecordNumber();
+            ASSERT_EQ(table.CreatedText(row).View(), TimeTextFor(table[row].Created)) << row;
+            ASSERT_EQ(table.ModifiedText(row).View(), TimeTextFor(table[row].Modified)) << row;
         }
     }
 }
@@ -410,64 +413,27 @@ TEST(ResolvePaths, PathsTooLongToOpenAreNotMade) {
     std::u16string expected = u"C:";  // the folder path of level 0's entries
     bool overlong = false;
     std::size_t ownTexts = 0;
-    std::map<const char16_t*, std::size_t> folderTexts;
+    const FileTable& table = builder.table;
     for (uint64_t level = 0; level < Depth; ++level) {
-        const FileEntry& folder = builder.Find(FirstFolder + level);
-        const FileEntry& file = builder.Find(FirstFolder + Depth + level);
-        EXPECT_EQ(folder.FolderPath(), expected) << level;
+        const uint32_t folder = builder.Find(FirstFolder + level);
+        const uint32_t file = builder.Find(FirstFolder + Depth + level);
+        EXPECT_EQ(table.FolderPath(folder), expected) << level;
         // The folder's own path, which its file shows.
         if (!overlong && expected.size() + 1 + names[level].size() > MaxPathUnits) overlong = true;
         if (overlong) expected = u"C:\\…";
         expected.append(u"\\").append(names[level]);
-        EXPECT_EQ(file.FolderPath(), expected) << level;
-        EXPECT_EQ(file.FullPath(), std::u16string(expected).append(u"\\file.txt")) << level;
-        EXPECT_LE(file.FolderPath().size(), MaxPathUnits) << level;
-        ownTexts += folder.Name().size() + file.Name().size();
-        folderTexts[folder.FolderPath().data()] = folder.FolderPath().size();
-        folderTexts[file.FolderPath().data()] = file.FolderPath().size();
+        EXPECT_EQ(table.FolderPath(file), expected) << level;
+        EXPECT_EQ(table.FullPath(file), std::u16string(expected).append(u"\\file.txt")) << level;
+        EXPECT_LE(table.FolderPath(file).size(), MaxPathUnits) << level;
+        ownTexts += table.Name(folder).size() + table.Name(file).size();
     }
     EXPECT_TRUE(overlong);
     // The folder texts together: the paths below the limit (about 128 levels of 256 units)
     // and one name per level beyond it; far below the square of the depth.
     std::size_t stored = 0;
-    for (const auto& [text, length] : folderTexts) stored += length;
+    for (std::size_t f = 0; f < table.FolderCount(); ++f)
+        stored += UnitsOf(table.FolderBytes(f)).size();
     constexpr std::size_t LevelsBelowLimit = MaxPathUnits / 256 + 1;
     EXPECT_LE(stored, LevelsBelowLimit * MaxPathUnits + Depth * 260);
     EXPECT_LE(stored, 6 * ownTexts);
-}
-
-TEST(ResolvePaths, SlicesOnSeveralThreadsGiveTheSameTexts) {
-    auto build = [](unsigned parts) {
-        VolumeBuilder builder;
-        std::mt19937_64 random(7);
-        for (uint64_t record = 20000; record > 40; --record) {
-            bool isFolder = record % 9 == 0;
-            uint64_t parent = record % 5 == 0 ? 5 : (record + 1 + random() % 500) / 9 * 9;
-            uint64_t created = FiletimeOf(static_cast<int64_t>(random() % 2000000000));
-            const char* extension = record % 3 ? ".txt" : record % 4 ? ".mp3" : "";
-            std::string utf8 = "n";
-            utf8.append(std::to_string(record)).append(extension);
-            std::u16string name = FromUtf8(utf8);
-            builder.Add(record, parent, name, isFolder, created, created + random() % 1000000000);
-        }
-        static const IconMap icons = BuildIconMap();
-        static const CategoryMap categories = BuildCategoryMap();
-        ResolvePaths(builder.volume, u"\\\\.\\E:", icons, categories, parts);
-        return builder;
-    };
-    ScopedTimeZone zone("Europe/Berlin");
-    VolumeBuilder one = build(1);
-    for (unsigned parts : {2u, 5u}) {
-        VolumeBuilder several = build(parts);
-        ASSERT_EQ(several.volume.entries.size(), one.volume.entries.size());
-        for (std::size_t i = 0; i < one.volume.entries.size(); ++i) {
-            const FileEntry& a = one.volume.entries[i];
-            const FileEntry& b = several.volume.entries[i];
-            EXPECT_EQ(b.FolderPath(), a.FolderPath()) << parts << " " << i;
-            EXPECT_EQ(b.CreatedText().View(), a.CreatedText().View()) << parts << " " << i;
-            EXPECT_EQ(b.ModifiedText().View(), a.ModifiedText().View()) << parts << " " << i;
-            EXPECT_EQ(b.Category, a.Category) << parts << " " << i;
-            EXPECT_EQ(b.IconIndex, a.IconIndex) << parts << " " << i;
-        }
-    }
 }

@@ -37,9 +37,9 @@ std::string Export(const std::vector<std::u16string>& headers, const ResultSet& 
     return bytes;
 }
 
-std::string Export(const std::vector<std::u16string>& headers, std::vector<FileEntry> rows,
+std::string Export(const std::vector<std::u16string>& headers, const std::vector<RowFields>& rows,
                    const CodePageConverter& convert) {
-    ShownRows shown(std::move(rows));
+    ShownRows shown(rows);
     return Export(headers, shown.view, convert);
 }
 
@@ -58,18 +58,17 @@ CodePageConverter Utf8() {
 
 class ExportTest : public ::testing::Test {
   protected:
-    RowMaker maker_;
 };
 
 TEST_F(ExportTest, EmptyResultGivesTheHeaderLineOnly) {
-    EXPECT_EQ(Export(NeutralHeaders(), std::vector<FileEntry>{}, Utf8()),
+    EXPECT_EQ(Export(NeutralHeaders(), std::vector<RowFields>{}, Utf8()),
               Expected("header_only.csv"));
 }
 
 TEST_F(ExportTest, RowsAfterASortBySize) {
     std::u16string deep = u"C:";
     for (int i = 0; i < 30; ++i) deep += u"\\abcdefghij";
-    ShownRows rows(maker_.MakeAll({
+    ShownRows rows(std::vector<RowFields>({
         {u"huge.bin", u"D:\\images", 0, u"3,221,225,472 KB", 8, 1, 1, u"2020-02-02 02:02",
          u"2020-02-02 02:02"},
         {u"say \"hi\".txt", u"C:\\x", 0, u"4,883 KB", 3, 2, 2, u"2022-01-01 00:00",
@@ -100,12 +99,12 @@ TEST_F(ExportTest, FieldQuoting) {
         {u"lf\nhere", u"1 KB", "\"lf\nhere\",C:,1 KB,,\r\n"},
         {u"semi;colon 'x'", u"1 KB", "semi;colon 'x',C:,1 KB,,\r\n"},
         {u"big", u"1,234,567 KB", "big,C:,1234567 KB,,\r\n"},  // commas go, no quotes
-        {u"", u"", ",C:,,,\r\n"},
+        {u"", u"0 KB", ",C:,0 KB,,\r\n"},
     };
     const std::string header = Expected("header_only.csv");
     for (const Case& c : cases) {
         SCOPED_TRACE(ToUtf8(c.name));
-        std::vector<FileEntry> rows = {maker_.Make({c.name, u"C:", 0, c.sizeText})};
+        std::vector<RowFields> rows = {RowFields({c.name, u"C:", 0, c.sizeText})};
         EXPECT_EQ(Export(NeutralHeaders(), rows, Utf8()), header + c.line);
     }
 }
@@ -117,7 +116,7 @@ TEST_F(ExportTest, Cp936WithUnrepresentableCharacters) {
     std::vector<std::u16string> headers = NeutralHeaders();
     headers[0] = MarkedHeaderText(Column::Name, u'▼');
     const std::u16string times[2] = {u"2024-05-01 09:30", u"2024-05-02 10:00"};
-    std::vector<FileEntry> rows = maker_.MakeAll({
+    std::vector<RowFields> rows = std::vector<RowFields>({
         {u"年度报告.docx", u"D:\\文档", 0, u"30 KB", 3, 0, 0, times[0], times[1]},
         {u"café.txt", u"C:", 0, u"1 KB", 3, 0, 0, times[0], times[1]},
         {u"한글.txt", u"C:\\한", 0, u"2 KB", 3, 0, 0, times[0], times[1]},
@@ -169,8 +168,7 @@ TEST(IconvConverter, LongTextGrowsTheBuffer) {
 TEST(WriteExport, ReportsAFailedWrite) {
     std::FILE* full = std::fopen("/dev/full", "w");
     ASSERT_NE(full, nullptr);
-    RowMaker maker;
-    ShownRows rows({maker.Make({u"a", u"C:", 0, u"1 KB"})});
+    ShownRows rows({RowFields{u"a", u"C:", 0, u"1 KB"}});
     EXPECT_FALSE(WriteExport(full, NeutralHeaders(), rows.view, Utf8()));
     std::fclose(full);
 }
@@ -178,8 +176,7 @@ TEST(WriteExport, ReportsAFailedWrite) {
 // The outcome tells the three ends apart: a file that could not be opened, a write that failed
 // after the open, and a complete file; the file is closed in every case but the first.
 TEST(ExportToFile, TellsTheOutcome) {
-    RowMaker maker;
-    ShownRows rows({maker.Make({u"a", u"C:", 0, u"1 KB"})});
+    ShownRows rows({RowFields{u"a", u"C:", 0, u"1 KB"}});
     EXPECT_EQ(ExportToFile(nullptr, NeutralHeaders(), rows.view, Utf8()),
               ExportOutcome::CannotOpen);
     std::FILE* full = std::fopen("/dev/full", "w");
@@ -195,8 +192,7 @@ TEST(ExportToFile, TellsTheOutcome) {
 // The lossless form: the byte-order mark, then exactly the lines the UTF-8 converter gives, so a
 // name outside every ANSI code page arrives whole.
 TEST(ExportToFile, Utf8FormStartsWithTheByteOrderMark) {
-    RowMaker maker;
-    ShownRows rows({maker.Make({u"skim한글.txt", u"D:\\skimdir", 0, u"70,000 KB"})});
+    ShownRows rows({RowFields{u"skim한글.txt", u"D:\\skimdir", 0, u"70,000 KB"}});
     const std::string path = testing::TempDir() + "skimlet_export_utf8.csv";
     ASSERT_EQ(ExportToFile(std::fopen(path.c_str(), "wb"), NeutralHeaders(), rows.view, Utf8(),
                            Utf8ByteOrderMark),

@@ -33,45 +33,6 @@ const char* NameOf(RowOrdering ordering) {
     return "none";
 }
 
-TEST(SizeKey, ReadsTheTextLikeTheCLibrary) {
-    struct Case {
-        std::u16string text;
-        int64_t key;
-    } cases[] = {
-        {u"", 0},
-        {u"0 KB", 0},
-        {u"1 KB", 1},
-        {u"1,234 KB", 1234},
-        {u"4,883 KB", 4883},
-        {u"1,234,567 KB", 1234567},
-        {u"2,147,483,647 KB", 2147483647},
-        {u"2,147,483,648 KB", 2147483648},  // no longer clamped at 32 bits
-        {u"17,179,869,184 KB", 17179869184},
-        {u"9,223,372,036,854,775,807 KB", std::numeric_limits<int64_t>::max()},
-        {u"99,999,999,999,999,999,999 KB", std::numeric_limits<int64_t>::max()},
-        {u"-9,223,372,036,854,775,808 KB", std::numeric_limits<int64_t>::min()},
-        {u"-99,999,999,999,999,999,999 KB", std::numeric_limits<int64_t>::min()},
-        {u"-5 KB", -5},
-        {u"+5 KB", 5},
-        {u"  \t12 KB", 12},
-        {u"1,2,3 KB", 123},
-        {u",-,5 KB", -5},
-        {u"12x3 KB", 12},
-        {u"x12 KB", 0},
-        {u"- 5 KB", 0},
-        {u"KB", 0},
-        {u"12", 0},
-        {u"123", 0},
-        {u"1234", 1},
-        {u"12 KBX", 12},  // the last three units go whatever they are
-        {u"１２ KB", 0},  // fullwidth digits are no digits
-    };
-    RowMaker maker;
-    for (const Case& c : cases) {
-        EXPECT_EQ(SizeKey(maker.Make({u"f", u"C:", 0, c.text})), c.key) << ToUtf8(c.text);
-    }
-}
-
 struct PairCase {
     RowOrdering ordering;
     RowFields a;
@@ -127,11 +88,11 @@ TEST(Orderings, Pairs) {
         {ModifiedUp, {u"x", u"C:", 0, u"", 8, 9, 5}, {u"y", u"C:", 0, u"", 8, 0, 6}, true},
         {ModifiedDown, {u"x", u"C:", 0, u"", 8, 0, 6}, {u"y", u"C:", 0, u"", 8, 9, 5}, true},
     };
-    RowMaker maker;
     for (const PairCase& c : cases) {
         SCOPED_TRACE(std::string(NameOf(c.ordering)) + " " + ToUtf8(c.a.name) + " / " +
                      ToUtf8(c.b.name));
-        EXPECT_EQ(c.ordering(maker.Make(c.a), maker.Make(c.b)), c.before);
+        const FileTable pair = TableOf({c.a, c.b});
+        EXPECT_EQ(c.ordering(pair, 0, 1), c.before);
     }
 }
 
@@ -176,21 +137,20 @@ std::vector<RowFields> RandomRows(std::mt19937& random, std::size_t count) {
 
 TEST(Orderings, DownMirrorsUpAndEachIsAStrictOrder) {
     std::mt19937 random(7);
-    RowMaker maker;
-    std::vector<FileEntry> rows = maker.MakeAll(RandomRows(random, 60));
+    const FileTable table = TableOf(RandomRows(random, 60));
     const std::pair<RowOrdering, RowOrdering> mirrors[] = {{NameUp, NameDown},
                                                            {SizeUp, SizeDown},
                                                            {CreatedUp, CreatedDown},
                                                            {ModifiedUp, ModifiedDown}};
     for (auto [up, down] : mirrors) {
         SCOPED_TRACE(NameOf(up));
-        for (const FileEntry& a : rows) {
-            EXPECT_FALSE(up(a, a));
-            EXPECT_FALSE(down(a, a));
-            for (const FileEntry& b : rows) {
-                ASSERT_EQ(down(a, b), up(b, a));
-                if (up(a, b)) {
-                    ASSERT_FALSE(up(b, a));
+        for (uint32_t a = 0; a < table.Size(); ++a) {
+            EXPECT_FALSE(up(table, a, a));
+            EXPECT_FALSE(down(table, a, a));
+            for (uint32_t b = 0; b < table.Size(); ++b) {
+                ASSERT_EQ(down(table, a, b), up(table, b, a));
+                if (up(table, a, b)) {
+                    ASSERT_FALSE(up(table, b, a));
                 }
             }
         }
@@ -220,55 +180,29 @@ TEST(OrderingFor, ColumnTable) {
 // as a permutation whose every neighbour pair the predicate accepts, with the same key sequence.
 TEST(SortResults, SortsByEveryOrderingLikeThePredicate) {
     std::mt19937 random(99);
-    RowMaker maker;
     for (std::size_t count : {0u, 1u, 2u, 17u, 500u, 5000u}) {
-        std::vector<FileEntry> rows = maker.MakeAll(RandomRows(random, count));
+        const std::vector<RowFields> rows = RandomRows(random, count);
         for (const NamedOrdering& o : Orderings) {
             SCOPED_TRACE(std::string(o.name) + " " + std::to_string(count));
             ShownRows shown(rows);
+            const FileTable& table = shown.view.Table();
+            auto before = [&](uint32_t a, uint32_t b) { return o.ordering(table, a, b); };
             SortResults(shown.view, o.ordering);
-            const std::vector<FileEntry> sorted = shown.Entries();
+            const std::vector<uint32_t> sorted = shown.view.RowNumbers();
             ASSERT_EQ(sorted.size(), rows.size());
-            EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end(), o.ordering));
-            std::vector<FileEntry> reference = rows;
-            std::sort(reference.begin(), reference.end(), o.ordering);
+            EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end(), before));
+            std::vector<uint32_t> reference(rows.size());
+            for (uint32_t i = 0; i < reference.size(); ++i) reference[i] = i;
+            std::sort(reference.begin(), reference.end(), before);
             for (std::size_t i = 0; i < rows.size(); ++i) {
                 // Equivalent rows may stand in any order; their neighbours' keys may not.
-                ASSERT_FALSE(o.ordering(sorted[i], reference[i]) ||
-                             o.ordering(reference[i], sorted[i]))
+                ASSERT_FALSE(before(sorted[i], reference[i]) || before(reference[i], sorted[i]))
                     << i;
             }
-            auto byRecord = [](const FileEntry& a, const FileEntry& b) {
-                return a.Name().data() < b.Name().data();
-            };
-            std::vector<FileEntry> sortedOut = sorted;
-            std::vector<FileEntry> sortedIn = rows;
-            std::sort(sortedOut.begin(), sortedOut.end(), byRecord);
-            std::sort(sortedIn.begin(), sortedIn.end(), byRecord);
-            for (std::size_t i = 0; i < rows.size(); ++i) {
-                ASSERT_EQ(sortedOut[i].Name().data(), sortedIn[i].Name().data());
-            }
+            std::vector<uint32_t> permutation = sorted;
+            std::sort(permutation.begin(), permutation.end());
+            for (uint32_t i = 0; i < permutation.size(); ++i) ASSERT_EQ(permutation[i], i);
         }
-    }
-}
-
-// IsFolder is compared as a byte, so a stray value above 1 still orders above a folder.
-TEST(SortResults, KindByteAboveOne) {
-    RowMaker maker;
-    const std::vector<FileEntry> rows = maker.MakeAll({{u"c", u"C:", 0, u"1 KB"},
-                                                       {u"b", u"C:", 2, u"2 KB"},
-                                                       {u"a", u"C:", 1, u""},
-                                                       {u"d", u"C:", 2, u"3 KB"}});
-    struct Case {
-        RowOrdering ordering;
-        const char* order;
-    } cases[] = {{NameUp, "bdac"}, {NameDown, "cadb"}, {SizeUp, "bdac"}, {SizeDown, "cadb"}};
-    for (const Case& c : cases) {
-        ShownRows shown(rows);
-        SortResults(shown.view, c.ordering);
-        std::string order;
-        for (const FileEntry& row : shown.Entries()) order += ToUtf8(row.Name());
-        EXPECT_EQ(order, c.order) << NameOf(c.ordering);
     }
 }
 
@@ -276,13 +210,11 @@ TEST(SortResults, KindByteAboveOne) {
 class SortSequence : public ::testing::Test {
   protected:
     void SetUp() override {
-        rows_ = maker_.MakeAll({
-            {u"b", u"C:", 0, u"3 KB", 8, 30, 10},
-            {u"d", u"C:", 1, u"", 5, 10, 40},
-            {u"a", u"C:", 0, u"1 KB", 8, 20, 30},
-            {u"c", u"C:", 0, u"2 KB", 8, 10, 20},
+        rows_ = {
+            {u"b", u"C:", 0, u"3 KB", 8, 30, 10}, {u"d", u"C:", 1, u"", 5, 10, 40},
+            {u"a", u"C:", 0, u"1 KB", 8, 20, 30}, {u"c", u"C:", 0, u"2 KB", 8, 10, 20},
             {u"e", u"C:", 1, u"", 5, 20, 50},
-        });
+        };
         Reset();
     }
     // The view shows rows_ again, in their order.
@@ -301,11 +233,10 @@ class SortSequence : public ::testing::Test {
     }
     std::string Order() const {
         std::string out;
-        for (const FileEntry& row : shown_->Entries()) out += ToUtf8(row.Name());
+        for (const std::u16string& name : shown_->Names()) out += ToUtf8(name);
         return out;
     }
-    RowMaker maker_;
-    std::vector<FileEntry> rows_;
+    std::vector<RowFields> rows_;
     std::unique_ptr<ShownRows> shown_;
     uint8_t sortAscending_ = 1;
 };
@@ -327,7 +258,8 @@ TEST_F(SortSequence, OrderingsOnFixedRows) {
     Reset();
     SortResults(View(), SizeUp);
     EXPECT_EQ(Order().substr(2), "acb");
-    EXPECT_EQ(View().Row(0).IsFolder + View().Row(1).IsFolder, 2);
+    EXPECT_TRUE(View().Table()[View().RowNumber(0)].isFolder);
+    EXPECT_TRUE(View().Table()[View().RowNumber(1)].isFolder);
     SortResults(View(), SizeDown);
     EXPECT_EQ(Order().substr(0, 3), "bca");
 }
@@ -404,7 +336,7 @@ TEST_F(SortSequence, CommandsAndClicks) {
 }
 
 TEST_F(SortSequence, EmptyResultSetStillFlips) {
-    shown_ = std::make_unique<ShownRows>(std::vector<FileEntry>{});
+    shown_ = std::make_unique<ShownRows>(std::vector<RowFields>{});
     EXPECT_EQ(Click_(2), u'▲');
     EXPECT_EQ(sortAscending_, 0);
     EXPECT_TRUE(View().Empty());
@@ -436,18 +368,17 @@ TEST(HeaderTexts, NeutralAndMarked) {
 }
 
 TEST(CellText, ColumnsShowTheStoredTexts) {
-    RowMaker maker;
     RowFields fields{u"notes.txt",        u"C:\\docs",        0, u"1,234 KB", 3, 1, 2,
                      u"2024-05-01 09:30", u"2024-05-02 10:00"};
-    FileEntry row = maker.Make(fields);
+    const FileTable table = TableOf({fields, {u"docs", u"C:", 1, u""}});
     const char* expected[] = {"notes.txt", "C:\\docs", "1,234 KB", "2024-05-01 09:30",
                               "2024-05-02 10:00"};
     for (int column = 0; column < ColumnCount; ++column) {
-        EXPECT_EQ(ToUtf8(CellText(row, static_cast<Column>(column))), expected[column]) << column;
+        EXPECT_EQ(ToUtf8(CellText(table, 0, static_cast<Column>(column))), expected[column])
+            << column;
     }
-    FileEntry folder = maker.Make({u"docs", u"C:", 1, u""});
-    EXPECT_TRUE(CellText(folder, Column::Size).empty());
-    EXPECT_TRUE(CellText(folder, Column::Created).empty());
+    EXPECT_TRUE(CellText(table, 1, Column::Size).empty());
+    EXPECT_TRUE(CellText(table, 1, Column::Created).empty());
 }
 
 TEST(ColumnAt, OnlyTheFivePositions) {
@@ -469,27 +400,22 @@ namespace {
 // A rank puts every row of the table at its own place, in the key's Up order.
 TEST(SortRanks, EachRankIsAPermutationInUpOrder) {
     std::mt19937 random(5);
-    RowMaker maker;
     const std::pair<SortKey, RowOrdering> keys[] = {{SortKey::Name, NameUp},
                                                     {SortKey::Size, SizeUp},
                                                     {SortKey::Created, CreatedUp},
                                                     {SortKey::Modified, ModifiedUp}};
     for (std::size_t count : {0u, 1u, 2u, 40u, 300u}) {
-        std::vector<RowFields> fieldList = RandomRows(random, count);
-        // A stray kind byte above one in the larger tables.
-        if (count >= 40) fieldList[7].isFolder = 2;
-        const FileTable table(maker.MakeAll(fieldList), {});
-        const SortRanks ranks = BuildSortRanks(table);
+        const FileTable table = TableOf(RandomRows(random, count));
         for (auto [key, up] : keys) {
             SCOPED_TRACE(std::string(NameOf(up)) + " " + std::to_string(count));
-            const SortRank& rank = ranks.Of(key);
+            const SortRank rank = BuildSortRank(table, key);
             ASSERT_EQ(rank.size(), count);
             std::vector<uint32_t> sorted(rank);
             std::sort(sorted.begin(), sorted.end());
             for (std::size_t i = 0; i < count; ++i) ASSERT_EQ(sorted[i], i);
             for (std::size_t a = 0; a < count; ++a) {
                 for (std::size_t b = 0; b < count; ++b) {
-                    if (up(table[a], table[b])) {
+                    if (up(table, static_cast<uint32_t>(a), static_cast<uint32_t>(b))) {
                         ASSERT_LT(rank[a], rank[b]) << a << " " << b;
                     }
                 }
@@ -526,10 +452,10 @@ TEST(SortRowsByRank, OrdersRowsByTheirPlace) {
 // check as the predicate sort above, rows of both kinds with ties in every key.
 TEST(SortResults, WithRanksOnPartsOfTheTable) {
     std::mt19937 random(11);
-    RowMaker maker;
     for (std::size_t count : {1u, 2u, 17u, 700u, 5000u}) {
-        const FileTable table(maker.MakeAll(RandomRows(random, count)), {});
-        const SortRanks ranks = BuildSortRanks(table);
+        const std::shared_ptr<const PublishedTable> published =
+            PublishedOf(RandomRows(random, count));
+        const FileTable& table = published->table;
         for (const NamedOrdering& o : Orderings) {
             // Every row, about half of them (sorted by places) and a tenth (by radix passes).
             for (uint32_t share : {1u, 2u, 10u}) {
@@ -540,14 +466,13 @@ TEST(SortResults, WithRanksOnPartsOfTheTable) {
                     if (random() % share == 0) rows.push_back(row);
                 }
                 std::shuffle(rows.begin(), rows.end(), random);
-                ResultSet view(table);
-                view.SetRanks(&ranks);
+                ResultSet view(published);
                 view.ShowRows(rows);
                 SortResults(view, o.ordering);
                 ASSERT_EQ(view.Size(), rows.size());
                 std::vector<uint32_t> sortedRows = view.RowNumbers();
                 for (std::size_t i = 1; i < view.Size(); ++i) {
-                    ASSERT_FALSE(o.ordering(view.Row(i), view.Row(i - 1))) << i;
+                    ASSERT_FALSE(o.ordering(table, view.RowNumber(i), view.RowNumber(i - 1))) << i;
                 }
                 std::sort(sortedRows.begin(), sortedRows.end());
                 std::sort(rows.begin(), rows.end());
@@ -555,22 +480,6 @@ TEST(SortResults, WithRanksOnPartsOfTheTable) {
             }
         }
     }
-}
-
-// Ranks made for another table (here: of another size) are not used.
-TEST(SortResults, RanksOfAnotherTableAreIgnored) {
-    RowMaker maker;
-    const FileTable table(
-        maker.MakeAll(
-            {{u"b", u"C:", 0, u"2 KB"}, {u"a", u"C:", 0, u"1 KB"}, {u"c", u"C:", 1, u""}}),
-        {});
-    const FileTable other(maker.MakeAll({{u"x", u"C:"}, {u"y", u"C:"}}), {});
-    const SortRanks otherRanks = BuildSortRanks(other);
-    ResultSet view(table);
-    view.ShowAll();
-    view.SetRanks(&otherRanks);
-    SortResults(view, NameUp);
-    EXPECT_EQ(view.RowNumbers(), (std::vector<uint32_t>{2, 1, 0}));
 }
 
 }  // namespace

@@ -23,13 +23,14 @@ class MatchEntryTest : public ::testing::Test {
     void Check(const std::vector<MatchCase>& cases) {
         for (const MatchCase& c : cases) {
             SCOPED_TRACE(ToUtf8(u"‹" + c.query + u"› on ‹" + c.folder + u"\\" + c.name + u"›"));
-            FileEntry entry = maker_.Make({c.name, c.folder});
-            EXPECT_EQ(MatchEntry(entry, ParseQuery(c.query), 0), c.hit);
+            ResultSet view(PublishedOf({{c.name, c.folder}}));
+            EXPECT_EQ(MatchEntry(view.Table(), 0, ParseQuery(c.query), 0), c.hit);
+            // The scan over the stores agrees with the reference, case by case.
+            EXPECT_EQ(RunSearch(view, c.query), c.hit ? 1u : 0u);
             // Matching must not depend on, or change, the stored case.
-            EXPECT_EQ(ToUtf8(entry.Name()), ToUtf8(c.name));
+            EXPECT_EQ(ToUtf8(view.Table().Name(0)), ToUtf8(c.name));
         }
     }
-    RowMaker maker_;
 };
 
 TEST_F(MatchEntryTest, PlainTerms) {
@@ -133,8 +134,8 @@ TEST_F(MatchEntryTest, TypeFilterComesFirst) {
         SCOPED_TRACE(testing::Message() << c.filter << " " << c.category << " " << ToUtf8(c.query));
         RowFields fields{u"ab.txt", u"C:"};
         fields.category = c.category;
-        FileEntry entry = maker_.Make(fields);
-        EXPECT_EQ(MatchEntry(entry, ParseQuery(c.query), c.filter), c.hit);
+        const FileTable table = TableOf({fields});
+        EXPECT_EQ(MatchEntry(table, 0, ParseQuery(c.query), c.filter), c.hit);
     }
 }
 

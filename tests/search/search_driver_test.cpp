@@ -16,14 +16,15 @@ namespace {
 
 std::vector<std::string> Names(const ResultSet& rows) {
     std::vector<std::string> names;
-    for (std::size_t i = 0; i < rows.Size(); ++i) names.push_back(ToUtf8(rows.Row(i).Name()));
+    for (std::size_t i = 0; i < rows.Size(); ++i)
+        names.push_back(ToUtf8(rows.Table().Name(rows.RowNumber(i))));
     return names;
 }
 
 class RunSearchTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        Publish(maker_.MakeAll({
+        Publish({
             {u"Report.pdf", u"D:\\docs", 0, u"12 KB", 3},
             {u"docs", u"D:", 1, u"", 5},
             {u"report draft.txt", u"C:\\Users\\me", 0, u"1 KB", 3},
@@ -32,18 +33,11 @@ class RunSearchTest : public ::testing::Test {
             {u"abc", u"E:\\ab", 0, u"0 KB", 8},
             {u"Users", u"C:", 1, u"", 5},
             {u"report", u"D:\\docs\\report", 1, u"", 5},
-        }));
+        });
     }
     // The table as the program publishes it, with a view on it.
-    void Publish(std::vector<FileEntry> entries) {
-        searchable_ = ::Publish(FileTable(std::move(entries), {}));
-        results_.Attach(searchable_.table);
-    }
-    std::size_t Search(std::u16string_view query) {
-        return RunSearch(searchable_, query, results_);
-    }
-    RowMaker maker_;
-    SearchableTable searchable_;
+    void Publish(const std::vector<RowFields>& rows) { results_.Attach(PublishedOf(rows)); }
+    std::size_t Search(std::u16string_view query) { return RunSearch(results_, query); }
     ResultSet results_;
 };
 
@@ -101,23 +95,17 @@ TEST_F(RunSearchTest, RowsAreTheTableEntries) {
     Search(u"photo");
     ASSERT_EQ(results_.Size(), 1u);
     EXPECT_EQ(results_.RowNumber(0), 3u);
-    EXPECT_EQ(&results_.Row(0), &searchable_.table[3]);
+    EXPECT_EQ(results_.Table().Name(3), u"photo.JPG");
 }
 
 TEST_F(RunSearchTest, SeesANewTableOfTheSameSize) {
     EXPECT_EQ(Search(u"report"), 3u);
     // The same size, other entries: the search must not answer from the old table's columns.
-    std::vector<FileEntry> other = maker_.MakeAll({
-        {u"a", u"C:"},
-        {u"b", u"C:"},
-        {u"c", u"C:"},
-        {u"d", u"C:"},
-        {u"e", u"C:"},
-        {u"report", u"F:"},
-        {u"g", u"C:"},
-        {u"h", u"C:"},
-    });
-    Publish(std::move(other));
+    const std::vector<RowFields> other = {
+        {u"a", u"C:"}, {u"b", u"C:"},      {u"c", u"C:"}, {u"d", u"C:"},
+        {u"e", u"C:"}, {u"report", u"F:"}, {u"g", u"C:"}, {u"h", u"C:"},
+    };
+    Publish(other);
     EXPECT_EQ(Search(u"report"), 1u);
     EXPECT_EQ(Names(results_), std::vector<std::string>{"report"});
     EXPECT_EQ(Search(u"f:"), 1u);
@@ -134,7 +122,6 @@ TEST_F(RunSearchTest, EmptyTable) {
 // The scan over folded columns must give exactly what testing each entry with MatchEntry gives.
 TEST(RunSearchAgreement, MatchesEntryByEntryTesting) {
     std::mt19937 random(2024);
-    RowMaker maker;
     const std::vector<std::u16string> pieces = {u"a", u"B", u"ab", u"報", u"报告", u" ", u".",
                                                 u":", u"*", u"!",  u"x",  u"é",    u"É", u"\t"};
     auto randomText = [&](int most) {
@@ -151,8 +138,8 @@ TEST(RunSearchAgreement, MatchesEntryByEntryTesting) {
         fields.category = 1 + static_cast<int32_t>(random() % 8);
         fieldList.push_back(fields);
     }
-    const SearchableTable searchable = Publish(FileTable(maker.MakeAll(fieldList), {}));
-    ResultSet results(searchable.table);
+    ResultSet results(PublishedOf(fieldList));
+    const FileTable& table = results.Table();
     const std::vector<std::u16string> termPieces = {u"a",  u"b",   u"ab",  u"!a", u"!",    u"*",
                                                     u"a*", u"*b",  u"a*b", u"d:", u"c:",   u"d：",
                                                     u"报", u"!报", u"x.",  u"é",  u"d:\\a"};
@@ -165,10 +152,10 @@ TEST(RunSearchAgreement, MatchesEntryByEntryTesting) {
         SCOPED_TRACE(ToUtf8(query) + " filter " + std::to_string(filter));
         const ParsedQuery parsed = ParseQuery(query);
         std::vector<std::string> expected;
-        for (const FileEntry& entry : searchable.table) {
-            if (MatchEntry(entry, parsed, filter)) expected.push_back(ToUtf8(entry.Name()));
+        for (uint32_t row = 0; row < table.Size(); ++row) {
+            if (MatchEntry(table, row, parsed, filter)) expected.push_back(ToUtf8(table.Name(row)));
         }
-        ASSERT_EQ(RunSearch(searchable, query, results), expected.size());
+        ASSERT_EQ(RunSearch(results, query), expected.size());
         ASSERT_EQ(Names(results), expected);
     }
 }
@@ -179,7 +166,7 @@ namespace {
 
 // Names from a few pieces, with one rare piece, so that some needles match in most names and
 // others in a few; folders on several drives.
-std::vector<FileEntry> PieceTable(RowMaker& maker, std::size_t count, uint32_t seed) {
+std::vector<RowFields> PieceTable(std::size_t count, uint32_t seed) {
     std::mt19937 random(seed);
     const std::vector<std::u16string> pieces = {u"a", u"B", u"ab",     u"报告", u" ",  u".",
                                                 u"x", u"é", u"\xD83D", u"Z",    u"\t", u"*"};
@@ -196,14 +183,15 @@ std::vector<FileEntry> PieceTable(RowMaker& maker, std::size_t count, uint32_t s
         fields.category = fields.isFolder ? 5 : 1 + static_cast<int32_t>(random() % 8);
         fieldList.push_back(fields);
     }
-    return maker.MakeAll(fieldList);
+    return fieldList;
 }
 
 std::vector<uint32_t> ReferenceRows(const FileTable& table, const ParsedQuery& query,
                                     int32_t filter) {
     std::vector<uint32_t> rows;
     for (std::size_t row = 0; row < table.Size(); ++row) {
-        if (MatchEntry(table[row], query, filter)) rows.push_back(static_cast<uint32_t>(row));
+        if (MatchEntry(table, static_cast<uint32_t>(row), query, filter))
+            rows.push_back(static_cast<uint32_t>(row));
     }
     return rows;
 }
@@ -222,9 +210,7 @@ const std::u16string SliceQueries[] = {
 // lie around the slice boundaries and the scan's chunks of 4096 entries.
 TEST(CollectHitsInSlices, SameRowsForEverySliceCount) {
     for (std::size_t size : {0u, 1u, 2u, 3u, 5u, 7u, 8u, 9u, 63u, 4095u, 4096u, 4097u, 9001u}) {
-        RowMaker maker;
-        const FileTable table(PieceTable(maker, size, static_cast<uint32_t>(size) + 1), {});
-        const FoldedTable columns = FoldColumns(table);
+        const FileTable table = TableOf(PieceTable(size, static_cast<uint32_t>(size) + 1));
         for (const std::u16string& text : SliceQueries) {
             const ParsedQuery query = ParseQuery(text);
             const ScanPlan plan = PlanScan(query);
@@ -235,11 +221,11 @@ TEST(CollectHitsInSlices, SameRowsForEverySliceCount) {
                                  std::to_string(size) + " slices " + std::to_string(slices));
                     std::vector<uint32_t> hits;
                     std::vector<std::vector<uint32_t>> sliceHits;
-                    CollectHits(table, columns, query, plan, filter, slices, hits, sliceHits);
+                    CollectHits(table, query, plan, filter, slices, hits, sliceHits);
                     ASSERT_EQ(hits, expected);
                     // The slice buffers are reused by the next call without leaking into it.
                     hits.clear();
-                    CollectHits(table, columns, query, plan, filter, slices, hits, sliceHits);
+                    CollectHits(table, query, plan, filter, slices, hits, sliceHits);
                     ASSERT_EQ(hits, expected);
                 }
             }
@@ -247,36 +233,21 @@ TEST(CollectHitsInSlices, SameRowsForEverySliceCount) {
     }
 }
 
-// Categories beyond a byte are compared in full, not cut.
-TEST(CollectHitsInSlices, CategoriesOutsideAByte) {
-    RowMaker maker;
-    std::vector<RowFields> fieldList;
-    const int32_t categories[] = {3, 300, 255, -1, 3 + 256, 0};
-    for (int32_t category : categories) fieldList.push_back({u"name", u"C:", 0, u"", category});
-    const FileTable table(maker.MakeAll(fieldList), {});
-    const FoldedTable columns = FoldColumns(table);
-    for (int32_t filter : {3, 300, 255, -1, 259, 44}) {
-        for (const std::u16string& text : {std::u16string(u""), std::u16string(u"am")}) {
-            const ParsedQuery query = ParseQuery(text);
-            std::vector<uint32_t> hits;
-            std::vector<std::vector<uint32_t>> sliceHits;
-            CollectHits(table, columns, query, PlanScan(query), filter, 2, hits, sliceHits);
-            EXPECT_EQ(hits, ReferenceRows(table, query, filter)) << filter;
-        }
-    }
-}
-
-// RunSearch hands the view the published ranks, so its sorts need not build them.
-TEST(RunSearchRanks, TheViewGetsThePublishedRanks) {
-    RowMaker maker;
-    const SearchableTable searchable = Publish(FileTable(PieceTable(maker, 50, 3), {}));
-    ResultSet view(searchable.table);
-    EXPECT_EQ(view.Ranks(), nullptr);
-    RunSearch(searchable, u"a", view);
-    EXPECT_EQ(view.Ranks(), &searchable.ranks);
-    for (const SortRank& rank : searchable.ranks.byKey) EXPECT_EQ(rank.size(), 50u);
-    view.Attach(searchable.table);
-    EXPECT_EQ(view.Ranks(), nullptr);
+// A view shares the table it shows: replacing the table elsewhere, or dropping every other
+// owner, leaves the view's rows readable.
+TEST(ResultSet, AViewOutlivesAReplacedTable) {
+    std::shared_ptr<const PublishedTable> shown = PublishedOf(PieceTable(5000, 3));
+    ResultSet view(shown);
+    RunSearch(view, u"rare");
+    const std::vector<std::string> before = Names(view);
+    ASSERT_FALSE(before.empty());
+    shown = PublishedOf(PieceTable(10, 4));  // the program publishes a new table
+    EXPECT_EQ(Names(view), before);
+    for (const SortRank& rank : view.Ranks().byKey) EXPECT_EQ(rank.size(), 5000u);
+    SortByColumn(view, Column::Name, 1);
+    EXPECT_EQ(view.Size(), before.size());
+    view.Attach(shown);
+    EXPECT_EQ(RunSearch(view, u""), 10u);
 }
 
 }  // namespace

@@ -2,14 +2,15 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "index/file_entry.h"
 #include "index/file_table.h"
 #include "results/ordering.h"
 #include "results/result_set.h"
+#include "search/search_driver.h"
 
 struct RowFields {
     std::u16string name = {};
@@ -19,60 +20,80 @@ struct RowFields {
     int32_t category = 8;
     uint64_t created = 0;
     uint64_t modified = 0;
-    std::u16string createdText = {};  // "YYYY-MM-DD hh:mm" or empty
+    std::u16string createdText = {};  // "YYYY-MM-DD hh:mm" in local time, or empty
     std::u16string modifiedText = {};
 };
 
-// Owns the texts of the entries it makes; it must outlive them.
-class RowMaker {
-  public:
-    FileEntry Make(const RowFields& fields) {
+// The kilobytes a size text shows, read the way a reader of the list would: digits, commas
+// skipped, up to the " KB".
+inline uint64_t KilobytesIn(std::u16string_view sizeText) {
+    uint64_t kilobytes = 0;
+    for (char16_t unit : sizeText) {
+        if (unit == u',') continue;
+        if (unit < u'0' || unit > u'9') break;
+        kilobytes = kilobytes * 10 + (unit - u'0');
+    }
+    return kilobytes;
+}
+
+// The FILETIME of a local time text, through the C library, so that the table writes the text
+// back in any time zone; `fallback` when there is no text.
+inline uint64_t FiletimeOfLocalText(std::u16string_view text, uint64_t fallback) {
+    if (text.size() < 16) return fallback;
+    auto number = [text](std::size_t at, std::size_t digits) {
+        int value = 0;
+        for (std::size_t i = at; i < at + digits; ++i) value = value * 10 + (text[i] - u'0');
+        return value;
+    };
+    std::tm parts{};
+    parts.tm_year = number(0, 4) - 1900;
+    parts.tm_mon = number(5, 2) - 1;
+    parts.tm_mday = number(8, 2);
+    parts.tm_hour = number(11, 2);
+    parts.tm_min = number(14, 2);
+    parts.tm_isdst = -1;
+    const std::time_t seconds = std::mktime(&parts);
+    return 116444736000000000ull + static_cast<uint64_t>(seconds) * 10000000ull;
+}
+
+// The table of exactly these rows, in this order, each folder text stored once.
+inline FileTable TableOf(const std::vector<RowFields>& fieldList) {
+    TableColumns columns;
+    std::vector<std::u16string> folders;
+    for (const RowFields& fields : fieldList) {
+        uint32_t folder = 0;
+        auto known = std::find(folders.begin(), folders.end(), fields.folder);
+        if (known == folders.end()) {
+            columns.AddFolder(fields.folder, folder);
+            folders.push_back(fields.folder);
+        } else {
+            folder = static_cast<uint32_t>(known - folders.begin());
+        }
         FileEntry entry;
-        // The stored size number is what the build would store for this text.
-        entry.SetOwnTexts(arena_, fields.name, fields.isFolder ? u"ISDIR" : u"TXT", fields.sizeText,
-                          SizeKey(fields.sizeText));
-        entry.SetFolderPath(arena_.Store(fields.folder), fields.folder.size());
-        entry.SetTimeTexts(Packed(fields.createdText), Packed(fields.modifiedText));
-        entry.IsFolder = fields.isFolder;
-        entry.Category = fields.category;
-        entry.Created = fields.created;
-        entry.Modified = fields.modified;
-        return entry;
+        entry.isFolder = fields.isFolder != 0;
+        entry.Size = entry.isFolder ? 0 : KilobytesIn(fields.sizeText) * 1024;
+        entry.Created = FiletimeOfLocalText(fields.createdText, fields.created);
+        entry.Modified = FiletimeOfLocalText(fields.modifiedText, fields.modified);
+        columns.AddRow(entry, fields.name, static_cast<uint8_t>(fields.category), folder);
     }
-    std::vector<FileEntry> MakeAll(const std::vector<RowFields>& fieldList) {
-        std::vector<FileEntry> rows;
-        for (const RowFields& fields : fieldList) rows.push_back(Make(fields));
-        return rows;
-    }
+    return FileTable(std::move(columns), {});
+}
 
-  private:
-    static uint32_t Packed(std::u16string_view text) {
-        if (text.empty()) return TimeText::Empty;
-        auto number = [text](std::size_t at, std::size_t digits) {
-            int value = 0;
-            for (std::size_t i = at; i < at + digits; ++i) value = value * 10 + (text[i] - u'0');
-            return value;
-        };
-        return TimeText::Pack(number(0, 4), number(5, 2), number(8, 2), number(11, 2),
-                              number(14, 2));
-    }
-    TextArena arena_;
-};
+inline std::shared_ptr<const PublishedTable> PublishedOf(const std::vector<RowFields>& fieldList) {
+    return Publish(TableOf(fieldList));
+}
 
-// Rows in the given order, as a view of a table holding exactly them; the texts stay with the
-// RowMaker that made the entries.
+// Rows in the given order, as a view of a published table holding exactly them.
 struct ShownRows {
-    explicit ShownRows(std::vector<FileEntry> entries) : table(std::move(entries), {}) {
-        view.Attach(table);
+    explicit ShownRows(const std::vector<RowFields>& fieldList) : view(PublishedOf(fieldList)) {
         view.ShowAll();
     }
-    ShownRows(const ShownRows&) = delete;
-    ShownRows& operator=(const ShownRows&) = delete;
-    std::vector<FileEntry> Entries() const {
-        std::vector<FileEntry> rows;
-        for (std::size_t i = 0; i < view.Size(); ++i) rows.push_back(view.Row(i));
-        return rows;
+    // The names of the rows as the view shows them.
+    std::vector<std::u16string> Names() const {
+        std::vector<std::u16string> names;
+        for (std::size_t i = 0; i < view.Size(); ++i)
+            names.push_back(view.Table().Name(view.RowNumber(i)));
+        return names;
     }
-    FileTable table;
     ResultSet view;
 };

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "index/utf8.h"
+#include "tests/search/test_rows.h"
 
 namespace {
 
@@ -18,13 +19,11 @@ struct RowTexts {
     uint32_t modified;
 };
 
-FileEntry MakeRow(TextArena& arena, const RowTexts& texts) {
-    FileEntry row;
-    row.SetOwnTexts(arena, u"report.txt", u"TXT", u"1 KB");
-    const char16_t* folder = arena.Store(texts.folder);
-    row.SetFolderPath(folder, texts.folder.size());
-    row.SetTimeTexts(texts.created, texts.modified);
-    return row;
+std::u16string DescriptionOf(const RowTexts& texts) {
+    RowFields fields{u"report.txt", std::u16string(texts.folder), 0, u"1 KB"};
+    fields.createdText = TimeText(texts.created).View();
+    fields.modifiedText = TimeText(texts.modified).View();
+    return SelectionDescription(TableOf({fields}), 0);
 }
 
 std::u16string Repeat(std::u16string_view unit, int times) {
@@ -80,14 +79,11 @@ TEST(SelectionDescription, LabelsThenCreatedModifiedAndFolder) {
         {{folder99, TimeText::Pack(2024, 3, 5, 9, 7), TimeText::Empty},
          "创建时间: 2024-03-05 09:07,  修改时间: ,  路径: E:\\" + std::string(96, 'x')},
     };
-    TextArena arena;
-    for (const Case& c : cases) {
-        EXPECT_EQ(ToUtf8(SelectionDescription(MakeRow(arena, c.row))), c.expectedUtf8);
-    }
+    for (const Case& c : cases) EXPECT_EQ(ToUtf8(DescriptionOf(c.row)), c.expectedUtf8);
 
     // A folder path of 150 units shows its first 99.
-    const std::u16string text = SelectionDescription(
-        MakeRow(arena, {longFolder, TimeText::Pack(2024, 3, 5, 9, 7), TimeText::Empty}));
+    const std::u16string text =
+        DescriptionOf({longFolder, TimeText::Pack(2024, 3, 5, 9, 7), TimeText::Empty});
     const std::u16string label = u"路径: ";
     const std::size_t at = text.find(label);
     ASSERT_NE(at, std::u16string::npos);
