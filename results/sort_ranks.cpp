@@ -52,8 +52,13 @@ void SortNameChunks(NameChunkRow* begin, NameChunkRow* end, const FileTable& tab
     for (NameChunkRow* run = begin; run != end;) {
         NameChunkRow* runEnd = run + 1;
         while (runEnd != end && !ChunkLess(*run, *runEnd)) ++runEnd;
-        if (runEnd - run > 1 && run->rest > ChunkBytes)
+        if (runEnd - run > 1 && run->rest > ChunkBytes) {
             SortNameChunks(run, runEnd, table, depth + 1);
+        } else if (runEnd - run > 1) {
+            // Equal names stand in table order, so a rank is the same however it was made.
+            std::sort(run, runEnd,
+                      [](const NameChunkRow& a, const NameChunkRow& b) { return a.row < b.row; });
+        }
         run = runEnd;
     }
 }
@@ -106,7 +111,10 @@ SortRank BuildSortRank(const FileTable& table, SortKey key) {
         rows[table[i].isFolder ? nextFolder++ : nextFile++] =
             NumberedRow{NumberKey(table[i], key), static_cast<uint32_t>(i)};
     }
-    auto byKey = [](const NumberedRow& a, const NumberedRow& b) { return a.key < b.key; };
+    // Equal keys stand in table order, so a rank is the same however it was made.
+    auto byKey = [](const NumberedRow& a, const NumberedRow& b) {
+        return a.key != b.key ? a.key < b.key : a.row < b.row;
+    };
     std::sort(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(folderCount), byKey);
     std::sort(rows.begin() + static_cast<std::ptrdiff_t>(folderCount), rows.end(), byKey);
     for (std::size_t position = 0; position < rows.size(); ++position)

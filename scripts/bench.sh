@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # `make bench`: runs every benchmark of the native build on the 1,000,000-entry image, then the
 # window's benchmark under Wine (scripts/bench-window.sh) when the Windows build is there;
-# `make bench-5m` (BENCH_ENTRIES=5000000) runs the native ones on the 5,000,000-entry image.
-# Environment: BUILD (default build/native), BENCH_ENTRIES (1000000 or 5000000),
+# `make bench-5m` (BENCH_ENTRIES=5000000) runs the native ones on the 5,000,000-entry image, and
+# BENCH_ENTRIES=10000000 on a 10,000,000-entry one.
+# Environment: BUILD (default build/native), BENCH_ENTRIES (1000000, 5000000 or 10000000),
 # SKIMLET_BENCH_IMAGE (default: made under BUILD), BENCH_ARGS (more benchmark options).
 set -euo pipefail
 cd "$(dirname "$0")/.."
