@@ -1,9 +1,6 @@
 #include "index/folder_paths.h"
 
-#include <algorithm>
-#include <system_error>
-#include <thread>
-
+#include "index/run_slices.h"
 #include "index/time_texts.h"
 
 namespace {
@@ -144,28 +141,22 @@ void ResolveSlice(std::vector<FileEntry>& entries, std::size_t first, std::size_
 }  // namespace
 
 void ResolvePaths(VolumeEntries& volume, std::u16string_view devicePath, const IconMap& icons,
-                  const CategoryMap& categories, unsigned parts) {
+                  const CategoryMap& categories, unsigned parts, ThreadBudget& budget) {
     if (!volume.texts) volume.texts = std::make_unique<TextArena>();
     std::u16string_view drive =
         devicePath.size() >= 2 ? devicePath.substr(devicePath.size() - 2) : devicePath;
     const FolderPaths folders(volume, drive, *volume.texts);
     std::vector<FileEntry>& entries = volume.entries;
     constexpr std::size_t MinEntriesPerPart = 64;
-    parts = static_cast<unsigned>(std::clamp<std::size_t>(
-        std::min<std::size_t>(parts, entries.size() / MinEntriesPerPart), 1, 64));
-    auto bound = [&](unsigned p) { return entries.size() * p / parts; };
-    std::vector<std::thread> threads;
-    std::vector<unsigned> onThisThread = {0};
-    for (unsigned p = 1; p < parts; ++p) {
-        try {
-            threads.emplace_back([&, p] {
-                ResolveSlice(entries, bound(p), bound(p + 1), folders, icons, categories);
-            });
-        } catch (const std::system_error&) {
-            onThisThread.push_back(p);
-        }
-    }
-    for (unsigned p : onThisThread)
+    parts = SliceCount(parts, entries.size(), MinEntriesPerPart);
+    auto bound = [&](std::size_t p) { return entries.size() * p / parts; };
+    RunSlices(budget, parts, [&](std::size_t p) {
         ResolveSlice(entries, bound(p), bound(p + 1), folders, icons, categories);
-    for (std::thread& thread : threads) thread.join();
+    });
+}
+
+void ResolvePaths(VolumeEntries& volume, std::u16string_view devicePath, const IconMap& icons,
+                  const CategoryMap& categories, unsigned parts) {
+    ThreadBudget budget(parts);
+    ResolvePaths(volume, devicePath, icons, categories, parts, budget);
 }

@@ -12,7 +12,9 @@
 // The parent walk is bounded, so a cycle in a damaged volume cannot hang it. A folder whose path
 // would be longer than MaxPathUnits, the longest path the system opens, and every folder below
 // it, has the path "C:\…\" and its own name instead. With `parts` above 1 the entries are
-// done in that many slices on as many threads.
+// done in that many slices, on threads from `budget` or, without one, on as many threads.
+void ResolvePaths(VolumeEntries& volume, std::u16string_view devicePath, const IconMap& icons,
+                  const CategoryMap& categories, unsigned parts, ThreadBudget& budget);
 void ResolvePaths(VolumeEntries& volume, std::u16string_view devicePath, const IconMap& icons,
                   const CategoryMap& categories, unsigned parts = 1);
 

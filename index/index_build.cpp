@@ -4,13 +4,12 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
-#include <system_error>
 #include <thread>
 
 #include "index/classify.h"
 #include "index/folder_paths.h"
 #include "index/mft_reader.h"
-#include "index/platform.h"
+#include "index/run_slices.h"
 
 namespace {
 
@@ -39,17 +38,24 @@ class IconTurns {
 
 // One volume read, resolved and classified; empty when it could not be opened or read.
 VolumeEntries VolumeWorker(const std::u16string& devicePath, std::size_t position,
-                           const VolumeOpener& open, unsigned parts, IconTurns& turns,
-                           uint8_t& wasRead) {
-    std::optional<VolumeSource> source = open(devicePath);
+                           const VolumeOpener& open, unsigned parts, ThreadBudget& budget,
+                           IconTurns& turns, uint8_t& wasRead) {
     std::optional<VolumeEntries> volume;
-    if (source)
-        volume = ReadVolume(*source, parts, [&open, &devicePath] { return open(devicePath); });
+    try {
+        std::optional<VolumeSource> source = open(devicePath);
+        if (source)
+            volume = ReadVolume(
+                *source, parts, [&open, &devicePath] { return open(devicePath); }, budget);
+    } catch (...) {
+        // The later volumes wait for this one's turn.
+        turns.Take(position, false);
+        throw;
+    }
     wasRead = volume.has_value();
     IconMap icons = turns.Take(position, volume.has_value());
     if (!volume) return {};
     CategoryMap categories = BuildCategoryMap();
-    ResolvePaths(*volume, devicePath, icons, categories, parts);
+    ResolvePaths(*volume, devicePath, icons, categories, parts, budget);
     return std::move(*volume);
 }
 
@@ -71,19 +77,10 @@ FileTable BuildIndex(const std::vector<std::u16string>& volumes, const VolumeOpe
     std::vector<VolumeEntries> read(volumes.size());
     std::vector<uint8_t> wasRead(volumes.size(), 0);
     IconTurns turns;
-    std::vector<std::thread> workers;
-    workers.reserve(volumes.size());
-    for (std::size_t i = 0; i < volumes.size(); ++i) {
-        try {
-            workers.emplace_back([&read, &wasRead, &volumes, &open, &turns, partsPerVolume, i] {
-                read[i] = VolumeWorker(volumes[i], i, open, partsPerVolume, turns, wasRead[i]);
-            });
-        } catch (const std::system_error&) {
-            ThePlatform().diagnostic("Error creating thread!");
-            break;
-        }
-    }
-    for (std::thread& worker : workers) worker.join();
+    ThreadBudget budget(partsPerVolume);
+    RunSlices(budget, volumes.size(), [&](std::size_t i) {
+        read[i] = VolumeWorker(volumes[i], i, open, partsPerVolume, budget, turns, wasRead[i]);
+    });
     if (failed)
         for (std::size_t i = 0; i < volumes.size(); ++i)
             if (!wasRead[i]) failed->push_back(volumes[i]);
