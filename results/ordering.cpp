@@ -1,42 +1,7 @@
 #include "results/ordering.h"
 
 #include <algorithm>
-#include <limits>
 #include <vector>
-
-int64_t SizeKey(std::u16string_view text) {
-    text = text.size() < 3 ? std::u16string_view() : text.substr(0, text.size() - 3);
-    std::size_t i = 0;
-    auto skipCommas = [&] {
-        while (i < text.size() && text[i] == u',') ++i;
-    };
-    // Commas are gone before the C library would read the text, so they may stand anywhere,
-    // even between the white space and the sign.
-    auto isSpace = [](char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); };
-    for (skipCommas(); i < text.size() && isSpace(text[i]); skipCommas()) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-        negative = text[i] == u'-';
-        ++i;
-    }
-    // Accumulate towards the sign so the most negative value needs no special case.
-    int64_t value = 0;
-    for (skipCommas(); i < text.size() && text[i] >= u'0' && text[i] <= u'9'; skipCommas()) {
-        const int digit = text[i++] - u'0';
-        if (negative) {
-            if (value < (std::numeric_limits<int64_t>::min() + digit) / 10) {
-                return std::numeric_limits<int64_t>::min();
-            }
-            value = value * 10 - digit;
-        } else {
-            if (value > (std::numeric_limits<int64_t>::max() - digit) / 10) {
-                return std::numeric_limits<int64_t>::max();
-            }
-            value = value * 10 + digit;
-        }
-    }
-    return value;
-}
 
 bool NameUp(const FileEntry& a, const FileEntry& b) {
     if (a.IsFolder != b.IsFolder) return a.IsFolder > b.IsFolder;
@@ -128,7 +93,7 @@ uint8_t FlippedDirection(uint8_t sortAscending) {
 
 namespace {
 
-// The rows sorted by the predicate itself: for orderings without a key, and kinds beyond two.
+// The rows sorted by the predicate itself, for orderings without a key.
 void SortByPredicate(ResultSet& results, RowOrdering ordering) {
     std::vector<uint32_t> rows = results.RowNumbers();
     const FileTable& table = results.Table();

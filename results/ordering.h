@@ -16,15 +16,6 @@ constexpr int ColumnCount = 5;
 // The column at a list position; nothing outside 0 to ColumnCount - 1.
 std::optional<Column> ColumnAt(int position);
 
-// The number in SizeText, as the C library's string-to-integer conversion reads it after the
-// " KB" suffix and the commas are removed. 64-bit, so sizes of 2^31 KB and more still order.
-// The orderings read FileEntry::SizeKilobytes(), which holds this number for every entry the
-// build makes; this is the reference the tests hold it against.
-int64_t SizeKey(std::u16string_view sizeText);
-inline int64_t SizeKey(const FileEntry& row) {
-    return SizeKey(row.SizeText());
-}
-
 bool NameUp(const FileEntry& a, const FileEntry& b);
 bool NameDown(const FileEntry& a, const FileEntry& b);
 bool SizeUp(const FileEntry& a, const FileEntry& b);

@@ -5,8 +5,6 @@
 #include <cstdint>
 #include <memory>
 
-#include "results/ordering.h"
-
 namespace {
 
 // Twelve bytes, packed: a number rank, like the name rank below, is built beside the whole table.
@@ -21,11 +19,10 @@ static_assert(sizeof(NumberedRow) == 12);
 // 5) tells such a name from a longer one that holds zeros there. The name itself is read through
 // the table, which keeps an item at 16 bytes: the name rank of millions of rows is built beside
 // the whole table, at the peak of the program's memory.
-constexpr std::size_t ChunkWords = 1;
-constexpr std::size_t ChunkUnits = ChunkWords * 4;
+constexpr std::size_t ChunkUnits = 4;
 
 struct NameChunkRow {
-    uint64_t key[ChunkWords];
+    uint64_t key;
     uint32_t row;
     uint32_t rest;
 };
@@ -33,29 +30,20 @@ struct NameChunkRow {
 void LoadNameChunk(NameChunkRow& r, const FileTable& table, std::size_t depth) {
     const std::u16string_view name = table[r.row].Name();
     const std::size_t start = depth * ChunkUnits;
-    for (std::size_t w = 0; w < ChunkWords; ++w) {
-        uint64_t word = 0;
-        for (std::size_t k = start + w * 4; k < start + w * 4 + 4; ++k) {
-            word = word << 16 | (k < name.size() ? name[k] : 0u);
-        }
-        r.key[w] = word;
-    }
+    uint64_t word = 0;
+    for (std::size_t k = start; k < start + ChunkUnits; ++k)
+        word = word << 16 | (k < name.size() ? name[k] : 0u);
+    r.key = word;
     r.rest = static_cast<uint32_t>(
         name.size() > start ? std::min<std::size_t>(name.size() - start, ChunkUnits + 1) : 0);
 }
 
 bool SameChunk(const NameChunkRow& a, const NameChunkRow& b) {
-    for (std::size_t w = 0; w < ChunkWords; ++w) {
-        if (a.key[w] != b.key[w]) return false;
-    }
-    return a.rest == b.rest;
+    return a.key == b.key && a.rest == b.rest;
 }
 
 bool ChunkLess(const NameChunkRow& a, const NameChunkRow& b) {
-    for (std::size_t w = 0; w < ChunkWords; ++w) {
-        if (a.key[w] != b.key[w]) return a.key[w] < b.key[w];
-    }
-    return a.rest < b.rest;
+    return a.key != b.key ? a.key < b.key : a.rest < b.rest;
 }
 
 // Sorts by one chunk, then each run that agrees on it and goes on by the next chunk.
@@ -71,14 +59,6 @@ void SortNameChunks(NameChunkRow* begin, NameChunkRow* end, const FileTable& tab
             SortNameChunks(run, runEnd, table, depth + 1);
         run = runEnd;
     }
-}
-
-// The key sorts know two kinds only; any other IsFolder value is left to the predicate.
-bool KindsAreZeroOrOne(const FileTable& table) {
-    for (const FileEntry& entry : table) {
-        if (entry.IsFolder > 1) return false;
-    }
-    return true;
 }
 
 uint64_t NumberKey(const FileEntry& entry, SortKey key) {
@@ -97,6 +77,7 @@ uint64_t NumberKey(const FileEntry& entry, SortKey key) {
 }
 
 // Ranks the rows of the table in the key's Up order: folders first, each kind in key order.
+// IsFolder is 0 or 1 (the walk writes nothing else), so it counts the folders.
 void RankInUpOrder(const FileTable& table, SortKey key, SortRank& rank) {
     std::size_t folderCount = 0;
     for (const FileEntry& entry : table) folderCount += entry.IsFolder;
@@ -128,20 +109,6 @@ void RankInUpOrder(const FileTable& table, SortKey key, SortRank& rank) {
         rank[rows[position].row] = static_cast<uint32_t>(position);
 }
 
-RowOrdering UpOrdering(SortKey key) {
-    switch (key) {
-        case SortKey::Name:
-            return NameUp;
-        case SortKey::Size:
-            return SizeUp;
-        case SortKey::Created:
-            return CreatedUp;
-        case SortKey::Modified:
-            return ModifiedUp;
-    }
-    return NameUp;
-}
-
 }  // namespace
 
 std::size_t SortRanks::BytesUsed() const {
@@ -152,25 +119,8 @@ std::size_t SortRanks::BytesUsed() const {
 
 SortRank BuildSortRank(const FileTable& table, SortKey key) {
     SortRank rank(table.Size());
-    if (KindsAreZeroOrOne(table)) {
-        RankInUpOrder(table, key, rank);
-        return rank;
-    }
-    std::vector<uint32_t> order(table.Size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint32_t>(i);
-    const RowOrdering up = UpOrdering(key);
-    std::sort(order.begin(), order.end(),
-              [&](uint32_t a, uint32_t b) { return up(table[a], table[b]); });
-    for (std::size_t position = 0; position < order.size(); ++position)
-        rank[order[position]] = static_cast<uint32_t>(position);
+    RankInUpOrder(table, key, rank);
     return rank;
-}
-
-SortRanks BuildSortRanks(const FileTable& table) {
-    SortRanks ranks;
-    for (int key = 0; key < SortKeyCount; ++key)
-        ranks.byKey[key] = BuildSortRank(table, static_cast<SortKey>(key));
-    return ranks;
 }
 
 namespace {

@@ -26,8 +26,6 @@ struct SortRanks {
 };
 
 SortRank BuildSortRank(const FileTable& table, SortKey key);
-// Every key's rank, one after the other.
-SortRanks BuildSortRanks(const FileTable& table);
 
 // Sorts `rows` (row numbers of the table `rank` was built for) by rank, ascending.
 void SortRowsByRank(std::vector<uint32_t>& rows, const SortRank& rank);

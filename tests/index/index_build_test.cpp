@@ -14,8 +14,8 @@
 #include "index/file_entry.h"
 #include "index/platform.h"
 #include "index/utf8.h"
-#include "results/ordering.h"
 #include "tests/index/captured_diagnostics.h"
+#include "tests/support/size_key.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "index/file_table.h"
 #include "results/ordering.h"
 #include "results/result_set.h"
+#include "tests/support/size_key.h"
 
 struct RowFields {
     std::u16string name = {};
