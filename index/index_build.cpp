@@ -2,23 +2,24 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <system_error>
 #include <thread>
 
 #include "index/classify.h"
 #include "index/folder_paths.h"
 #include "index/mft_reader.h"
 #include "index/platform.h"
+#include "index/run_slices.h"
 
 namespace {
 
 // One volume read and resolved; nothing when it could not be opened or read.
 std::optional<VolumeEntries> VolumeWorker(const std::u16string& devicePath,
-                                          const VolumeOpener& open, unsigned parts) {
+                                          const VolumeOpener& open, unsigned parts,
+                                          ThreadBudget& budget) {
     std::optional<VolumeSource> source = open(devicePath);
     if (!source) return std::nullopt;
-    std::optional<VolumeEntries> volume =
-        ReadVolume(*source, parts, [&open, &devicePath] { return open(devicePath); });
+    std::optional<VolumeEntries> volume = ReadVolume(
+        *source, parts, [&open, &devicePath] { return open(devicePath); }, budget);
     if (volume && !ResolvePaths(*volume, devicePath)) {
         ThePlatform().diagnostic("error: the volume's folder paths pass 4 GiB");
         volume.reset();
@@ -42,19 +43,10 @@ FileTable BuildIndex(const std::vector<std::u16string>& volumes, const VolumeOpe
     if (partsPerVolume == 0) partsPerVolume = DefaultBuildParts();
     // Each worker writes only its own slot, so the workers share nothing until they are joined.
     std::vector<std::optional<VolumeEntries>> read(volumes.size());
-    std::vector<std::thread> workers;
-    workers.reserve(volumes.size());
-    for (std::size_t i = 0; i < volumes.size(); ++i) {
-        try {
-            workers.emplace_back([&read, &volumes, &open, partsPerVolume, i] {
-                read[i] = VolumeWorker(volumes[i], open, partsPerVolume);
-            });
-        } catch (const std::system_error&) {
-            ThePlatform().diagnostic("Error creating thread!");
-            break;
-        }
-    }
-    for (std::thread& worker : workers) worker.join();
+    ThreadBudget budget(partsPerVolume);
+    RunSlices(budget, volumes.size(), [&](std::size_t i) {
+        read[i] = VolumeWorker(volumes[i], open, partsPerVolume, budget);
+    });
 
     // The volumes are joined, and their icon sets appended, in volume order, so the rows and
     // the icon indices do not depend on which volume ended first.

@@ -1,4 +1,4 @@
-// Reads every listed volume in parallel, one worker thread per volume, and returns the FileTable.
+// Reads every listed volume in parallel and returns the FileTable.
 #pragma once
 
 #include <functional>
@@ -13,12 +13,12 @@
 // Opens the volume behind a device path; nothing when it cannot be opened.
 using VolumeOpener = std::function<std::optional<VolumeSource>(std::u16string_view devicePath)>;
 
-// Indexes every volume with `open`, each in a worker thread of its own. `volumes` are device
-// paths ("\\.\C:") in the order the system lists the drives; the table holds each volume's
-// entries as one block, in that order. A volume that cannot be opened or read adds nothing, and
-// its device path goes to `failed` (in volume order) when that is given. Each volume is read and
-// resolved in `partsPerVolume` parts on as many threads (0: the default); the table is the same
-// for every count.
+// Indexes every volume with `open`. `volumes` are device paths ("\\.\C:") in the order the
+// system lists the drives; the table holds each volume's entries as one block, in that order. A
+// volume that cannot be opened or read adds nothing, and its device path goes to `failed` (in
+// volume order) when that is given. Each volume is read and resolved in `partsPerVolume` parts
+// (0: the default), and the volumes and their parts together run on at most that many threads at
+// once, besides the raw reader's read-ahead; the table is the same for every count.
 FileTable BuildIndex(const std::vector<std::u16string>& volumes, const VolumeOpener& open,
                      std::vector<std::u16string>* failed = nullptr, unsigned partsPerVolume = 0);
 

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <system_error>
-#include <thread>
+#include <mutex>
 
 #include "index/classify.h"
 #include "index/derived_texts.h"
@@ -12,6 +11,7 @@
 #include "index/fact_blocks.h"
 #include "index/ntfs_layout.h"
 #include "index/platform.h"
+#include "index/run_slices.h"
 
 namespace {
 
@@ -82,9 +82,9 @@ class Walk {
   public:
     // `parts` in descending order of their ranges.
     explicit Walk(std::vector<WalkPart> parts);
-    // Makes the entries in slices of the records, up to `threads` at once; nothing when the
-    // names pass the store's offsets.
-    std::optional<VolumeEntries> Assemble(unsigned threads = 1);
+    // Makes the entries in up to `wanted` slices of the records, on threads from `budget`;
+    // nothing when the names pass the store's offsets.
+    std::optional<VolumeEntries> Assemble(unsigned wanted, ThreadBudget& budget);
 
   private:
     void JoinExtensions();
@@ -316,15 +316,14 @@ bool Walk::MakeEntries(std::size_t first, std::size_t last, TableColumns& out,
     return true;
 }
 
-std::optional<VolumeEntries> Walk::Assemble(unsigned threads) {
+std::optional<VolumeEntries> Walk::Assemble(unsigned wanted, ThreadBudget& budget) {
     VolumeEntries volume;
     JoinExtensions();
 
     // Slices of about equal numbers of records, one a thread, each with its own columns, joined
     // in order afterwards.
     constexpr std::size_t MinRecordsPerSlice = 64;
-    const auto slices = static_cast<std::size_t>(std::clamp<std::size_t>(
-        std::min<std::size_t>(threads, records_.size() / MinRecordsPerSlice), 1, 64));
+    const std::size_t slices = SliceCount(wanted, records_.size(), MinRecordsPerSlice);
     auto bound = [&](std::size_t k) { return records_.size() * k / slices; };
     std::vector<TableColumns> columns(slices);
     std::vector<std::vector<WalkedFolder>> folders(slices);
@@ -338,20 +337,9 @@ std::optional<VolumeEntries> Walk::Assemble(unsigned threads) {
         columns[k].folderOf.reserve(names);
         columns[k].names.reserve(names * 16);
     }
-    auto make = [&](std::size_t k) {
+    RunSlices(budget, slices, [&](std::size_t k) {
         fits[k] = MakeEntries(bound(k), bound(k + 1), columns[k], folders[k]) ? 1 : 0;
-    };
-    std::vector<std::thread> workers;
-    std::vector<std::size_t> onThisThread = {0};
-    for (std::size_t k = 1; k < slices; ++k) {
-        try {
-            workers.emplace_back(make, k);
-        } catch (const std::system_error&) {
-            onThisThread.push_back(k);
-        }
-    }
-    for (std::size_t k : onThisThread) make(k);
-    for (std::thread& worker : workers) worker.join();
+    });
     records_ = {};
     names_ = {};
     pools_ = {};
@@ -385,7 +373,7 @@ void WriteVolumeFailure(const VolumeSource& source) {
 }  // namespace
 
 std::optional<VolumeEntries> ReadVolume(const VolumeSource& source, unsigned parts,
-                                        const VolumeReopener& reopen) {
+                                        const VolumeReopener& reopen, ThreadBudget& budget) {
     NtfsVolumeData data;
     if (!source.volumeData || !source.volumeData(data) || data.BytesPerFileRecordSegment == 0 ||
         data.BytesPerFileRecordSegment > MaxDriverRecordSize) {
@@ -393,55 +381,46 @@ std::optional<VolumeEntries> ReadVolume(const VolumeSource& source, unsigned par
         return std::nullopt;
     }
     int64_t count = data.MftValidDataLength / static_cast<int64_t>(data.BytesPerFileRecordSegment);
-    if (count - 1 < static_cast<int64_t>(FirstWalkedRecord)) return Walk({}).Assemble();
+    if (count - 1 < static_cast<int64_t>(FirstWalkedRecord)) return Walk({}).Assemble(1, budget);
     const uint64_t end = static_cast<uint64_t>(count);
     const uint64_t walked = end - FirstWalkedRecord;
 
     // Each further part reads through a source of its own, as a source is not shared between
-    // threads; a part that gets none is read on this thread after its own.
-    constexpr unsigned MaxParts = 64;
-    parts = std::clamp<unsigned>(parts, 1, MaxParts);
+    // threads; the parts that get none take turns with part 0 at the first source.
     constexpr uint64_t MinRecordsPerPart = 64;
-    parts = static_cast<unsigned>(
-        std::clamp<uint64_t>(std::min<uint64_t>(parts, walked / MinRecordsPerPart), 1, MaxParts));
+    parts = SliceCount(parts, walked, MinRecordsPerPart);
     std::vector<std::optional<VolumeSource>> more(parts);
     for (unsigned p = 1; p < parts && reopen; ++p) more[p] = reopen();
+    std::mutex firstSource;
 
     // Part 0 holds the highest numbers, so the parts joined are in reading order.
     std::vector<WalkPart> walkParts(parts);
     auto bound = [&](unsigned p) { return end - walked * p / parts; };
     std::vector<uint8_t> whole(parts, 0);
-    auto readPart = [&](unsigned p) {
-        const VolumeSource& from = more[p] ? *more[p] : source;
-        whole[p] = ReadPart(from, data.BytesPerFileRecordSegment, bound(p + 1), bound(p),
-                            p + 1 == parts, walkParts[p]);
-    };
     for (unsigned p = 0; p < parts; ++p) {
         walkParts[p].SetIndex(static_cast<uint16_t>(p));
         walkParts[p].Reserve(bound(p) - bound(p + 1));
     }
-    std::vector<std::thread> threads;
-    std::vector<unsigned> onThisThread = {0};
-    for (unsigned p = 1; p < parts; ++p) {
-        if (!more[p]) {
-            onThisThread.push_back(p);
-            continue;
-        }
-        try {
-            threads.emplace_back(readPart, p);
-        } catch (const std::system_error&) {
-            onThisThread.push_back(p);
-        }
-    }
-    for (unsigned p : onThisThread) readPart(p);
-    for (std::thread& thread : threads) thread.join();
+    RunSlices(budget, parts, [&](std::size_t slice) {
+        const auto p = static_cast<unsigned>(slice);
+        std::unique_lock<std::mutex> turn(firstSource, std::defer_lock);
+        if (!more[p]) turn.lock();
+        whole[p] = ReadPart(more[p] ? *more[p] : source, data.BytesPerFileRecordSegment,
+                            bound(p + 1), bound(p), p + 1 == parts, walkParts[p]);
+    });
     // A part that failed fails the volume, with the reason of the first such part from the top.
     for (unsigned p = 0; p < parts; ++p) {
         if (whole[p]) continue;
         WriteVolumeFailure(more[p] ? *more[p] : source);
         return std::nullopt;
     }
-    std::optional<VolumeEntries> volume = Walk(std::move(walkParts)).Assemble(parts);
+    std::optional<VolumeEntries> volume = Walk(std::move(walkParts)).Assemble(parts, budget);
     if (!volume) ThePlatform().diagnostic("error: the volume's names pass 4 GiB");
     return volume;
+}
+
+std::optional<VolumeEntries> ReadVolume(const VolumeSource& source, unsigned parts,
+                                        const VolumeReopener& reopen) {
+    ThreadBudget budget(parts);
+    return ReadVolume(source, parts, reopen, budget);
 }

@@ -12,6 +12,8 @@
 #include "index/file_table.h"
 #include "index/volume_source.h"
 
+class ThreadBudget;
+
 // A folder as the walk found it: its record, its parent's record and the row of its entry, whose
 // name is the folder's name.
 struct WalkedFolder {
@@ -34,8 +36,11 @@ using VolumeReopener = std::function<std::optional<VolumeSource>()>;
 // Reads every in-use record from N - 1 down to 36. On a refused volume-data request, or when the
 // source fails the volume during the walk, writes the diagnostic line "error" (followed by ": " and
 // the source's reason when it gives one) and returns nothing; so does a volume whose names would
-// pass the 32-bit offsets of the table's stores. With `parts` above 1 the record
-// range is split into that many slices, each read and parsed on a thread of its own through a
-// source from `reopen`; the entries are the same, in the same order, as with one part.
+// pass the 32-bit offsets of the table's stores. With `parts` above 1 the record range is split
+// into that many slices, each read and parsed through a source of its own from `reopen`, on
+// threads from `budget`; the entries are the same, in the same order, as with one part.
+std::optional<VolumeEntries> ReadVolume(const VolumeSource& source, unsigned parts,
+                                        const VolumeReopener& reopen, ThreadBudget& budget);
+// The same on a budget of `parts` threads of its own.
 std::optional<VolumeEntries> ReadVolume(const VolumeSource& source, unsigned parts = 1,
                                         const VolumeReopener& reopen = {});

@@ -14,7 +14,8 @@
 #include "index/file_entry.h"
 #include "index/platform.h"
 #include "index/utf8.h"
-#include "results/ordering.h"
+#include "tests/index/captured_diagnostics.h"
+#include "tests/support/size_key.h"
 
 namespace {
 
@@ -129,27 +130,6 @@ VolumeSource FakeVolume(const std::vector<FakeFile>& files, uint64_t recordCount
     source.owner = records;
     return source;
 }
-
-// Silences and counts the diagnostic lines of one test.
-class CapturedDiagnostics {
-  public:
-    CapturedDiagnostics() : saved_(ThePlatform().diagnostic) {
-        ThePlatform().diagnostic = [this](std::string_view line) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            lines_.emplace_back(line);
-        };
-    }
-    ~CapturedDiagnostics() { ThePlatform().diagnostic = saved_; }
-    std::vector<std::string> Lines() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return lines_;
-    }
-
-  private:
-    std::function<void(std::string_view)> saved_;
-    std::mutex mutex_;
-    std::vector<std::string> lines_;
-};
 
 // A fake opener over named fake volumes; an unknown device path fails as a refused open does.
 struct FakeMachine {

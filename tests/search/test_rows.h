@@ -1,6 +1,7 @@
 // Small tables of entries for the search and results tests.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <ctime>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "results/ordering.h"
 #include "results/result_set.h"
 #include "search/search_driver.h"
+#include "tests/support/size_key.h"
 
 struct RowFields {
     std::u16string name = {};
@@ -23,18 +25,6 @@ struct RowFields {
     std::u16string createdText = {};  // "YYYY-MM-DD hh:mm" in local time, or empty
     std::u16string modifiedText = {};
 };
-
-// The kilobytes a size text shows, read the way a reader of the list would: digits, commas
-// skipped, up to the " KB".
-inline uint64_t KilobytesIn(std::u16string_view sizeText) {
-    uint64_t kilobytes = 0;
-    for (char16_t unit : sizeText) {
-        if (unit == u',') continue;
-        if (unit < u'0' || unit > u'9') break;
-        kilobytes = kilobytes * 10 + (unit - u'0');
-    }
-    return kilobytes;
-}
 
 // The FILETIME of a local time text, through the C library, so that the table writes the text
 // back in any time zone; `fallback` when there is no text.
@@ -71,7 +61,7 @@ inline FileTable TableOf(const std::vector<RowFields>& fieldList) {
         }
         FileEntry entry;
         entry.isFolder = fields.isFolder != 0;
-        entry.Size = entry.isFolder ? 0 : KilobytesIn(fields.sizeText) * 1024;
+        entry.Size = entry.isFolder ? 0 : static_cast<uint64_t>(SizeKey(fields.sizeText)) * 1024;
         entry.Created = FiletimeOfLocalText(fields.createdText, fields.created);
         entry.Modified = FiletimeOfLocalText(fields.modifiedText, fields.modified);
         columns.AddRow(entry, fields.name, static_cast<uint8_t>(fields.category), folder);
