@@ -349,6 +349,31 @@ BENCHMARK_CAPTURE(BM_Keystroke, image_one_letter, u"e", true)
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime()
     ->UseRealTime();
+// Queries of several terms, which the scan settles one needle at a time.
+BENCHMARK_CAPTURE(BM_Keystroke, image_three_letters, u"a  e  i", true)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Keystroke, image_letter_not_letter, u"a  !e", true)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Keystroke, image_exclusion, u"!e", true)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Keystroke, image_drive_not_letter, u"d:  !e", true)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Keystroke, image_drive_letters_wildcard, u"d:  a  r*t  !x", true)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Keystroke, image_suffix_wildcard, u"*.txt", true)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 BENCHMARK_CAPTURE(BM_Sort, image_by_name, Column::Name, true)
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime()

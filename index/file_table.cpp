@@ -54,6 +54,18 @@ bool TableColumns::AddRow(const FileEntry& entry, std::u16string_view name, uint
     return true;
 }
 
+bool TableColumns::AddRowBytes(const FileEntry& entry, std::string_view name, uint8_t rowCategory,
+                               uint32_t folder, std::size_t maxBytes) {
+    if (names.size() + name.size() + 1 > maxBytes) return false;
+    nameStart.push_back(static_cast<uint32_t>(names.size()));
+    names.append(name);
+    names.push_back(' ');
+    entries.push_back(entry);
+    category.push_back(rowCategory);
+    folderOf.push_back(folder);
+    return true;
+}
+
 std::u16string TableColumns::Name(std::size_t row) const {
     const std::size_t end = row + 1 < nameStart.size() ? nameStart[row + 1] : names.size();
     return UnitsOf(std::string_view(names).substr(nameStart[row], end - nameStart[row] - 1));

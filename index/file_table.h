@@ -37,6 +37,9 @@ struct TableColumns {
     // Each false, with nothing added, when the store would pass `maxBytes`.
     bool AddRow(const FileEntry& entry, std::u16string_view name, uint8_t category, uint32_t folder,
                 std::size_t maxBytes = MaxTextBytes);
+    // AddRow of a name already in the store's byte form.
+    bool AddRowBytes(const FileEntry& entry, std::string_view name, uint8_t category,
+                     uint32_t folder, std::size_t maxBytes = MaxTextBytes);
     bool AddFolder(std::u16string_view path, uint32_t& index, std::size_t maxBytes = MaxTextBytes);
     // AddFolder of a path already in the store's byte form.
     bool AddFolderBytes(std::string_view path, uint32_t& index,

@@ -11,6 +11,7 @@
 #include "index/fact_blocks.h"
 #include "index/ntfs_layout.h"
 #include "index/platform.h"
+#include "index/unit_bytes.h"
 #include "index/run_slices.h"
 
 namespace {
@@ -25,8 +26,8 @@ struct NameFact {
     uint64_t parent;
     uint64_t created;
     uint64_t modified;
-    uint32_t nameStart;  // into the name pool of its part
-    uint8_t nameLength;
+    uint32_t nameStart;   // into the name pool of its part
+    uint16_t nameLength;  // in bytes of the pool
     uint16_t part;
 };
 
@@ -72,7 +73,9 @@ class WalkPart {
 
     FactBlocks<RecordFacts> records_;  // in descending order of their numbers
     FactBlocks<NameFact> names_;
-    std::u16string namePool_;
+    // Names in the byte form of the table's stores, made as they are read: half the room of
+    // their units for most names, and copied as they are when the entries are made.
+    std::string namePool_;
     uint16_t index_ = 0;
 };
 
@@ -92,7 +95,7 @@ class Walk {
     // store's offsets.
     bool MakeEntries(std::size_t first, std::size_t last, TableColumns& out,
                      std::vector<WalkedFolder>& folders);
-    std::u16string_view Name(const NameFact& name) const {
+    std::string_view Name(const NameFact& name) const {
         return {pools_[name.part].data() + name.nameStart, name.nameLength};
     }
 
@@ -105,7 +108,7 @@ class Walk {
     // blocks so that they outlive the block they were read in.
     std::vector<RecordFacts> extensions_;
     std::vector<NameFact> extensionNames_;
-    std::vector<std::u16string> pools_;
+    std::vector<std::string> pools_;
 };
 
 Walk::Walk(std::vector<WalkPart> parts) {
@@ -167,13 +170,18 @@ bool WalkPart::ParseAttribute(const ntfs::AttributeHeader& header,
                 return false;
             if (fileName.nameSpace == ntfs::DosNamespace || fileName.nameLength == 0) return true;
             const std::size_t start = namePool_.size();
-            if (start + fileName.nameLength > UINT32_MAX || facts.nameCount == UINT16_MAX)
+            // At most three bytes a unit.
+            if (start + 3u * fileName.nameLength > UINT32_MAX || facts.nameCount == UINT16_MAX)
                 return false;
-            namePool_.resize(start + fileName.nameLength);
-            std::memcpy(namePool_.data() + start, nameBytes.data(), nameBytes.size());
+            char16_t units[UINT8_MAX];
+            std::memcpy(units, nameBytes.data(), nameBytes.size());
+            const std::u16string_view name(units, fileName.nameLength);
+            namePool_.resize(start + UnitBytesLength(name));
+            WriteUnitBytes(namePool_.data() + start, name);
             names_.push_back({fileName.parentReference & ntfs::RecordNumberMask,
                               fileName.creationTime, fileName.modificationTime,
-                              static_cast<uint32_t>(start), fileName.nameLength, index_});
+                              static_cast<uint32_t>(start),
+                              static_cast<uint16_t>(namePool_.size() - start), index_});
             ++facts.nameCount;
             return true;
         }
@@ -305,12 +313,16 @@ bool Walk::MakeEntries(std::size_t first, std::size_t last, TableColumns& out,
             entry.Created = hasTimes ? created : name->created;
             entry.Modified = hasTimes ? modified : name->modified;
             entry.Size = isFolder ? 0 : size;
-            const std::u16string_view text = Name(*name);
-            const Classification kind = classifier.Of(ExtensionFor(text, isFolder));
+            const std::string_view text = Name(*name);
+            // The extension is what follows the last dot, so only those units are needed.
+            const std::size_t dot = text.rfind('.');
+            const std::u16string afterDot =
+                dot == std::string_view::npos ? std::u16string() : UnitsOf(text.substr(dot));
+            const Classification kind = classifier.Of(ExtensionFor(afterDot, isFolder));
             entry.iconKey = kind.iconKey;
             if (isFolder)
                 folders.push_back({base.number, name->parent, static_cast<uint32_t>(out.Rows())});
-            if (!out.AddRow(entry, text, kind.category, 0)) return false;
+            if (!out.AddRowBytes(entry, text, kind.category, 0)) return false;
         }
     }
     return true;
