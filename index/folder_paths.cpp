@@ -158,5 +158,9 @@ bool ResolvePaths(VolumeEntries& volume, std::u16string_view devicePath, std::si
         devicePath.size() >= 2 ? devicePath.substr(devicePath.size() - 2) : devicePath;
     volume.columns.folderOf.resize(volume.columns.Rows());
     FolderPaths folders(volume, drive, maxBytes);
-    return folders.SetFolders();
+    const bool fits = folders.SetFolders();
+    // The store grew by doubling while the paths were made; the table keeps it for good.
+    volume.columns.folders.shrink_to_fit();
+    volume.columns.folderStart.shrink_to_fit();
+    return fits;
 }

@@ -11,8 +11,8 @@
 #include "index/fact_blocks.h"
 #include "index/ntfs_layout.h"
 #include "index/platform.h"
-#include "index/unit_bytes.h"
 #include "index/run_slices.h"
+#include "index/unit_bytes.h"
 
 namespace {
 
@@ -340,14 +340,32 @@ std::optional<VolumeEntries> Walk::Assemble(unsigned wanted, ThreadBudget& budge
     std::vector<TableColumns> columns(slices);
     std::vector<std::vector<WalkedFolder>> folders(slices);
     std::vector<uint8_t> fits(slices, 0);
+    // Each slice's rows and name bytes, counted from the facts (duplicate and DOS names aside,
+    // which only make them smaller). The first slice is made with room for the whole volume and
+    // the others are appended to it, so that the table's columns are never grown by doubling.
+    std::vector<std::size_t> rows(slices, 0), bytes(slices, 0);
     for (std::size_t k = 0; k < slices; ++k) {
-        std::size_t names = 0;
-        for (std::size_t r = bound(k); r < bound(k + 1); ++r) names += records_[r].nameCount;
-        columns[k].entries.reserve(names);
-        columns[k].nameStart.reserve(names);
-        columns[k].category.reserve(names);
-        columns[k].folderOf.reserve(names);
-        columns[k].names.reserve(names * 16);
+        for (std::size_t r = bound(k); r < bound(k + 1); ++r) {
+            const RecordFacts& facts = records_[r];
+            rows[k] += facts.nameCount;
+            for (uint32_t n = 0; n < facts.nameCount; ++n)
+                bytes[k] += names_[facts.firstName + n].nameLength + 1u;
+        }
+    }
+    for (std::size_t k = 0; k < slices; ++k) {
+        std::size_t reservedRows = rows[k], reservedBytes = bytes[k] + 1;
+        if (k == 0) {
+            for (std::size_t other = 1; other < slices; ++other) {
+                reservedRows += rows[other];
+                reservedBytes += bytes[other];
+            }
+        }
+        TableColumns& slice = columns[k];
+        slice.entries.reserve(reservedRows);
+        slice.nameStart.reserve(reservedRows);
+        slice.category.reserve(reservedRows);
+        slice.folderOf.reserve(reservedRows);
+        slice.names.reserve(reservedBytes);
     }
     RunSlices(budget, slices, [&](std::size_t k) {
         fits[k] = MakeEntries(bound(k), bound(k + 1), columns[k], folders[k]) ? 1 : 0;
