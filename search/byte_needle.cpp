@@ -51,7 +51,14 @@ std::size_t ByteNeedle::FindIn(std::string_view text, std::size_t from) const {
         }
     }
 #endif
-    for (; at <= lastStart; ++at)
+    // Most names are shorter than a vector: their first and last byte are compared before all.
+    const uint8_t firstWantByte = Want(0), firstMaskByte = Mask(0);
+    const uint8_t lastWantByte = Want(length - 1), lastMaskByte = Mask(length - 1);
+    for (; at <= lastStart; ++at) {
+        if ((static_cast<uint8_t>(bytes[at]) | firstMaskByte) != firstWantByte ||
+            (static_cast<uint8_t>(bytes[at + length - 1]) | lastMaskByte) != lastWantByte)
+            continue;
         if (At(bytes + at)) return at;
+    }
     return std::string_view::npos;
 }

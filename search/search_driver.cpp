@@ -239,12 +239,40 @@ void MarkMatches(std::string_view data, std::size_t from, std::size_t to, const 
 // still in the nearest cache.
 constexpr std::size_t ChunkEntries = 4096;
 
-// The hits of the entries [begin, end), in table order.
-void ScanSlice(const FileTable& table, const ByteNeedle& needle, bool needleExcludes,
-               const EntryTest& test, std::size_t begin, std::size_t end,
+// A text the scan marks in the names of a chunk: the needle that drives the scan, then the other
+// plain and excluded texts, which are marked too once a chunk turns out to hold many candidates.
+struct ScanTerm {
+    ByteNeedle needle;
+    bool excludes = false;
+};
+
+// What is left to test of an entry once every scanned text has been settled by the marks.
+struct DenseTest {
+    const FileTable& table;
+    const std::vector<uint8_t>* folderPasses;
+    int32_t typeFilter;
+    const EntryTest* rest;  // the wildcards, when there are any; else nothing
+
+    // Whether an entry that the marks keep holds, without a branch when only the folder and the
+    // type are left.
+    bool Holds(std::size_t entry) const {
+        if (rest) return rest->Holds(entry);
+        bool holds = true;
+        if (typeFilter != 0) holds &= table.Category(entry) == typeFilter;
+        if (folderPasses) holds &= (*folderPasses)[table.FolderOf()[entry]] != 0;
+        return holds;
+    }
+};
+
+// The hits of the entries [begin, end), in table order. `scans` holds at least the driving
+// needle; `test` checks a candidate in full, `dense` what the marks of every scan leave.
+void ScanSlice(const FileTable& table, const std::vector<ScanTerm>& scans, const EntryTest& test,
+               const DenseTest& dense, std::size_t begin, std::size_t end,
                std::vector<uint32_t>& hits) {
     if (begin >= end) return;
     const bool trivial = test.Trivial();
+    const ByteNeedle& needle = scans.front().needle;
+    const bool needleExcludes = scans.front().excludes;
     if (needle.empty()) {
         if (test.OnlyType()) {
             // A type filter alone reads one byte an entry.
@@ -265,37 +293,59 @@ void ScanSlice(const FileTable& table, const ByteNeedle& needle, bool needleExcl
     // a chunk run from the space before its first name to the space before the next chunk's.
     const std::size_t inName = needle.Want(0) == ' ' ? 1 : 0;
     const std::vector<uint32_t>& nameStart = table.NameStarts();
-    MatchBits bits;
+    const bool denseTrivial =
+        dense.rest == nullptr && dense.folderPasses == nullptr && dense.typeFilter == 0;
+    std::vector<MatchBits> bits(scans.size());
     uint32_t chunkHits[ChunkEntries];
     for (std::size_t first = begin; first < end; first += ChunkEntries) {
         const std::size_t last = std::min(end, first + ChunkEntries);
         const std::size_t from = nameStart[first] - 1;
+        const std::size_t to = nameStart[last] - 1;
         // Words with a mark stand in for the matches: a count of bits would cost a library call
         // per word where the processor is not known to count them.
-        bits.markLimit = (last - first) / 16 + 1;
-        MarkMatches(table.Names(), from, nameStart[last] - 1, needle, bits);
-        if (needleExcludes || bits.marked.size() >= bits.markLimit) {
-            // Many matches, or an excluded text: every entry of the chunk is looked at.
+        bits[0].markLimit = (last - first) / 16 + 1;
+        MarkMatches(table.Names(), from, to, needle, bits[0]);
+        if (needleExcludes || bits[0].marked.size() >= bits[0].markLimit) {
+            // Many candidates, or an excluded text: every text is marked over the chunk, and
+            // every entry of the chunk is looked at.
+            for (std::size_t k = 1; k < scans.size(); ++k) {
+                bits[k].markLimit = 0;
+                MarkMatches(table.Names(), from, to, scans[k].needle, bits[k]);
+            }
             std::size_t count = 0;
-            for (std::size_t entry = first; entry < last; ++entry) {
-                const bool found = bits.Any(nameStart[entry] - inName - from,
-                                            nameStart[entry + 1] - inName - from);
-                const bool candidate = found != needleExcludes;
-                if (trivial) {
+            const MatchBits& driving = bits[0];
+            if (scans.size() == 1 && denseTrivial) {
+                // One text and nothing else, the first keystrokes of most searches: no branch.
+                for (std::size_t entry = first; entry < last; ++entry) {
+                    const bool found = driving.Any(nameStart[entry] - inName - from,
+                                                   nameStart[entry + 1] - inName - from);
                     chunkHits[count] = static_cast<uint32_t>(entry);
-                    count += candidate ? 1 : 0;
-                } else if (candidate && test.Holds(entry)) {
-                    chunkHits[count++] = static_cast<uint32_t>(entry);
+                    count += found != needleExcludes ? 1 : 0;
+                }
+            } else {
+                for (std::size_t entry = first; entry < last; ++entry) {
+                    const std::size_t start = nameStart[entry] - from;
+                    const std::size_t stop = nameStart[entry + 1] - from;
+                    bool candidate = driving.Any(start - inName, stop - inName) != needleExcludes;
+                    for (std::size_t k = 1; k < scans.size(); ++k)
+                        candidate &= bits[k].Any(start, stop) != scans[k].excludes;
+                    chunkHits[count] = static_cast<uint32_t>(entry);
+                    // Without wildcards the rest is branch-free: folder and type bytes.
+                    if (dense.rest == nullptr)
+                        count += candidate & dense.Holds(entry) ? 1 : 0;
+                    else
+                        count += candidate && dense.Holds(entry) ? 1 : 0;
                 }
             }
             hits.insert(hits.end(), chunkHits, chunkHits + count);
             continue;
         }
-        // Few matches: each leads to its entry, and the rest of that entry's matches are passed.
+        // Few candidates: each leads to its entry, which is tested in full, and the rest of that
+        // entry's matches are passed.
         std::size_t entry = first;
         std::size_t next = 0;  // the first start, relative to `from`, still to be read
-        for (const std::size_t w : bits.marked) {
-            uint32_t word = bits.words[w];
+        for (const std::size_t w : bits[0].marked) {
+            uint32_t word = bits[0].words[w];
             while (word != 0) {
                 if (next >= 32 * (w + 1)) break;
                 if (next > 32 * w) word &= ~uint32_t{0} << (next - 32 * w);
@@ -375,21 +425,31 @@ void CollectHits(const FileTable& table, const ParsedQuery& query, const ScanPla
     if (plan.impossible) return;
     std::vector<uint8_t> folderPasses;
     if (plan.anyDrive) MarkFolders(table, query, folderPasses);
-    EntryTest test{table, {}, plan.anyDrive ? &folderPasses : nullptr, typeFilter};
+    const std::vector<uint8_t>* passes = plan.anyDrive ? &folderPasses : nullptr;
+    EntryTest test{table, {}, passes, typeFilter};
+    // The wildcards alone, for the entries whose plain and excluded texts the marks settle.
+    EntryTest wildcards{table, {}, passes, typeFilter};
+    std::vector<ScanTerm> scans = {{ByteNeedle(plan.needle), plan.needleExcludes}};
     for (const QueryTerm& term : query) {
         if (&term == plan.scanned || term.kind == TermKind::Drive) continue;
         // "*" holds for every name.
         if (term.kind == TermKind::Wildcard && term.prefix.empty() && term.suffix.empty()) continue;
-        test.terms.push_back({term.kind, ByteNeedle(FoldToBytes(term.text)),
-                              ByteNeedle(FoldToBytes(term.prefix)),
-                              ByteNeedle(FoldToBytes(term.suffix))});
+        ByteTerm byteTerm{term.kind, ByteNeedle(FoldToBytes(term.text)),
+                          ByteNeedle(FoldToBytes(term.prefix)),
+                          ByteNeedle(FoldToBytes(term.suffix))};
+        if (term.kind == TermKind::Wildcard)
+            wildcards.terms.push_back(byteTerm);
+        else
+            scans.push_back({byteTerm.text, term.kind == TermKind::Exclusion});
+        test.terms.push_back(std::move(byteTerm));
     }
-    const ByteNeedle needle(plan.needle);
+    const DenseTest dense{table, passes, typeFilter,
+                          wildcards.terms.empty() ? nullptr : &wildcards};
 
     const std::size_t count = table.Size();
     sliceCount = std::clamp<std::size_t>(sliceCount, 1, std::max<std::size_t>(count, 1));
     if (sliceCount == 1) {
-        ScanSlice(table, needle, plan.needleExcludes, test, 0, count, hits);
+        ScanSlice(table, scans, test, dense, 0, count, hits);
         return;
     }
     if (sliceHits.size() < sliceCount - 1) sliceHits.resize(sliceCount - 1);
@@ -398,8 +458,7 @@ void CollectHits(const FileTable& table, const ParsedQuery& query, const ScanPla
     ScanPool::Shared().Run(sliceCount, [&](std::size_t slice) {
         std::vector<uint32_t>& out = slice == 0 ? hits : sliceHits[slice - 1];
         if (slice != 0) out.clear();
-        ScanSlice(table, needle, plan.needleExcludes, test, sliceBegin(slice),
-                  sliceBegin(slice + 1), out);
+        ScanSlice(table, scans, test, dense, sliceBegin(slice), sliceBegin(slice + 1), out);
     });
     std::size_t total = hits.size();
     for (std::size_t slice = 1; slice < sliceCount; ++slice) total += sliceHits[slice - 1].size();
