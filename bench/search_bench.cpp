@@ -166,7 +166,7 @@ std::shared_ptr<const PublishedTable> PublishImage() {
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count();
     }
-    return searchable && !searchable->table.Empty() ? searchable : nullptr;
+    return searchable && !searchable->Table().Empty() ? searchable : nullptr;
 }
 
 void BM_Keystroke(benchmark::State& state, const char16_t* query, bool fromImage) {
@@ -184,18 +184,18 @@ void BM_Keystroke(benchmark::State& state, const char16_t* query, bool fromImage
     ResultSet view(searchable);
     if (!fromImage) state.counters["first_search_ms"] = FirstSearchMs;
     if (fromImage) state.counters["publish_ms"] = ImagePublishMs;
-    const double entries = static_cast<double>(searchable->table.Size());
+    const double entries = static_cast<double>(searchable->Table().Size());
     state.counters["table_B_per_entry"] =
-        static_cast<double>(searchable->table.BytesUsed()) / std::max(entries, 1.0);
+        static_cast<double>(searchable->Table().BytesUsed()) / std::max(entries, 1.0);
     state.counters["ranks_B_per_entry"] =
-        static_cast<double>(searchable->ranks.BytesUsed()) / std::max(entries, 1.0);
+        static_cast<double>(searchable->Ranks().BytesUsed()) / std::max(entries, 1.0);
     std::size_t hits = 0;
     for (auto _ : state) {
         hits = RunSearch(view, query);
         benchmark::DoNotOptimize(ResultCountText(hits).data());
     }
     state.counters["hits"] = static_cast<double>(hits);
-    state.counters["entries"] = static_cast<double>(searchable->table.Size());
+    state.counters["entries"] = static_cast<double>(searchable->Table().Size());
 }
 
 // A new table is published (its folded columns built) and searched once; the copy of the

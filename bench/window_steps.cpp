@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
         searchable = Publish(BuildIndex(
             {u"\\\\.\\D:"}, [&](std::u16string_view) { return OpenVolumeImage(image); }));
     });
-    if (searchable->table.Empty()) {
+    if (searchable->Table().Empty()) {
         std::fprintf(stderr, "window_steps: no entries read from %s\n", image.c_str());
         return 1;
     }

@@ -24,7 +24,7 @@ const std::shared_ptr<const PublishedTable>& Table() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
-    const FileTable& table = Table()->table;
+    const FileTable& table = Table()->Table();
     const int32_t typeFilter = data[0] % 9;
     std::u16string text((size - 1) / 2, u'\0');
     for (std::size_t i = 0; i < text.size(); ++i)

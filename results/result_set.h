@@ -7,14 +7,7 @@
 #include <vector>
 
 #include "index/file_table.h"
-#include "results/sort_ranks.h"
-
-// A table as the searches and the sorts see it: the table and its sort ranks, made together
-// when the table is published and never changed afterwards.
-struct PublishedTable {
-    FileTable table;
-    SortRanks ranks;
-};
+#include "results/published_table.h"
 
 // A view of a published table. It shares the table it shows, so no table can be freed or
 // replaced under it.
@@ -25,8 +18,8 @@ class ResultSet {
 
     // Shows `table`, with no rows yet.
     void Attach(std::shared_ptr<const PublishedTable> table);
-    const FileTable& Table() const { return published_->table; }
-    const SortRanks& Ranks() const { return published_->ranks; }
+    const FileTable& Table() const { return published_->Table(); }
+    const SortRanks& Ranks() const { return published_->Ranks(); }
     const std::shared_ptr<const PublishedTable>& Published() const { return published_; }
 
     std::size_t Size() const { return rows_.size(); }

@@ -363,17 +363,7 @@ void ScanSlice(const FileTable& table, const std::vector<ScanTerm>& scans, const
 }  // namespace
 
 std::shared_ptr<const PublishedTable> Publish(FileTable table) {
-    auto published = std::make_shared<PublishedTable>();
-    published->table = std::move(table);
-    // The four ranks are independent of each other: they are made at once on the pool, the
-    // name rank (the longest) first.
-    const FileTable& shown = published->table;
-    const SortKey order[SortKeyCount] = {SortKey::Name, SortKey::Size, SortKey::Modified,
-                                         SortKey::Created};
-    ScanPool::Shared().Run(SortKeyCount, [&](std::size_t task) {
-        published->ranks.Of(order[task]) = BuildSortRank(shown, order[task]);
-    });
-    return published;
+    return std::make_shared<const PublishedTable>(std::move(table));
 }
 
 ScanPlan PlanScan(const ParsedQuery& query) {

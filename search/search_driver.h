@@ -16,8 +16,8 @@
 // A published table: shared by every view of it, so it outlives them all.
 using SearchableTable = PublishedTable;
 
-// Publishes a freshly built table: its sort ranks are made here, once, so that no sort pays for
-// them.
+// Publishes a freshly built table: its sort ranks are made once, beside it, so that no sort
+// pays for them.
 std::shared_ptr<const PublishedTable> Publish(FileTable table);
 
 // How a parsed query is run over the folded columns.

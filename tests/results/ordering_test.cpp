@@ -455,7 +455,7 @@ TEST(SortResults, WithRanksOnPartsOfTheTable) {
     for (std::size_t count : {1u, 2u, 17u, 700u, 5000u}) {
         const std::shared_ptr<const PublishedTable> published =
             PublishedOf(RandomRows(random, count));
-        const FileTable& table = published->table;
+        const FileTable& table = published->Table();
         for (const NamedOrdering& o : Orderings) {
             // Every row, about half of them (sorted by places) and a tenth (by radix passes).
             for (uint32_t share : {1u, 2u, 10u}) {

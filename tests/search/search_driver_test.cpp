@@ -233,6 +233,21 @@ TEST(CollectHitsInSlices, SameRowsForEverySliceCount) {
     }
 }
 
+// The ranks are made on a thread of their own once the table is published: the table can be
+// searched before they are there, a sort waits for them, and they are those of the table itself.
+TEST(Publish, RanksAreMadeBesideTheTable) {
+    for (int round = 0; round < 3; ++round) {
+        const std::vector<RowFields> rows = PieceTable(20000, 10 + round);
+        const FileTable reference = TableOf(rows);
+        ResultSet view(PublishedOf(rows));
+        EXPECT_EQ(RunSearch(view, u""), rows.size());
+        for (SortKey key : {SortKey::Name, SortKey::Size, SortKey::Created, SortKey::Modified})
+            EXPECT_EQ(view.Ranks().Of(key), BuildSortRank(reference, key));
+        // A table let go at once waits for its ranks' thread before it goes.
+        { const std::shared_ptr<const PublishedTable> dropped = PublishedOf(rows); }
+    }
+}
+
 // A view shares the table it shows: replacing the table elsewhere, or dropping every other
 // owner, leaves the view's rows readable.
 TEST(ResultSet, AViewOutlivesAReplacedTable) {

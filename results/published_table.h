@@ -1,0 +1,35 @@
+// A table as the searches and the sorts see it: the table, and its sort ranks made beside it.
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "index/file_table.h"
+#include "results/sort_ranks.h"
+
+// Never changed once made. The table can be searched at once; its ranks are made on a thread of
+// their own, so that the first keystroke does not wait for them, and a sort that comes before
+// they are done waits for them instead.
+class PublishedTable {
+  public:
+    PublishedTable();
+    explicit PublishedTable(FileTable table);
+    ~PublishedTable();
+    PublishedTable(const PublishedTable&) = delete;
+    PublishedTable& operator=(const PublishedTable&) = delete;
+
+    const FileTable& Table() const { return table_; }
+    // Waits until the ranks are made.
+    const SortRanks& Ranks() const;
+
+  private:
+    void MakeRanks();
+
+    FileTable table_;
+    SortRanks ranks_;
+    mutable std::mutex mutex_;
+    mutable std::condition_variable made_;
+    bool ready_ = false;
+    std::thread maker_;
+};
