@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,8 +15,8 @@
 #include "index/file_entry.h"
 #include "index/platform.h"
 #include "index/utf8.h"
+#include "search/search_driver.h"
 #include "tests/index/captured_diagnostics.h"
-#include "tests/support/size_key.h"
 
 namespace {
 
@@ -144,7 +145,9 @@ struct FakeMachine {
                 ThePlatform().diagnostic("error");
                 return std::nullopt;
             }
-            return FakeVolume(volume->second, 200);
+            uint64_t highest = 0;
+            for (const FakeFile& file : volume->second) highest = std::max(highest, file.record);
+            return FakeVolume(volume->second, std::max<uint64_t>(200, highest + 1));
         };
     }
 };
@@ -325,6 +328,64 @@ TEST(BuildIndex, BlocksAndIconSetsFollowTheVolumeOrder) {
         EXPECT_EQ(ToUtf8(drives), "E:C:D:");
     }
     ThePlatform().appendIcon = saved;
+}
+
+}  // namespace
+
+namespace {
+
+// A tree of folders and files over a few thousand records, with names that repeat.
+std::vector<FakeFile> TreeVolume(uint64_t records, uint32_t seed) {
+    std::mt19937 random(seed);
+    std::vector<FakeFile> volume;
+    std::vector<uint64_t> folders = {RootRecord};
+    const char16_t* names[] = {u"report", u"IMG_0001.JPG", u"报告.docx", u"a.b.c", u"song.mp3"};
+    for (uint64_t record = 40; record < 40 + records; ++record) {
+        const bool isFolder = random() % 6 == 0;
+        const uint64_t parent = folders[random() % folders.size()];
+        std::u16string name = names[random() % std::size(names)];
+        name.push_back(u'_');
+        name.push_back(static_cast<char16_t>(u'a' + random() % 26));
+        volume.push_back({record, parent, name, isFolder, random() % 100000,
+                          133000000000000000ull + random() % 1000000000000ull,
+                          133000000000000000ull + random() % 1000000000000ull});
+        if (isFolder) folders.push_back(record);
+    }
+    return volume;
+}
+
+// However many parts a build runs in, it makes the same table: the same rows, the same stores
+// and columns, and, once published, the same ranks.
+TEST(BuildIndex, SameTableForEveryPartCount) {
+    CapturedDiagnostics diagnostics;
+    FakeMachine machine;
+    machine.volumes[u"\\\\.\\C:"] = TreeVolume(3000, 1);
+    machine.volumes[u"\\\\.\\D:"] = TreeVolume(700, 2);
+    const std::vector<std::u16string> drives = {u"\\\\.\\C:", u"\\\\.\\D:"};
+    auto build = [&](unsigned parts) {
+        return Publish(BuildIndex(drives, machine.Opener(), nullptr, parts));
+    };
+    const std::shared_ptr<const PublishedTable> one = build(1);
+    const FileTable& reference = one->Table();
+    ASSERT_GT(reference.Size(), 3500u);
+    for (unsigned parts : {2u, 3u, 7u, 64u}) {
+        SCOPED_TRACE(parts);
+        const std::shared_ptr<const PublishedTable> several = build(parts);
+        const FileTable& table = several->Table();
+        ASSERT_EQ(table.Size(), reference.Size());
+        EXPECT_EQ(table.Names(), reference.Names());
+        EXPECT_EQ(table.NameStarts(), reference.NameStarts());
+        EXPECT_EQ(table.Folders(), reference.Folders());
+        EXPECT_EQ(table.FolderOf(), reference.FolderOf());
+        EXPECT_EQ(table.Categories(), reference.Categories());
+        for (uint32_t row = 0; row < table.Size(); ++row) {
+            ASSERT_EQ(std::memcmp(&table[row], &reference[row], sizeof(FileEntry)), 0) << row;
+            ASSERT_EQ(table.IconIndex(row) % IconKeyCount, reference.IconIndex(row) % IconKeyCount);
+        }
+        for (int key = 0; key < SortKeyCount; ++key)
+            EXPECT_EQ(several->Ranks().byKey[key], one->Ranks().byKey[key]) << key;
+    }
+    EXPECT_TRUE(diagnostics.Lines().empty());
 }
 
 }  // namespace
