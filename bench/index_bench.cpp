@@ -74,7 +74,7 @@ void PeakMemoryOfBuild(benchmark::State& state) {
             // The window shows every row once the build is published with its ranks.
             ResultSet view(Publish(BuildIndex({u"\\\\.\\C:"}, ImageOpener(*image))));
             view.ShowAll();
-            view.Ranks();
+            view.Orders();
             uint64_t count = view.Table().Size();
             bool sent = write(channel[1], &count, sizeof count) == sizeof count;
             _exit(sent ? 0 : 1);
@@ -244,7 +244,7 @@ void StartAgainstRead(benchmark::State& state, bool cold) {
         ResultSet view(Publish(BuildIndex({u"\\\\.\\C:"}, open)));
         view.ShowAll();
         startSeconds = std::chrono::duration<double>(Clock::now() - begin).count();
-        view.Ranks();
+        view.Orders();
         ranksSeconds = std::chrono::duration<double>(Clock::now() - begin).count();
         entries = view.Table().Size();
         state.SetIterationTime(startSeconds);
@@ -293,7 +293,7 @@ void MemoryPerEntry(benchmark::State& state) {
         MemoryUse before = CurrentMemoryUse();
         ResultSet view(Publish(BuildIndex({u"\\\\.\\C:"}, open)));
         view.ShowAll();
-        view.Ranks();
+        view.Orders();
         MemoryUse after = CurrentMemoryUse();
         const FileTable& table = view.Table();
         entries = static_cast<double>(table.Size());

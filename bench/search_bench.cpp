@@ -187,8 +187,8 @@ void BM_Keystroke(benchmark::State& state, const char16_t* query, bool fromImage
     const double entries = static_cast<double>(searchable->Table().Size());
     state.counters["table_B_per_entry"] =
         static_cast<double>(searchable->Table().BytesUsed()) / std::max(entries, 1.0);
-    state.counters["ranks_B_per_entry"] =
-        static_cast<double>(searchable->Ranks().BytesUsed()) / std::max(entries, 1.0);
+    state.counters["orders_B_per_entry"] =
+        static_cast<double>(searchable->Orders().BytesUsed()) / std::max(entries, 1.0);
     std::size_t hits = 0;
     for (auto _ : state) {
         hits = RunSearch(view, query);

@@ -1,4 +1,4 @@
-// A table as the searches and the sorts see it: the table, and its sort ranks made beside it.
+// A table as the searches and the sorts see it: the table, and its sort orders made beside it.
 #pragma once
 
 #include <condition_variable>
@@ -6,11 +6,11 @@
 #include <thread>
 
 #include "index/file_table.h"
-#include "results/sort_ranks.h"
+#include "results/sort_orders.h"
 
-// Never changed once made. The table can be searched at once; its ranks are made on a thread of
-// their own, so that the first keystroke does not wait for them, and a sort that comes before
-// they are done waits for them instead.
+// Never changed once made. The table can be searched at once; its sort orders are made on a
+// thread of their own, so that the first keystroke does not wait for them, and a sort that comes
+// before they are done waits for them instead.
 class PublishedTable {
   public:
     PublishedTable();
@@ -20,14 +20,14 @@ class PublishedTable {
     PublishedTable& operator=(const PublishedTable&) = delete;
 
     const FileTable& Table() const { return table_; }
-    // Waits until the ranks are made.
-    const SortRanks& Ranks() const;
+    // Waits until the orders are made.
+    const SortOrders& Orders() const;
 
   private:
-    void MakeRanks();
+    void MakeOrders();
 
     FileTable table_;
-    SortRanks ranks_;
+    SortOrders orders_;
     mutable std::mutex mutex_;
     mutable std::condition_variable made_;
     bool ready_ = false;

@@ -19,7 +19,7 @@ class ResultSet {
     // Shows `table`, with no rows yet.
     void Attach(std::shared_ptr<const PublishedTable> table);
     const FileTable& Table() const { return published_->Table(); }
-    const SortRanks& Ranks() const { return published_->Ranks(); }
+    const SortOrders& Orders() const { return published_->Orders(); }
     const std::shared_ptr<const PublishedTable>& Published() const { return published_; }
 
     std::size_t Size() const { return rows_.size(); }

@@ -10,7 +10,7 @@
 
 #include "index/file_table.h"
 #include "results/result_set.h"
-#include "results/sort_ranks.h"
+#include "results/sort_orders.h"
 #include "search/query.h"
 
 // A published table: shared by every view of it, so it outlives them all.

@@ -355,7 +355,7 @@ std::vector<FakeFile> TreeVolume(uint64_t records, uint32_t seed) {
 }
 
 // However many parts a build runs in, it makes the same table: the same rows, the same stores
-// and columns, and, once published, the same ranks.
+// and columns, and, once published, the same sort orders.
 TEST(BuildIndex, SameTableForEveryPartCount) {
     CapturedDiagnostics diagnostics;
     FakeMachine machine;
@@ -383,7 +383,7 @@ TEST(BuildIndex, SameTableForEveryPartCount) {
             ASSERT_EQ(table.IconIndex(row) % IconKeyCount, reference.IconIndex(row) % IconKeyCount);
         }
         for (int key = 0; key < SortKeyCount; ++key)
-            EXPECT_EQ(several->Ranks().byKey[key], one->Ranks().byKey[key]) << key;
+            EXPECT_EQ(several->Orders().byKey[key], one->Orders().byKey[key]) << key;
     }
     EXPECT_TRUE(diagnostics.Lines().empty());
 }

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "index/utf8.h"
-#include "results/sort_ranks.h"
+#include "results/sort_orders.h"
 #include "tests/search/test_rows.h"
 
 namespace {
@@ -397,8 +397,9 @@ TEST(ColumnAt, OnlyTheFivePositions) {
 
 namespace {
 
-// A rank puts every row of the table at its own place, in the key's Up order.
-TEST(SortRanks, EachRankIsAPermutationInUpOrder) {
+// An order holds every row of the table once, in the key's Up ordering, rows the ordering finds
+// equivalent in table order.
+TEST(SortOrders, EachOrderIsAPermutationInUpOrder) {
     std::mt19937 random(5);
     const std::pair<SortKey, RowOrdering> keys[] = {{SortKey::Name, NameUp},
                                                     {SortKey::Size, SizeUp},
@@ -408,15 +409,19 @@ TEST(SortRanks, EachRankIsAPermutationInUpOrder) {
         const FileTable table = TableOf(RandomRows(random, count));
         for (auto [key, up] : keys) {
             SCOPED_TRACE(std::string(NameOf(up)) + " " + std::to_string(count));
-            const SortRank rank = BuildSortRank(table, key);
-            ASSERT_EQ(rank.size(), count);
-            std::vector<uint32_t> sorted(rank);
-            std::sort(sorted.begin(), sorted.end());
-            for (std::size_t i = 0; i < count; ++i) ASSERT_EQ(sorted[i], i);
-            for (std::size_t a = 0; a < count; ++a) {
-                for (std::size_t b = 0; b < count; ++b) {
-                    if (up(table, static_cast<uint32_t>(a), static_cast<uint32_t>(b))) {
-                        ASSERT_LT(rank[a], rank[b]) << a << " " << b;
+            const SortOrder order = BuildSortOrder(table, key);
+            ASSERT_EQ(order.size(), count);
+            std::vector<uint32_t> placeOf(count, UINT32_MAX);
+            for (std::size_t place = 0; place < count; ++place) {
+                ASSERT_LT(order[place], count);
+                ASSERT_EQ(placeOf[order[place]], UINT32_MAX) << "row twice";
+                placeOf[order[place]] = static_cast<uint32_t>(place);
+            }
+            for (uint32_t a = 0; a < count; ++a) {
+                for (uint32_t b = 0; b < count; ++b) {
+                    const bool equivalent = !up(table, a, b) && !up(table, b, a);
+                    if (up(table, a, b) || (equivalent && a < b)) {
+                        ASSERT_LT(placeOf[a], placeOf[b]) << a << " " << b;
                     }
                 }
             }
@@ -424,8 +429,9 @@ TEST(SortRanks, EachRankIsAPermutationInUpOrder) {
     }
 }
 
-TEST(SortRowsByRank, OrdersRowsByTheirPlace) {
-    const SortRank rank = {4, 0, 3, 1, 2};
+TEST(SortRowsByOrder, OrdersRowsByTheirPlace) {
+    // Row 1 first, then 3, 4, 2 and 0.
+    const SortOrder order = {1, 3, 4, 2, 0};
     struct Case {
         std::vector<uint32_t> rows;
         std::vector<uint32_t> sorted;
@@ -443,12 +449,12 @@ TEST(SortRowsByRank, OrdersRowsByTheirPlace) {
         {{0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0}},
     };
     for (Case& c : cases) {
-        SortRowsByRank(c.rows, rank);
+        SortRowsByOrder(c.rows, order);
         EXPECT_EQ(c.rows, c.sorted);
     }
 }
 
-// Views of all or part of a table, in any order, sorted with the table's ranks attached: the same
+// Views of all or part of a table, in any order, sorted by the table's orders: the same
 // check as the predicate sort above, rows of both kinds with ties in every key.
 TEST(SortResults, WithRanksOnPartsOfTheTable) {
     std::mt19937 random(11);

@@ -233,17 +233,17 @@ TEST(CollectHitsInSlices, SameRowsForEverySliceCount) {
     }
 }
 
-// The ranks are made on a thread of their own once the table is published: the table can be
+// The orders are made on a thread of their own once the table is published: the table can be
 // searched before they are there, a sort waits for them, and they are those of the table itself.
-TEST(Publish, RanksAreMadeBesideTheTable) {
+TEST(Publish, OrdersAreMadeBesideTheTable) {
     for (int round = 0; round < 3; ++round) {
         const std::vector<RowFields> rows = PieceTable(20000, 10 + round);
         const FileTable reference = TableOf(rows);
         ResultSet view(PublishedOf(rows));
         EXPECT_EQ(RunSearch(view, u""), rows.size());
         for (SortKey key : {SortKey::Name, SortKey::Size, SortKey::Created, SortKey::Modified})
-            EXPECT_EQ(view.Ranks().Of(key), BuildSortRank(reference, key));
-        // A table let go at once waits for its ranks' thread before it goes.
+            EXPECT_EQ(view.Orders().Of(key), BuildSortOrder(reference, key));
+        // A table let go at once waits for its orders' thread before it goes.
         { const std::shared_ptr<const PublishedTable> dropped = PublishedOf(rows); }
     }
 }
@@ -258,7 +258,7 @@ TEST(ResultSet, AViewOutlivesAReplacedTable) {
     ASSERT_FALSE(before.empty());
     shown = PublishedOf(PieceTable(10, 4));  // the program publishes a new table
     EXPECT_EQ(Names(view), before);
-    for (const SortRank& rank : view.Ranks().byKey) EXPECT_EQ(rank.size(), 5000u);
+    for (const SortOrder& order : view.Orders().byKey) EXPECT_EQ(order.size(), 5000u);
     SortByColumn(view, Column::Name, 1);
     EXPECT_EQ(view.Size(), before.size());
     view.Attach(shown);

@@ -1,7 +1,6 @@
-#include "results/sort_ranks.h"
+#include "results/sort_orders.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <memory>
 
@@ -9,7 +8,7 @@
 
 namespace {
 
-// Twelve bytes, packed: a number rank, like the name rank below, is built beside the whole table.
+// Twelve bytes, packed: a number order, like the name order below, is made beside the whole table.
 struct [[gnu::packed]] NumberedRow {
     uint64_t key;
     uint32_t row;
@@ -20,7 +19,7 @@ static_assert(sizeof(NumberedRow) == 12);
 // bytes do, and the bytes of the store compare as the name's units. A name that ends inside the
 // word is padded with zeros, and `rest` (the bytes left, at most 9) tells such a name from a
 // longer one that holds zeros there. The name itself is read through the table, which keeps an
-// item at 16 bytes: the name rank of millions of rows is built beside the whole table.
+// item at 16 bytes: the name order of millions of rows is made beside the whole table.
 constexpr std::size_t ChunkBytes = 8;
 
 struct NameChunkRow {
@@ -55,7 +54,7 @@ void SortNameChunks(NameChunkRow* begin, NameChunkRow* end, const FileTable& tab
         if (runEnd - run > 1 && run->rest > ChunkBytes) {
             SortNameChunks(run, runEnd, table, depth + 1);
         } else if (runEnd - run > 1) {
-            // Equal names stand in table order, so a rank is the same however it was made.
+            // Equal names stand in table order, so an order is the same however it was made.
             std::sort(run, runEnd,
                       [](const NameChunkRow& a, const NameChunkRow& b) { return a.row < b.row; });
         }
@@ -79,15 +78,15 @@ uint64_t NumberKey(const FileEntry& entry, SortKey key) {
 
 }  // namespace
 
-std::size_t SortRanks::BytesUsed() const {
+std::size_t SortOrders::BytesUsed() const {
     std::size_t bytes = 0;
-    for (const SortRank& rank : byKey) bytes += rank.capacity() * sizeof(uint32_t);
+    for (const SortOrder& order : byKey) bytes += order.capacity() * sizeof(uint32_t);
     return bytes;
 }
 
-// Ranks the rows of the table in the key's Up order: folders first, each kind in key order.
-SortRank BuildSortRank(const FileTable& table, SortKey key) {
-    SortRank rank(table.Size());
+// The rows of the table in the key's Up order: folders first, each kind in key order.
+SortOrder BuildSortOrder(const FileTable& table, SortKey key) {
+    SortOrder order(table.Size());
     std::size_t folderCount = 0;
     for (std::size_t i = 0; i < table.Size(); ++i) folderCount += table[i].isFolder ? 1 : 0;
     if (key == SortKey::Name) {
@@ -100,8 +99,8 @@ SortRank BuildSortRank(const FileTable& table, SortKey key) {
         SortNameChunks(rows.data(), rows.data() + folderCount, table, 0);
         SortNameChunks(rows.data() + folderCount, rows.data() + rows.size(), table, 0);
         for (std::size_t position = 0; position < rows.size(); ++position)
-            rank[rows[position].row] = static_cast<uint32_t>(position);
-        return rank;
+            order[position] = rows[position].row;
+        return order;
     }
     // Sorted in place: a radix sort's scratch of the same size would be the peak of the publish.
     std::vector<NumberedRow> rows(table.Size());
@@ -111,74 +110,42 @@ SortRank BuildSortRank(const FileTable& table, SortKey key) {
         rows[table[i].isFolder ? nextFolder++ : nextFile++] =
             NumberedRow{NumberKey(table[i], key), static_cast<uint32_t>(i)};
     }
-    // Equal keys stand in table order, so a rank is the same however it was made.
+    // Equal keys stand in table order, so an order is the same however it was made.
     auto byKey = [](const NumberedRow& a, const NumberedRow& b) {
         return a.key != b.key ? a.key < b.key : a.row < b.row;
     };
     std::sort(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(folderCount), byKey);
     std::sort(rows.begin() + static_cast<std::ptrdiff_t>(folderCount), rows.end(), byKey);
     for (std::size_t position = 0; position < rows.size(); ++position)
-        rank[rows[position].row] = static_cast<uint32_t>(position);
-    return rank;
+        order[position] = rows[position].row;
+    return order;
 }
 
-namespace {
-
-// Many rows of the table: each is put at its place in an array of the table's size, which is
-// then read in order. Returns false, leaving `rows` as they were, when two rows claim one place
-// (a view that holds a row twice).
-bool PlaceRows(std::vector<uint32_t>& rows, const SortRank& rank) {
-    // Row numbers are below the table's size, which is below 2^32, so this marks an empty place.
-    constexpr uint32_t Empty = UINT32_MAX;
-    const std::size_t places = rank.size();
-    std::unique_ptr<uint32_t[]> placed(new uint32_t[places]);
-    std::fill(placed.get(), placed.get() + places, Empty);
-    bool clash = false;
+void SortRowsByOrder(std::vector<uint32_t>& rows, const SortOrder& order) {
+    // The rows are marked in a bit per row of the table, then picked out of the order: one pass
+    // over the order, sequential, whatever the number of rows, and nothing compared.
+    const std::size_t places = order.size();
+    std::vector<uint64_t> marks((places + 63) / 64, 0);
+    bool twice = false;
     for (const uint32_t row : rows) {
-        uint32_t& place = placed[rank[row]];
-        clash |= place != Empty;
-        place = row;
+        uint64_t& word = marks[row / 64];
+        const uint64_t bit = uint64_t{1} << (row % 64);
+        twice |= (word & bit) != 0;
+        word |= bit;
     }
-    if (clash) return false;
-    std::size_t next = 0;
-    for (std::size_t place = 0; place < places; ++place) {
-        if (placed[place] != Empty) rows[next++] = placed[place];
-    }
-    return true;
-}
-
-}  // namespace
-
-void SortRowsByRank(std::vector<uint32_t>& rows, const SortRank& rank) {
-    if (rows.size() * 4 >= rank.size() && PlaceRows(rows, rank)) return;
-    // Rank and row in one word, the rank above: sorting the words by the rank bits alone sorts
-    // the rows, and each radix pass moves eight bytes an item. The buffers are not kept: a sort
-    // is rare next to the memory they would hold.
-    const std::size_t count = rows.size();
-    std::unique_ptr<uint64_t[]> items(new uint64_t[count]);
-    std::unique_ptr<uint64_t[]> scratch(new uint64_t[count]);
-    uint32_t highest = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        const uint32_t place = rank[rows[i]];
-        highest = std::max(highest, place);
-        items[i] = uint64_t{place} << 32 | rows[i];
-    }
-    constexpr int DigitBits = 12;
-    constexpr uint64_t DigitMask = (uint64_t{1} << DigitBits) - 1;
-    std::vector<std::size_t> starts(DigitMask + 1);
-    const int rankBits = std::bit_width(highest);
-    for (int shift = 32; shift < 32 + rankBits; shift += DigitBits) {
-        std::fill(starts.begin(), starts.end(), 0);
-        for (std::size_t i = 0; i < count; ++i) ++starts[(items[i] >> shift) & DigitMask];
-        std::size_t total = 0;
-        for (std::size_t& start : starts) {
-            const std::size_t digitCount = start;
-            start = total;
-            total += digitCount;
+    if (!twice) {
+        std::size_t next = 0;
+        for (std::size_t place = 0; place < places && next < rows.size(); ++place) {
+            const uint32_t row = order[place];
+            rows[next] = row;
+            next += (marks[row / 64] >> (row % 64)) & 1;
         }
-        for (std::size_t i = 0; i < count; ++i)
-            scratch[starts[(items[i] >> shift) & DigitMask]++] = items[i];
-        items.swap(scratch);
+        return;
     }
-    for (std::size_t i = 0; i < count; ++i) rows[i] = static_cast<uint32_t>(items[i]);
+    // A view that holds a row twice keeps both: the rows are sorted by their places instead.
+    std::vector<uint32_t> placeOf(places);
+    for (std::size_t place = 0; place < places; ++place)
+        placeOf[order[place]] = static_cast<uint32_t>(place);
+    std::stable_sort(rows.begin(), rows.end(),
+                     [&](uint32_t a, uint32_t b) { return placeOf[a] < placeOf[b]; });
 }
