@@ -2,9 +2,12 @@
 # checks: keys typed faster than the window searches, Down and Page Down in the query box, and the
 # tray icon when the shell loses it or refuses it.
 
-# click_query_box : a real click into the query box, which takes the keyboard focus.
+# click_query_box : a real click into the query box, which takes the keyboard focus. Two clicks on
+# one spot within the double-click time would make the second a double click, which selects a
+# word and leaves the focus where it is.
 click_query_box() {
     local x y w h
+    sleep 0.8
     must setforeground "$main"
     must rect "$edit"
     read -r x y w h <<<"$answer"
@@ -22,7 +25,8 @@ click_query_box
 xdotool key shift
 sleep 0.3
 burst=skimlet-notes
-xdotool type --delay 0 -- "$burst" key --delay 0 shift
+# One xdotool call sends the keys at once: the letters, then a key that changes no text.
+xdotool key --delay 0 s k i m l e t minus n o t e s shift
 for _ in $(seq 50); do
     ask text "$edit" && [ "$answer" == "$burst" ] && break
     sleep 0.1
@@ -58,6 +62,8 @@ done
 # With a row selected, the key only moves the focus.
 must select "$list" 2
 click_query_box
+must focus "$main"
+check "Down with row 2 selected: the query box has the focus before the key" "$edit" "$answer"
 xdotool key Down
 barrier
 must selected "$list"
