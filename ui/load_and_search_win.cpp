@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
 #include <exception>
 #include <string>
 
@@ -102,14 +101,10 @@ void ShowResultCountInStatusBar() {
 }
 
 void RefreshRows(std::size_t count) {
-    // Without flags the new count repaints the whole list and keeps today's scrolling; the redraw
-    // then names only the rows that can be on screen, because a redraw request costs per row
-    // named, on screen or not, and a search may have millions.
+    // Without flags the new count invalidates the whole list and keeps today's scrolling, so
+    // every row on screen is drawn again; a redraw request on top of it would only cost a round
+    // to the system per row named.
     SendMessageW(ResultList, LVM_SETITEMCOUNT, count, 0);
-    const LRESULT top = SendMessageW(ResultList, LVM_GETTOPINDEX, 0, 0);
-    const LRESULT perPage = SendMessageW(ResultList, LVM_GETCOUNTPERPAGE, 0, 0);
-    const LRESULT last = std::min<LRESULT>(top + perPage + 1, static_cast<LRESULT>(count));
-    SendMessageW(ResultList, LVM_REDRAWITEMS, static_cast<WPARAM>(top), last);
 }
 
 void RunSearchFromQueryBox() {

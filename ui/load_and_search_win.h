@@ -42,5 +42,5 @@ bool PendingSearchIsDue();
 void SetStatusText(const std::u16string& text);
 // "N 个对象" for the rows the list shows.
 void ShowResultCountInStatusBar();
-// Gives the list the row count and redraws the rows that can be visible.
+// Gives the list the row count, which has it draw every row on screen again.
 void RefreshRows(std::size_t count);

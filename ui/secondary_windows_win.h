@@ -5,9 +5,7 @@
 
 #include <windows.h>
 
-// "帮助": class "HelpWindow", 400 x 250.
+// The commands "帮助", "捐赠" and "关于 Skimlet"; each returns when its window is closed.
 void OpenHelpWindow(HWND mainWindow);
-// "捐赠": class "DonationWindow", 420 x 250.
 void OpenDonationWindow(HWND mainWindow);
-// "关于 Skimlet ": class "AboutSkimletWindow", 400 x 350.
 void OpenAboutWindow(HWND mainWindow);
