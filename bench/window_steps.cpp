@@ -17,6 +17,7 @@
 #include "index/utf8.h"
 #include "results/ordering.h"
 #include "results/result_set.h"
+#include "results/sort_state.h"
 #include "search/search_driver.h"
 
 namespace {
@@ -49,12 +50,6 @@ void PrintStep(const char* name, double milliseconds, const ResultSet& results) 
     std::puts(line.c_str());
 }
 
-// A header click as the window makes it: the sort with the direction flag, then the flip.
-void HeaderClick(ResultSet& results, Column column, uint8_t& sortAscending) {
-    SortByColumn(results, column, sortAscending);
-    sortAscending = FlippedDirection(sortAscending);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -79,7 +74,6 @@ int main(int argc, char** argv) {
     PrintStep("load", loadMs, results);
 
     auto search = [&](std::u16string_view text) { RunSearch(results, text); };
-    uint8_t sortAscending = 1;
     // Each step as the window meets it: the list holds the previous step's rows.
     std::vector<double> letter, clear, burst, lastKey, byName, bySize;
     const std::u16string_view burstText = u"report_99997";
@@ -94,9 +88,10 @@ int main(int argc, char** argv) {
         search(burstText.substr(0, burstText.size() - 1));
         lastKey.push_back(Milliseconds([&] { search(burstText); }));
         search(u"");
-        sortAscending = 1;
-        byName.push_back(Milliseconds([&] { HeaderClick(results, Column::Name, sortAscending); }));
-        bySize.push_back(Milliseconds([&] { HeaderClick(results, Column::Size, sortAscending); }));
+        // The header clicks as the window makes them, from the state at start.
+        SortState sort;
+        byName.push_back(Milliseconds([&] { sort.Click(results, Column::Name); }));
+        bySize.push_back(Milliseconds([&] { sort.Click(results, Column::Size); }));
     }
 
     search(u"a");
@@ -107,10 +102,10 @@ int main(int argc, char** argv) {
     PrintStep("burst", Median(burst), results);
     PrintStep("last_key", Median(lastKey), results);
     search(u"");
-    sortAscending = 1;
-    HeaderClick(results, Column::Name, sortAscending);
+    SortState sort;
+    sort.Click(results, Column::Name);
     PrintStep("click_name", Median(byName), results);
-    HeaderClick(results, Column::Size, sortAscending);
+    sort.Click(results, Column::Size);
     PrintStep("click_size", Median(bySize), results);
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <malloc.h>
 #endif
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -27,6 +28,7 @@
 #include "results/export.h"
 #include "results/ordering.h"
 #include "results/result_set.h"
+#include "results/sort_state.h"
 #include "search/search_driver.h"
 #include "ui/status_texts.h"
 
@@ -154,6 +156,15 @@ std::string WhyUnreadable(const std::string& path) {
     return "not a readable NTFS volume";
 }
 
+bool IsUtf8Name(const std::string& codePage) {
+    std::string name;
+    for (char c : codePage) {
+        if (c != '-' && c != '_')
+            name.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    }
+    return name == "UTF8";
+}
+
 void WriteStandardError(std::string_view line) {
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fputc('\n', stderr);
@@ -262,7 +273,10 @@ int main(int argc, char** argv) {
     std::optional<Options> parsed = ParseArguments(argc, argv);
     std::optional<CodePageConverter> converter;
     if (parsed && parsed->exportPath) {
-        converter = IconvConverter(parsed->codePage);
+        // UTF-8 goes through the conversion the window's UTF-8 export uses, so that both write
+        // the same bytes for every name; iconv would write "?" for a lone surrogate.
+        converter = IsUtf8Name(parsed->codePage) ? CodePageConverter(ToUtf8)
+                                                 : IconvConverter(parsed->codePage);
         if (!converter) parsed.reset();
     }
     if (!parsed) {
@@ -302,42 +316,29 @@ int main(int argc, char** argv) {
 
     results.SetTypeFilter(options.type);
     RunSearch(results, FromUtf8(options.query));
-    uint8_t sortAscending = 1;
-    std::optional<Column> markedColumn;
-    char16_t marker = 0;
+    SortState sort;
     for (const auto& [step, position] : options.orderSteps) {
         const Column column = static_cast<Column>(position);  // checked by ParseArguments
         switch (step) {
             case OrderStep::Sort:
-                SortByColumn(results, column, sortAscending);
-                marker = SortMarker(sortAscending);
-                markedColumn = column;
+                sort.Sort(results, column);
                 break;
             case OrderStep::Click:
-                SortByColumn(results, column, sortAscending);
-                marker = SortMarker(sortAscending);
-                sortAscending = FlippedDirection(sortAscending);
-                markedColumn = column;
+                sort.Click(results, column);
                 break;
             case OrderStep::Ascending:
-                sortAscending = 1;
+                sort.SetAscending(true);
                 break;
             case OrderStep::Descending:
-                sortAscending = 0;
+                sort.SetAscending(false);
                 break;
         }
     }
 
     bool exportFailed = false;
     if (options.exportPath) {
-        std::vector<std::u16string> headers;
-        for (int position = 0; position < ColumnCount; ++position) {
-            const Column column = static_cast<Column>(position);
-            headers.push_back(column == markedColumn ? MarkedHeaderText(column, marker)
-                                                     : NeutralHeaderText(column));
-        }
         const ExportOutcome outcome = ExportToFile(std::fopen(options.exportPath->c_str(), "wb"),
-                                                   headers, results, *converter);
+                                                   sort.HeaderTexts(), results, *converter);
         if (outcome != ExportOutcome::Written) {
             WriteStandardError(ToUtf8(ExportFailureText(outcome)) + ": " + *options.exportPath);
             exportFailed = true;

@@ -7,7 +7,6 @@
 #include "index/utf8.h"
 #include "results/export.h"
 #include "ui/load_and_search_win.h"
-#include "ui/result_list_win.h"
 #include "ui/status_texts.h"
 #include "ui/text_win.h"
 
@@ -48,9 +47,10 @@ void ExportResults(const wchar_t* path, bool utf8) {
     // Opened by its UTF-16 name, so any path the dialog accepts can be written. Binary mode:
     // WriteExport ends its lines with CR LF itself.
     std::FILE* file = _wfopen(path, L"wb");
+    const std::vector<std::u16string> headers = ListSort.HeaderTexts();
     const ExportOutcome outcome =
-        utf8 ? ExportToFile(file, CurrentHeaderTexts(), Results, ToUtf8, Utf8ByteOrderMark)
-             : ExportToFile(file, CurrentHeaderTexts(), Results, ToAnsi);
+        utf8 ? ExportToFile(file, headers, Results, ToUtf8, Utf8ByteOrderMark)
+             : ExportToFile(file, headers, Results, ToAnsi);
     if (outcome != ExportOutcome::Written) {
         MessageBoxW(nullptr, Wide(ExportFailureText(outcome)), L"错误", MB_ICONERROR);
     }

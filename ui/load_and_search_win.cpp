@@ -2,18 +2,18 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <exception>
+#include <string>
 
 #include "index/index_build.h"
+#include "index/platform.h"
 #include "ui/main_window_win.h"
 #include "ui/status_texts.h"
 #include "ui/text_win.h"
 
 std::shared_ptr<const PublishedTable> ShownTable;
 ResultSet Results;
-uint8_t SortAscending = 1;
+SortState ListSort;
 
 namespace {
 
@@ -22,15 +22,28 @@ namespace {
 enum class LoadState { NotStarted, Loading, Loaded };
 LoadState TheLoadState = LoadState::NotStarted;
 
+// A search that typed-ahead input made stale before it ran.
+bool SearchPending = false;
+// The text the status bar shows, so that an unchanged text is not sent and drawn again.
+std::u16string StatusShown;
+bool StatusSet = false;
+
 DWORD WINAPI BuildThread(LPVOID) {
     try {
         ShownTable = Publish(BuildIndex(FindNtfsVolumes(), OpenWindowsVolume));
-    } catch (const std::exception&) {
+    } catch (const std::exception& failure) {
         // Nothing may escape this thread; as with any build failure, the count comes out smaller.
-        std::fputs("error\n", stdout);
-        std::fflush(stdout);
+        ThePlatform().diagnostic(std::string("error: ") + failure.what());
     }
     return 0;
+}
+
+// A key press or a character waits in this thread's queue. Key releases are left out: one
+// follows every key, and it changes no text.
+bool TextInputWaiting() {
+    MSG message;
+    return PeekMessageW(&message, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE | PM_NOYIELD) ||
+           PeekMessageW(&message, nullptr, WM_CHAR, WM_CHAR, PM_NOREMOVE | PM_NOYIELD);
 }
 
 void LoadAndShowEverything() {
@@ -41,9 +54,14 @@ void LoadAndShowEverything() {
 
     DWORD threadId = 0;
     HANDLE thread = CreateThread(nullptr, 0, BuildThread, ResultList, 0, &threadId);
-    // A designed diagnostic line, like the build's; no console shows it in normal use.
-    std::printf(" Now another thread has been created. ID = %d \n", static_cast<int>(threadId));
-    std::fflush(stdout);
+    // Designed diagnostic lines, like the build's; no console shows them in normal use. Without
+    // the thread the table stays empty, and the summary below shows 0 entries.
+    if (thread == nullptr) {
+        ThePlatform().diagnostic("Error creating thread!");
+    } else {
+        ThePlatform().diagnostic(
+            " Now another thread has been created. ID = " + std::to_string(threadId) + " ");
+    }
     // A designed pause before the wait; the wait alone would give the same result.
     Sleep(10);
     // Deliberately blocking: input typed meanwhile waits in the queue and is searched afterwards
@@ -71,7 +89,11 @@ void LoadAndShowEverything() {
 }  // namespace
 
 void SetStatusText(const std::u16string& text) {
-    SendMessageW(StatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(text)));
+    // A sort or a search with the same count would only redraw the same text.
+    if (StatusSet && text == StatusShown) return;
+    StatusShown = text;
+    StatusSet = true;
+    SendMessageW(StatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(StatusShown)));
 }
 
 void ShowResultCountInStatusBar() {
@@ -79,17 +101,14 @@ void ShowResultCountInStatusBar() {
 }
 
 void RefreshRows(std::size_t count) {
-    // Without flags the new count repaints the whole list and keeps today's scrolling; the redraw
-    // then names only the rows that can be on screen, because a redraw request costs per row
-    // named, on screen or not, and a search may have millions.
+    // Without flags the new count invalidates the whole list and keeps today's scrolling, so
+    // every row on screen is drawn again; a redraw request on top of it would only cost a round
+    // to the system per row named.
     SendMessageW(ResultList, LVM_SETITEMCOUNT, count, 0);
-    const LRESULT top = SendMessageW(ResultList, LVM_GETTOPINDEX, 0, 0);
-    const LRESULT perPage = SendMessageW(ResultList, LVM_GETCOUNTPERPAGE, 0, 0);
-    const LRESULT last = std::min<LRESULT>(top + perPage + 1, static_cast<LRESULT>(count));
-    SendMessageW(ResultList, LVM_REDRAWITEMS, static_cast<WPARAM>(top), last);
 }
 
 void RunSearchFromQueryBox() {
+    SearchPending = false;
     const int length = GetWindowTextLengthW(QueryEdit);
     std::u16string text(static_cast<std::size_t>(length) + 1, u'\0');
     const int copied =
@@ -98,6 +117,24 @@ void RunSearchFromQueryBox() {
     const std::size_t count = RunSearch(Results, std::u16string_view(text));
     RefreshRows(count);
     ShowResultCountInStatusBar();
+}
+
+void SearchForChangedQuery() {
+    // Keys typed faster than a search and its repaint would otherwise queue up behind one search
+    // each; the list shows only the text that the last of them leaves.
+    if (TextInputWaiting()) {
+        SearchPending = true;
+        return;
+    }
+    RunSearchFromQueryBox();
+}
+
+void RunPendingSearch() {
+    if (SearchPending) RunSearchFromQueryBox();
+}
+
+bool PendingSearchIsDue() {
+    return SearchPending && !TextInputWaiting();
 }
 
 void CALLBACK InitialLoad(HWND, UINT, UINT_PTR, DWORD) {

@@ -3,8 +3,10 @@
 #include <objbase.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <exception>
 #include <mutex>
+#include <string_view>
 #include <vector>
 
 #include "index/platform.h"
@@ -13,9 +15,10 @@
 #include "ui/layout.h"
 #include "ui/load_and_search_win.h"
 #include "ui/menu_win.h"
+#include "ui/placement.h"
+#include "ui/query_box_win.h"
 #include "ui/result_list_win.h"
 #include "ui/tray_win.h"
-#include "windows/placement.h"
 
 HWND QueryEdit = nullptr;
 HWND ResultList = nullptr;
@@ -88,6 +91,40 @@ void SizeQueryFont(int height) {
     QueryFontHeight = height;
 }
 
+bool IsMouseButtonPress(UINT message) {
+    switch (message) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONDBLCLK:
+        case WM_MBUTTONDOWN:
+        case WM_NCLBUTTONDOWN:
+        case WM_NCRBUTTONDOWN:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The message loop's share of typed-ahead input. As in the window procedure, a search that runs
+// out of memory is dropped and the window goes on.
+void RunPendingSearchHere() {
+    try {
+        RunPendingSearch();
+    } catch (const std::exception&) {
+    }
+}
+
+// The diagnostic lines of the build and of the window, on standard output, which has no console
+// in normal use. The volume workers write theirs at the same time, so each line is written whole.
+std::mutex DiagnosticLock;
+void WriteDiagnosticLine(std::string_view line) {
+    std::lock_guard<std::mutex> lock(DiagnosticLock);
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
 HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int x,
                    int y, int width, int height, int id) {
     return CreateWindowExW(0, className, text, style, x, y, width, height, parent,
@@ -102,6 +139,7 @@ bool CreateMainContents(HWND window) {
         CreateControl(window, L"edit", L"", WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 0,
                       0, layout.queryCreateWidth, layout.queryCreateHeight, QueryEditId);
     if (QueryEdit == nullptr) return false;
+    WatchQueryBoxKeys();
     SizeQueryFont(layout.queryFontHeight);
     if (QueryBrush == nullptr) QueryBrush = CreateSolidBrush(RGB(255, 255, 255));
 
@@ -133,10 +171,7 @@ void LayOut(HWND window, WPARAM sizeType) {
                std::max(0, height - layout.queryHeight - layout.statusReserve), TRUE);
     MoveWindow(QueryEdit, 0, 0, width, layout.queryHeight, TRUE);
     SendMessageW(StatusBar, WM_SIZE, 0, 0);
-    if (sizeType == SIZE_MINIMIZED) {
-        AddTrayIcon(window);
-        ShowWindow(window, SW_HIDE);
-    }
+    if (sizeType == SIZE_MINIMIZED) HideToTray(window);
 }
 
 // The window moved to a monitor of another DPI: every size follows, and the window takes the
@@ -174,6 +209,10 @@ LRESULT ColourQueryEdit(HDC context, HWND control) {
 
 LRESULT HandleMainMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
+    if (IsTaskbarCreated(message)) {
+        OnTaskbarCreated(window);
+        return 0;
+    }
     switch (message) {
         case WM_CREATE:
             if (!CreateMainContents(window)) return -1;
@@ -237,6 +276,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     ThePlatform().appendIcon = AppendResourceIcon;
+    ThePlatform().diagnostic = WriteDiagnosticLine;
 
     WNDCLASSW windowClass{};
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
@@ -266,7 +306,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
     MSG message{};
     BOOL got;
-    while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) {
+    for (;;) {
+        // A search put off for keys that then changed nothing runs once they are handled.
+        if (PendingSearchIsDue()) RunPendingSearchHere();
+        if ((got = GetMessageW(&message, nullptr, 0, 0)) <= 0) break;
+        // A click acts on what the list shows, which must be the rows of the text in the box.
+        if (IsMouseButtonPress(message.message)) RunPendingSearchHere();
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }

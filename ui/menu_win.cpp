@@ -10,23 +10,11 @@
 #include "ui/menu_table.h"
 #include "ui/result_list_win.h"
 #include "ui/search_window_win.h"
+#include "ui/secondary_windows_win.h"
 #include "ui/text_win.h"
 #include "ui/tray_win.h"
 #include "ui/window_placement_win.h"
-#include "windows/modal_win.h"
 
-#if __has_include("windows/help_window_win.h")
-#include "windows/help_window_win.h"
-#define SKIMLET_HAVE_HELP_WINDOW 1
-#endif
-#if __has_include("windows/about_window_win.h")
-#include "windows/about_window_win.h"
-#define SKIMLET_HAVE_ABOUT_WINDOW 1
-#endif
-#if __has_include("windows/donation_window_win.h")
-#include "windows/donation_window_win.h"
-#define SKIMLET_HAVE_DONATION_WINDOW 1
-#endif
 #if __has_include("resources/maker_texts.h")
 #include "resources/maker_texts.h"
 #define SKIMLET_HAVE_MAKER_TEXTS 1
@@ -54,9 +42,11 @@ void OpenWebSite() {
 }
 
 void RunMenuCommand(HWND mainWindow, uint16_t id) {
+    // Every command acts on the rows of the text in the box.
+    RunPendingSearch();
     if (const std::optional<Column> column = ColumnAt(SortColumnOf(id))) {
         MarkRadioItem(mainWindow, id);
-        ApplyOrdering(*column);
+        ApplyOrdering(*column, OrderingTrigger::SortCommand);
         return;
     }
     if (const int type = TypeFilterOf(id); type >= 0) {
@@ -73,8 +63,9 @@ void RunMenuCommand(HWND mainWindow, uint16_t id) {
             ExportCommand(mainWindow);
             break;
         case IDM_CLOSE_TO_TRAY:
-            AddTrayIcon(mainWindow);
-            ShowWindow(mainWindow, SW_HIDE);
+            // As the minimise button: the minimised window goes behind its tray icon, or stays
+            // in the task bar when the icon cannot be shown.
+            ShowWindow(mainWindow, SW_MINIMIZE);
             break;
         case IDM_EXIT:
             RemoveTrayIcon(mainWindow);
@@ -85,35 +76,27 @@ void RunMenuCommand(HWND mainWindow, uint16_t id) {
             break;
         case IDM_ASCENDING:
             MarkRadioItem(mainWindow, id);
-            SortAscending = 1;
+            ListSort.SetAscending(true);
             break;
         case IDM_DESCENDING:
             MarkRadioItem(mainWindow, id);
-            SortAscending = 0;
+            ListSort.SetAscending(false);
             break;
         case IDM_CASE_INSENSITIVE:
         case IDM_CASE_SENSITIVE:
             MarkRadioItem(mainWindow, id);
             break;
         case IDM_HELP:
-#ifdef SKIMLET_HAVE_HELP_WINDOW
-            OpenSecondaryWindow(mainWindow, L"HelpWindow", HelpWindowProc, L"帮助", 400, 250);
-#endif
+            OpenHelpWindow(mainWindow);
             break;
         case IDM_WEBSITE:
             OpenWebSite();
             break;
         case IDM_DONATE:
-#ifdef SKIMLET_HAVE_DONATION_WINDOW
-            OpenSecondaryWindow(mainWindow, L"DonationWindow", DonationWindowProc, L"捐赠", 420,
-                                250);
-#endif
+            OpenDonationWindow(mainWindow);
             break;
         case IDM_ABOUT:
-#ifdef SKIMLET_HAVE_ABOUT_WINDOW
-            OpenSecondaryWindow(mainWindow, L"AboutSkimletWindow", AboutWindowProc,
-                                L"关于 Skimlet ", 400, 350);
-#endif
+            OpenAboutWindow(mainWindow);
             break;
         case IDM_OPEN_FILE:
             OpenSelectedFile(OpenTrigger::ContextMenu);
@@ -158,6 +141,6 @@ void BuildMenuBar(HWND mainWindow) {
 
 void HandleCommand(HWND mainWindow, WPARAM wParam) {
     const unsigned id = LOWORD(wParam);
-    if (HIWORD(wParam) == EN_CHANGE && id == QueryEditId) RunSearchFromQueryBox();
+    if (HIWORD(wParam) == EN_CHANGE && id == QueryEditId) SearchForChangedQuery();
     if (IsCommandId(id)) RunMenuCommand(mainWindow, static_cast<uint16_t>(id));
 }

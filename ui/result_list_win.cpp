@@ -2,6 +2,8 @@
 
 #include <array>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "index/file_entry.h"
 #include "results/ordering.h"
@@ -19,15 +21,20 @@ namespace {
 constexpr std::array<int, ColumnCount> ColumnAlignments{LVCFMT_LEFT, LVCFMT_LEFT, LVCFMT_RIGHT,
                                                         LVCFMT_RIGHT, LVCFMT_RIGHT};
 
-// Kept here because the list copies header texts and the export needs them back.
-std::vector<std::u16string> HeaderTexts(ColumnCount);
+// The header texts the list was given last. A header is set again only when its text changes:
+// each change relays out and repaints the header.
+std::vector<std::u16string> HeadersShown(ColumnCount);
 
-void SetHeaderText(int column, std::u16string text) {
-    HeaderTexts[column] = std::move(text);
-    LVCOLUMNW item{};
-    item.mask = LVCF_TEXT;
-    item.pszText = const_cast<wchar_t*>(Wide(HeaderTexts[column]));
-    SendMessageW(ResultList, LVM_SETCOLUMNW, column, reinterpret_cast<LPARAM>(&item));
+void ShowHeaderTexts() {
+    for (int column = 0; column < ColumnCount; ++column) {
+        std::u16string text = ListSort.HeaderText(static_cast<Column>(column));
+        if (text == HeadersShown[column]) continue;
+        HeadersShown[column] = std::move(text);
+        LVCOLUMNW item{};
+        item.mask = LVCF_TEXT;
+        item.pszText = const_cast<wchar_t*>(Wide(HeadersShown[column]));
+        SendMessageW(ResultList, LVM_SETCOLUMNW, column, reinterpret_cast<LPARAM>(&item));
+    }
 }
 
 // The table's row shown at list position `index`.
@@ -159,12 +166,12 @@ void WatchResultList(HWND mainWindow) {
 
 void InsertResultColumns(const std::array<int, ColumnCount>& widths) {
     for (int column = 0; column < ColumnCount; ++column) {
-        HeaderTexts[column] = NeutralHeaderText(static_cast<Column>(column));
+        HeadersShown[column] = ListSort.HeaderText(static_cast<Column>(column));
         LVCOLUMNW item{};
         item.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
         item.fmt = ColumnAlignments[column];
         item.cx = widths[column];
-        item.pszText = const_cast<wchar_t*>(Wide(HeaderTexts[column]));
+        item.pszText = const_cast<wchar_t*>(Wide(HeadersShown[column]));
         SendMessageW(ResultList, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&item));
     }
 }
@@ -175,22 +182,16 @@ void SetResultColumnWidths(const std::array<int, ColumnCount>& widths) {
     }
 }
 
-void ResetHeaderTexts() {
-    for (int column = 0; column < ColumnCount; ++column) {
-        SetHeaderText(column, NeutralHeaderText(static_cast<Column>(column)));
+void ApplyOrdering(Column column, OrderingTrigger trigger) {
+    RunPendingSearch();
+    if (trigger == OrderingTrigger::HeaderClick) {
+        ListSort.Click(Results, column);
+    } else {
+        ListSort.Sort(Results, column);
     }
-}
-
-void ApplyOrdering(Column column) {
-    SortByColumn(Results, column, SortAscending);
     RefreshRows(Results.Size());
     ShowResultCountInStatusBar();
-    ResetHeaderTexts();
-    SetHeaderText(static_cast<int>(column), MarkedHeaderText(column, SortMarker(SortAscending)));
-}
-
-const std::vector<std::u16string>& CurrentHeaderTexts() {
-    return HeaderTexts;
+    ShowHeaderTexts();
 }
 
 void HandleListNotification(HWND mainWindow, const NMHDR* header) {
@@ -201,6 +202,8 @@ void HandleListNotification(HWND mainWindow, const NMHDR* header) {
     }
     // Only the list's notifications mean anything here; the status bar sends clicks too.
     if (header == nullptr || header->hwndFrom != ResultList) return;
+    // What the user acts on must be the rows of the text in the box.
+    if (header->code != LVN_GETDISPINFOW) RunPendingSearch();
     switch (header->code) {
         case LVN_GETDISPINFOW:
             ServeDisplayRequest(*reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(header)));
@@ -208,10 +211,7 @@ void HandleListNotification(HWND mainWindow, const NMHDR* header) {
         case LVN_COLUMNCLICK: {
             const std::optional<Column> column =
                 ColumnAt(reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem);
-            if (!column) break;
-            // A header click is a sort command that also flips the direction of the next one.
-            ApplyOrdering(*column);
-            SortAscending = FlippedDirection(SortAscending);
+            if (column) ApplyOrdering(*column, OrderingTrigger::HeaderClick);
             break;
         }
         case LVN_ITEMCHANGED:

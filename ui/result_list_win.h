@@ -7,8 +7,6 @@
 #include <commctrl.h>
 
 #include <array>
-#include <string>
-#include <vector>
 
 #include "results/ordering.h"
 
@@ -19,12 +17,10 @@ void SetResultColumnWidths(const std::array<int, ColumnCount>& widths);
 void WatchResultList(HWND mainWindow);
 
 // Sorts the rows by `column` with the current direction, refreshes the rows and the count text,
-// and marks `column`'s header with the direction. The direction is left alone.
-void ApplyOrdering(Column column);
-void ResetHeaderTexts();
-
-// The header texts as the list currently shows them, column 0 first.
-const std::vector<std::u16string>& CurrentHeaderTexts();
+// and marks `column`'s header with the direction. A sort command leaves the direction alone; a
+// header click flips it for the next ordering.
+enum class OrderingTrigger { SortCommand, HeaderClick };
+void ApplyOrdering(Column column, OrderingTrigger trigger);
 
 // WM_NOTIFY of the main window.
 void HandleListNotification(HWND mainWindow, const NMHDR* header);

@@ -1,12 +1,12 @@
 #include "ui/search_window_win.h"
 
-#include <cstdio>
 #include <string>
 
+#include "index/platform.h"
 #include "ui/item_texts.h"
+#include "ui/placement.h"
 #include "ui/text_win.h"
 #include "ui/window_placement_win.h"
-#include "windows/placement.h"
 
 namespace {
 
@@ -61,8 +61,7 @@ void OpenNewSearchWindow(HWND mainWindow) {
                        nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
     if (!started) {
         const DWORD error = program.empty() ? ERROR_FILE_NOT_FOUND : GetLastError();
-        std::fprintf(stderr, "CreateProcess failed (%lu).\n", error);
-        std::fflush(stderr);
+        ThePlatform().diagnostic("CreateProcess failed (" + std::to_string(error) + ").");
         return;
     }
 

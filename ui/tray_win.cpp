@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "index/platform.h"
 #include "ui/commands.h"
 
 static_assert(sizeof(NOTIFYICONDATAW) == 976, "full NOTIFYICONDATAW of a 64-bit process");
@@ -20,11 +21,25 @@ NOTIFYICONDATAW TrayRecord(HWND mainWindow) {
     return record;
 }
 
+// The icon stays after a restore, and the shell refuses to add it twice; so an icon that can be
+// modified is there already, and only a missing one is added.
+bool ShowTrayIcon(HWND mainWindow) {
+    NOTIFYICONDATAW record = TrayRecord(mainWindow);
+    return Shell_NotifyIconW(NIM_MODIFY, &record) || Shell_NotifyIconW(NIM_ADD, &record);
+}
+
+void ReportMissingIcon() {
+    ThePlatform().diagnostic("error: the tray icon could not be added; the window stays minimised");
+}
+
 }  // namespace
 
-void AddTrayIcon(HWND mainWindow) {
-    NOTIFYICONDATAW record = TrayRecord(mainWindow);
-    Shell_NotifyIconW(NIM_ADD, &record);
+void HideToTray(HWND mainWindow) {
+    if (ShowTrayIcon(mainWindow)) {
+        ShowWindow(mainWindow, SW_HIDE);
+        return;
+    }
+    ReportMissingIcon();
 }
 
 void RemoveTrayIcon(HWND mainWindow) {
@@ -36,4 +51,17 @@ void OnTrayNotify(HWND mainWindow, LPARAM mouseMessage) {
     if (mouseMessage != WM_LBUTTONDBLCLK) return;
     SetForegroundWindow(mainWindow);
     ShowWindow(mainWindow, SW_SHOWNORMAL);
+}
+
+bool IsTaskbarCreated(UINT message) {
+    static const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    return taskbarCreated != 0 && message == taskbarCreated;
+}
+
+void OnTaskbarCreated(HWND mainWindow) {
+    if (IsWindowVisible(mainWindow)) return;
+    NOTIFYICONDATAW record = TrayRecord(mainWindow);
+    if (Shell_NotifyIconW(NIM_ADD, &record)) return;
+    ReportMissingIcon();
+    ShowWindow(mainWindow, SW_SHOWMINNOACTIVE);
 }

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "windows/placement.h"
+#include "ui/placement.h"
 
 ScreenRect WindowRect(HWND window);
 

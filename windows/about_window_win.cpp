@@ -5,6 +5,8 @@
 #include <string>
 
 #include "resources/maker_texts.h"
+#include "ui/secondary_windows_win.h"
+#include "windows/modal_win.h"
 #include "windows/secondary_window_win.h"
 
 namespace {
@@ -97,4 +99,9 @@ LRESULT CALLBACK AboutWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
             break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void OpenAboutWindow(HWND mainWindow) {
+    OpenSecondaryWindow(mainWindow, L"AboutSkimletWindow", AboutWindowProc, L"关于 Skimlet ", 400,
+                        350);
 }

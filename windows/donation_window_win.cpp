@@ -3,6 +3,7 @@
 #include "resources/resource_ids.h"
 #include "ui/dpi_win.h"
 #include "ui/layout.h"
+#include "ui/secondary_windows_win.h"
 #include "windows/modal_win.h"
 #include "windows/secondary_window_win.h"
 
@@ -98,4 +99,8 @@ LRESULT CALLBACK QRcodeWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void OpenDonationWindow(HWND mainWindow) {
+    OpenSecondaryWindow(mainWindow, L"DonationWindow", DonationWindowProc, L"捐赠", 420, 250);
 }

@@ -1,5 +1,7 @@
 #include "windows/help_window_win.h"
 
+#include "ui/secondary_windows_win.h"
+#include "windows/modal_win.h"
 #include "windows/secondary_window_win.h"
 
 namespace {
@@ -44,4 +46,8 @@ LRESULT CALLBACK HelpWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void OpenHelpWindow(HWND mainWindow) {
+    OpenSecondaryWindow(mainWindow, L"HelpWindow", HelpWindowProc, L"帮助", 400, 250);
 }

@@ -2,7 +2,7 @@
 
 #include "ui/dpi_win.h"
 #include "ui/layout.h"
-#include "windows/placement.h"
+#include "ui/placement.h"
 
 void OpenSecondaryWindow(HWND mainWindow, const wchar_t* className, WNDPROC procedure,
                          const wchar_t* title, int width, int height) {

@@ -64,6 +64,12 @@ if ask waitfind 20000 "#32770" - "$main_pid"; then
     else
         fail "导出 as UTF-8: the name skim한글.txt is not in the file whole"
     fi
+    # The name with a lone surrogate, written as U+FFFD by both.
+    if grep -qaF "skim"$'\xEF\xBF\xBD'"lone.txt" "$utf8_target" 2>/dev/null; then
+        pass
+    else
+        fail "导出 as UTF-8: the lone surrogate is not written as U+FFFD"
+    fi
 else
     fail "导出 (UTF-8): no save dialog appeared"
 fi

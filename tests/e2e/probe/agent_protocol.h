@@ -9,6 +9,9 @@ enum AgentOp : uint32_t {
     AgentMenuItem = 1,  // state and text of menu item `id` of the window's menu bar
     AgentMenuTree = 2,  // every item of the window's menu bar, one line each
     AgentFont = 3,      // the font that the window answers WM_GETFONT with
+    // With `id` 1, every later Shell_NotifyIconW call of the program's own module fails, as with
+    // no shell to take the icon; with 0, the calls reach the shell again.
+    AgentRefuseTrayIcons = 4,
 };
 
 constexpr uint32_t AgentReplyCapacity = 16384;

@@ -2,6 +2,7 @@
 // so menu marks and fonts can only be read from inside the process that owns them.
 #include <windows.h>
 
+#include <cstring>
 #include <cwchar>
 #include <string>
 
@@ -72,6 +73,58 @@ bool Font(HWND window, std::wstring& out) {
     return true;
 }
 
+// The program's import slot of Shell_NotifyIconW, where its calls go through.
+void** NotifyIconSlot() {
+    auto* base = reinterpret_cast<unsigned char*>(GetModuleHandleW(nullptr));
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (imports.VirtualAddress == 0) return nullptr;
+    for (auto* library = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         library->Name != 0; ++library) {
+        if (_stricmp(reinterpret_cast<const char*>(base + library->Name), "shell32.dll") != 0)
+            continue;
+        const DWORD namesAt =
+            library->OriginalFirstThunk ? library->OriginalFirstThunk : library->FirstThunk;
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + namesAt);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->FirstThunk);
+        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            const auto* byName =
+                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (strcmp(reinterpret_cast<const char*>(byName->Name), "Shell_NotifyIconW") == 0)
+                return reinterpret_cast<void**>(&slots->u1.Function);
+        }
+    }
+    return nullptr;
+}
+
+BOOL WINAPI RefuseNotifyIcon(DWORD, void*) {
+    return FALSE;
+}
+
+void* OriginalNotifyIcon = nullptr;
+
+bool RefuseTrayIcons(bool refuse, std::wstring& out) {
+    void** slot = NotifyIconSlot();
+    if (slot == nullptr) {
+        out = L"no import of Shell_NotifyIconW";
+        return false;
+    }
+    if (OriginalNotifyIcon == nullptr) OriginalNotifyIcon = *slot;
+    void* target = refuse ? reinterpret_cast<void*>(RefuseNotifyIcon) : OriginalNotifyIcon;
+    DWORD old = 0;
+    if (!VirtualProtect(slot, sizeof(void*), PAGE_READWRITE, &old)) {
+        out = L"import slot not writable";
+        return false;
+    }
+    *slot = target;
+    VirtualProtect(slot, sizeof(void*), old, &old);
+    out = refuse ? L"refusing" : L"passing";
+    return true;
+}
+
 }  // namespace
 
 extern "C" __declspec(dllexport) DWORD WINAPI AgentRun(void* parameter) {
@@ -91,6 +144,9 @@ extern "C" __declspec(dllexport) DWORD WINAPI AgentRun(void* parameter) {
             break;
         case AgentFont:
             ok = Font(window, reply);
+            break;
+        case AgentRefuseTrayIcons:
+            ok = RefuseTrayIcons(block->id != 0, reply);
             break;
         default:
             reply = L"unknown request";

@@ -10,6 +10,7 @@
 // These two need the types that windows.h declares.
 #include <commctrl.h>
 #include <psapi.h>
+#include <shellapi.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -514,7 +515,8 @@ const wchar_t* const Usage =
     L"send H MSG W L | command H ID [EDIT] | barrier EDIT [MS] | count LIST | textwidth LIST TEXT "
     L"| "
     L"rows LIST FIRST N [COLS] | headers LIST | headerrect LIST COL | itemrect LIST ROW | "
-    L"select LIST ROW (-1: none) | selected LIST | menu H ID | menutree H | font H | watch PID | "
+    L"select LIST ROW (-1: none) | selected LIST | focus H | menu H ID | menutree H | font H | "
+    L"refusetray H 1|0 | trayremove H ID | registered NAME | watch PID | "
     L"exitcode PID MS | now | redraw H | top LIST | until MS COND... (text H T | prefix H T | "
     L"count LIST N | "
     L"cell LIST ROW COL T | header LIST COL T | painted H) | quit";
@@ -709,10 +711,35 @@ bool Handle(const Fields& f) {
         Send(window, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED, result)
             ? Reply(std::to_wstring(result))
             : Fail(L"no answer");
-    } else if (verb == L"menu" || verb == L"menutree" || verb == L"font") {
-        if (!need(verb == L"menu" ? 2 : 1)) return true;
-        AgentOp op = verb == L"menu" ? AgentMenuItem : verb == L"font" ? AgentFont : AgentMenuTree;
-        uint32_t id = verb == L"menu" ? static_cast<uint32_t>(Number(f[2])) : 0;
+    } else if (verb == L"focus") {
+        // The window with the keyboard focus in the thread of H.
+        if (!need(1)) return true;
+        GUITHREADINFO info{};
+        info.cbSize = sizeof(info);
+        GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)
+            ? Reply(Hex(info.hwndFocus))
+            : Fail(L"no thread information");
+    } else if (verb == L"trayremove") {
+        // Takes the tray icon ID of window H away, as a restarted shell would have lost it.
+        if (!need(2)) return true;
+        NOTIFYICONDATAW record{};
+        record.cbSize = sizeof(record);
+        record.hWnd = window;
+        record.uID = static_cast<UINT>(Number(f[2]));
+        Shell_NotifyIconW(NIM_DELETE, &record) ? Reply(L"removed") : Fail(L"not removed");
+    } else if (verb == L"registered") {
+        // The number of a registered window message, the same in every process.
+        if (!need(1)) return true;
+        const UINT message = RegisterWindowMessageW(f[1].c_str());
+        message ? Reply(std::to_wstring(message)) : Fail(L"not registered");
+    } else if (verb == L"menu" || verb == L"menutree" || verb == L"font" || verb == L"refusetray") {
+        if (!need(verb == L"menu" || verb == L"refusetray" ? 2 : 1)) return true;
+        AgentOp op = verb == L"menu"         ? AgentMenuItem
+                     : verb == L"font"       ? AgentFont
+                     : verb == L"refusetray" ? AgentRefuseTrayIcons
+                                             : AgentMenuTree;
+        uint32_t id =
+            verb == L"menu" || verb == L"refusetray" ? static_cast<uint32_t>(Number(f[2])) : 0;
         std::wstring reply;
         bool ok = AskAgent(window, op, id, reply);
         if (!ok) {

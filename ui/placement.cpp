@@ -1,4 +1,4 @@
-#include "windows/placement.h"
+#include "ui/placement.h"
 
 #include <algorithm>
 
