@@ -229,6 +229,7 @@ class RawVolume {
     bool ReadStream(const std::vector<DataRun>& runs, uint64_t offset, std::span<uint8_t> out);
     bool ReadMftRecord(uint64_t number, std::vector<uint8_t>& record);
     bool CheckRuns(const std::vector<DataRun>& runs) const;
+    uint64_t HeldClusters(const std::vector<DataRun>& runs) const;
     bool ReadNonResidentValue(std::span<const uint8_t> attribute, uint64_t limit,
                               std::vector<uint8_t>& value);
     bool LoadBitmap(std::span<const uint8_t> record0,
@@ -390,6 +391,15 @@ bool RawVolume::CheckRuns(const std::vector<DataRun>& runs) const {
     return RunsEnd(runs) <= MaxClusterNumber / geo_.clusterSize;
 }
 
+// A sparse stretch holds no records, so neither does one at the end; overlapping runs or a long
+// sparse stretch cannot make the stream longer than the volume's clusters.
+uint64_t RawVolume::HeldClusters(const std::vector<DataRun>& runs) const {
+    auto stored = std::find_if(runs.rbegin(), runs.rend(),
+                               [](const DataRun& run) { return run.lcn != DataRun::Sparse; });
+    if (stored == runs.rend()) return 0;
+    return std::min(stored->vcn + stored->length, geo_.clusterCount);
+}
+
 bool RawVolume::ReadMftRecord(uint64_t number, std::vector<uint8_t>& record) {
     record.assign(geo_.recordSize, 0);
     if (number > UINT64_MAX / geo_.recordSize) return false;
@@ -405,7 +415,7 @@ bool RawVolume::ReadNonResidentValue(std::span<const uint8_t> attribute, uint64_
     if (!ntfs::NonResidentForm(attribute, form, pairs) || form.lowestVcn != 0 ||
         !DecodeDataRuns(pairs, 0, runs) || !CheckRuns(runs))
         return false;
-    uint64_t wanted = std::min(form.dataSize, limit);
+    uint64_t wanted = std::min({form.dataSize, limit, HeldClusters(runs) * geo_.clusterSize});
     uint64_t stored = std::min(wanted, form.initializedSize);
     value.assign(wanted, 0);
     return ReadStream(runs, 0, std::span<uint8_t>(value).first(stored));
@@ -699,7 +709,10 @@ bool RawVolume::Open() {
 
     uint64_t allocated = RunsEnd(mftRuns_) * geo_.clusterSize;
     if (mftData.initializedSize > mftData.dataSize || mftData.dataSize > allocated) return false;
-    validLength_ = mftData.initializedSize;
+    // The sizes are the record's claim; what the $MFT holds ends with its last stored cluster,
+    // and it cannot be longer than the volume that holds it. Bounding the records here bounds
+    // the bitmap, the walk and every sizing the walk does from the valid length.
+    validLength_ = std::min(mftData.initializedSize, HeldClusters(mftRuns_) * geo_.clusterSize);
     recordCount_ = validLength_ / geo_.recordSize;
     // A bitmap that cannot be read costs speed, not the volume: every record becomes a candidate.
     haveBitmap_ = LoadBitmap(record, std::move(bitmapExtents));

@@ -664,6 +664,82 @@ TEST(RawVolume, OverlappingRunsGiveEachRecordOnce) {
     }
 }
 
+// A record 0 that claims more than the volume holds is read for what it holds: the same entries
+// as the volume without the claim, a valid length within the volume, and no more bytes read than
+// a few times the image. Before the claims were bounded, the first case sized a 4 GiB bitmap and
+// the second walked 2^35 records one by one.
+TEST(RawVolume, ClaimsBeyondTheVolumeCostWhatItHolds) {
+    struct Case {
+        const char* what;
+        std::function<void(VolumeLayout&)> claim;
+    } cases[] = {
+        {"2^36 sparse $MFT clusters, sparse 4 GiB bitmap",
+         [](VolumeLayout& l) {
+             l.mftSparseTail = uint64_t{1} << 36;
+             l.bitmapClaimedSize = uint64_t{4} << 30;
+         }},
+        {"2^36 sparse $MFT clusters, no bitmap",
+         [](VolumeLayout& l) {
+             l.mftSparseTail = uint64_t{1} << 36;
+             l.omitBitmap = true;
+         }},
+        {"2^40 sparse $MFT clusters, resident bitmap",
+         [](VolumeLayout& l) { l.mftSparseTail = uint64_t{1} << 40; }},
+        {"eight overlapping runs, six times the volume",
+         [](VolumeLayout& l) {
+             l.mftRuns.assign(8, {16, 96});
+         }},
+        {"eight overlapping runs, no bitmap",
+         [](VolumeLayout& l) {
+             l.mftRuns.assign(8, {16, 96});
+             l.omitBitmap = true;
+         }},
+        {"sparse 4 GiB bitmap alone",
+         [](VolumeLayout& l) { l.bitmapClaimedSize = uint64_t{4} << 30; }},
+    };
+    auto layoutWith = [](const std::function<void(VolumeLayout&)>& claim) {
+        VolumeLayout layout;  // 1 KiB records in 512-byte clusters: 2^36 clusters, 2^35 records
+        layout.sectorsPerCluster = 1;
+        layout.clusters = 128;
+        layout.mftRuns = {{16, 96}};
+        layout.bitmapNonResident = true;
+        layout.bitmapLcn = 120;
+        for (uint64_t number : {36, 37, 40, 47})
+            layout.records[number] =
+                RecordBuilder()
+                    .FileName(5, u"held" + std::u16string(1, u'a' + number % 26))
+                    .Protected();
+        if (claim) claim(layout);
+        return layout;
+    };
+    auto entriesOf = [](const VolumeSource& source) {
+        std::vector<std::pair<uint64_t, std::string>> entries;
+        std::optional<VolumeEntries> volume = ReadVolume(source);
+        if (volume)
+            for (const FileEntry& e : volume->entries)
+                entries.emplace_back(e.RecordNumber, ToUtf8(e.Name()));
+        return entries;
+    };
+    std::optional<VolumeSource> plain = OpenImage(testntfs::MakeVolume(layoutWith(nullptr)).image);
+    ASSERT_TRUE(plain);
+    const auto expected = entriesOf(*plain);
+    ASSERT_EQ(expected.size(), 4u);
+    for (const Case& c : cases) {
+        Bytes image = testntfs::MakeVolume(layoutWith(c.claim)).image;
+        std::shared_ptr<FakeDisk> disk;
+        std::optional<VolumeSource> source = OpenImage(image, &disk);
+        ASSERT_TRUE(source) << c.what;
+        NtfsVolumeData data;
+        ASSERT_TRUE(source->volumeData(data));
+        EXPECT_GE(data.MftValidDataLength, 48 * 1024) << c.what;
+        EXPECT_LE(uint64_t(data.MftValidDataLength), image.size()) << c.what;
+        EXPECT_EQ(entriesOf(*source), expected) << c.what;
+        uint64_t bytesRead = 0;
+        for (const auto& [offset, length] : disk->reads) bytesRead += length;
+        EXPECT_LE(bytesRead, 4 * image.size()) << c.what;
+    }
+}
+
 namespace {
 
 // Walks the volume from the top as the index build does (each answer's number minus one next)
