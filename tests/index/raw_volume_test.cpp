@@ -664,79 +664,192 @@ TEST(RawVolume, OverlappingRunsGiveEachRecordOnce) {
     }
 }
 
-// A record 0 that claims more than the volume holds is read for what it holds: the same entries
-// as the volume without the claim, a valid length within the volume, and no more bytes read than
-// a few times the image. Before the claims were bounded, the first case sized a 4 GiB bitmap and
-// the second walked 2^35 records one by one.
-TEST(RawVolume, ClaimsBeyondTheVolumeCostWhatItHolds) {
+// A damaged or hostile volume is read for what it holds, or refused: each case names the entries
+// that must come out (those of the sound volume when not given; none when refused), and every
+// case keeps its cost to what the image holds: a valid length within the image and no more bytes
+// read than four times the image. Before the $MFT was bounded by the volume, the first case sized
+// a 4 GiB bitmap and the second walked 2^35 records one by one.
+TEST(RawVolume, HostileVolumesCostWhatTheyHold) {
+    using Entries = std::vector<std::pair<uint64_t, std::string>>;
+    using Edit = std::function<void(Bytes & image, const testntfs::Volume& volume)>;
+    const Entries sound = {{47, "held47"}, {40, "held40"}, {37, "held37"}, {36, "held36"}};
+    auto without = [&sound](uint64_t number) {
+        Entries kept;
+        for (const auto& entry : sound)
+            if (entry.first != number) kept.push_back(entry);
+        return kept;
+    };
+    // Three runs over the clusters the one run of the sound volume has, for the attribute lists.
+    auto split = [](VolumeLayout& l) {
+        l.mftRuns = {{16, 32}, {48, 32}, {80, 32}};
+        l.runsInBase = 1;
+        l.extensionRecords = {12, 13};
+    };
+    // The attribute list entry in record 0 that names record 12 for the $MFT's second extent,
+    // pointed at record 0 itself.
+    Edit listNamesRecordZero = [](Bytes& image, const testntfs::Volume& v) {
+        const uint64_t at = v.recordPieces.at(0).front().first;
+        const uint8_t entry[] = {0x80, 0, 0, 0};
+        for (uint64_t i = at; i + 0x1A < at + 1024; ++i)
+            if (std::memcmp(&image[i], entry, 4) == 0 && image[i + 8] == 32 &&
+                image[i + 0x10] == 12)
+                image[i + 0x10] = 0;
+    };
+    auto boot = [](std::size_t offset, std::vector<uint8_t> bytes) -> Edit {
+        return [offset, bytes](Bytes& image, const testntfs::Volume&) {
+            std::copy(bytes.begin(), bytes.end(), image.begin() + offset);
+        };
+    };
+    auto inRecord = [](uint64_t number, std::size_t offset, std::vector<uint8_t> bytes) -> Edit {
+        return [=](Bytes& image, const testntfs::Volume& v) {
+            std::copy(bytes.begin(), bytes.end(),
+                      image.begin() + v.recordPieces.at(number).front().first + offset);
+        };
+    };
     struct Case {
         const char* what;
-        std::function<void(VolumeLayout&)> claim;
+        std::function<void(VolumeLayout&)> shape;
+        Edit edit;
+        std::optional<Entries> entries;  // nothing: those of the sound volume
+        bool refused = false;
     } cases[] = {
+        {"sound volume", nullptr, nullptr, std::nullopt, false},
+        // Sparse runs larger than the volume, with the bitmap sized from them or absent.
         {"2^36 sparse $MFT clusters, sparse 4 GiB bitmap",
          [](VolumeLayout& l) {
              l.mftSparseTail = uint64_t{1} << 36;
              l.bitmapClaimedSize = uint64_t{4} << 30;
-         }},
+         },
+         nullptr, std::nullopt, false},
         {"2^36 sparse $MFT clusters, no bitmap",
          [](VolumeLayout& l) {
              l.mftSparseTail = uint64_t{1} << 36;
              l.omitBitmap = true;
-         }},
+         },
+         nullptr, std::nullopt, false},
         {"2^40 sparse $MFT clusters, resident bitmap",
-         [](VolumeLayout& l) { l.mftSparseTail = uint64_t{1} << 40; }},
+         [](VolumeLayout& l) {
+             l.mftSparseTail = uint64_t{1} << 40;
+             l.bitmapNonResident = false;
+         },
+         nullptr, std::nullopt, false},
+        {"sparse 4 GiB bitmap alone",
+         [](VolumeLayout& l) { l.bitmapClaimedSize = uint64_t{4} << 30; }, nullptr, std::nullopt,
+         false},
+        {"bitmap claiming 2^62 bytes",
+         [](VolumeLayout& l) { l.bitmapClaimedSize = uint64_t{1} << 62; }, nullptr, std::nullopt,
+         false},
+        // Overlapping runs.
         {"eight overlapping runs, six times the volume",
          [](VolumeLayout& l) {
              l.mftRuns.assign(8, {16, 96});
-         }},
+         },
+         nullptr, std::nullopt, false},
         {"eight overlapping runs, no bitmap",
          [](VolumeLayout& l) {
              l.mftRuns.assign(8, {16, 96});
              l.omitBitmap = true;
-         }},
-        {"sparse 4 GiB bitmap alone",
-         [](VolumeLayout& l) { l.bitmapClaimedSize = uint64_t{4} << 30; }},
+         },
+         nullptr, std::nullopt, false},
+        // Zero-length runs and runs past the end of the volume leave no sound $MFT.
+        {"zero-length $MFT run",
+         [](VolumeLayout& l) { l.mftPairsOverride = {0x11, 0x00, 0x10, 0x11, 0x60, 0x10, 0x00}; },
+         nullptr, Entries{}, true},
+        {"$MFT run past the end of the volume",
+         [](VolumeLayout& l) {
+             l.mftPairsOverride = {0x21, 0x60, 0x70, 0x00, 0x00};
+         },
+         nullptr, Entries{}, true},
+        // Attribute lists: out of order, non-resident, naming the $MFT record itself.
+        {"attribute list out of order",
+         [&split](VolumeLayout& l) {
+             split(l);
+             l.reverseAttributeList = true;
+         },
+         nullptr, std::nullopt, false},
+        {"non-resident attribute list",
+         [&split](VolumeLayout& l) {
+             split(l);
+             l.attributeListNonResident = true;
+             l.attributeListLcn = 124;
+         },
+         nullptr, std::nullopt, false},
+        {"attribute list naming record 0 for a later extent", split, listNamesRecordZero, Entries{},
+         true},
+        // Fix-ups and header offsets.
+        {"2048-byte sectors, 2 KiB records",
+         [](VolumeLayout& l) {
+             l.bytesPerSector = 2048;
+             l.clusters = 64;
+             l.mftRuns = {{4, 48}};
+             l.clustersPerMftRecord = 1;
+             l.bitmapLcn = 60;
+         },
+         nullptr, std::nullopt, false},
+        {"4096-byte sectors, 4 KiB records",
+         [](VolumeLayout& l) {
+             l.bytesPerSector = 4096;
+             l.clusters = 64;
+             l.mftRuns = {{4, 48}};
+             l.clustersPerMftRecord = 1;
+             l.bitmapLcn = 60;
+         },
+         nullptr, std::nullopt, false},
+        {"first attribute past the bytes in use", nullptr, inRecord(40, 0x14, {0xF0, 0x03}),
+         without(40), false},
+        {"update sequence past its stride", nullptr, inRecord(37, 0x04, {0xF8, 0x01}), without(37),
+         false},
+        // Sizes and counts that overflow.
+        {"2^63 sectors", nullptr, boot(0x28, {0, 0, 0, 0, 0, 0, 0, 0x80}), Entries{}, true},
+        {"$MFT initialized beyond its data size",
+         [](VolumeLayout& l) { l.mftInitializedSize = ~uint64_t{0} - 1; }, nullptr, Entries{},
+         true},
+        {"update sequence count of 65535", nullptr, inRecord(36, 0x06, {0xFF, 0xFF}), without(36),
+         false},
+        // Parents that form a cycle: both folders and the file below them still come out.
+        {"folders that are each other's parent",
+         [](VolumeLayout& l) {
+             l.records[36] =
+                 RecordBuilder(1024, testntfs::InUseFolder).FileName(37, u"held36").Protected();
+             l.records[37] =
+                 RecordBuilder(1024, testntfs::InUseFolder).FileName(36, u"held37").Protected();
+             l.records[40] = RecordBuilder().FileName(40, u"held40").Protected();
+         },
+         nullptr, std::nullopt, false},
     };
-    auto layoutWith = [](const std::function<void(VolumeLayout&)>& claim) {
+    for (const Case& c : cases) {
         VolumeLayout layout;  // 1 KiB records in 512-byte clusters: 2^36 clusters, 2^35 records
         layout.sectorsPerCluster = 1;
         layout.clusters = 128;
         layout.mftRuns = {{16, 96}};
         layout.bitmapNonResident = true;
         layout.bitmapLcn = 120;
+        if (c.shape) c.shape(layout);
         for (uint64_t number : {36, 37, 40, 47})
-            layout.records[number] =
-                RecordBuilder()
-                    .FileName(5, u"held" + std::u16string(1, u'a' + number % 26))
-                    .Protected();
-        if (claim) claim(layout);
-        return layout;
-    };
-    auto entriesOf = [](const VolumeSource& source) {
-        std::vector<std::pair<uint64_t, std::string>> entries;
-        std::optional<VolumeEntries> volume = ReadVolume(source);
-        if (volume)
-            for (const FileEntry& e : volume->entries)
-                entries.emplace_back(e.RecordNumber, ToUtf8(e.Name()));
-        return entries;
-    };
-    std::optional<VolumeSource> plain = OpenImage(testntfs::MakeVolume(layoutWith(nullptr)).image);
-    ASSERT_TRUE(plain);
-    const auto expected = entriesOf(*plain);
-    ASSERT_EQ(expected.size(), 4u);
-    for (const Case& c : cases) {
-        Bytes image = testntfs::MakeVolume(layoutWith(c.claim)).image;
+            if (!layout.records.count(number))
+                layout.records[number] =
+                    RecordBuilder(layout.RecordSize())
+                        .FileName(5, u"held" + FromUtf8(std::to_string(number)))
+                        .Protected();
+        testntfs::Volume volume = testntfs::MakeVolume(layout);
+        if (c.edit) c.edit(volume.image, volume);
         std::shared_ptr<FakeDisk> disk;
-        std::optional<VolumeSource> source = OpenImage(image, &disk);
-        ASSERT_TRUE(source) << c.what;
-        NtfsVolumeData data;
-        ASSERT_TRUE(source->volumeData(data));
-        EXPECT_GE(data.MftValidDataLength, 48 * 1024) << c.what;
-        EXPECT_LE(uint64_t(data.MftValidDataLength), image.size()) << c.what;
-        EXPECT_EQ(entriesOf(*source), expected) << c.what;
+        std::optional<VolumeSource> source = OpenImage(volume.image, &disk);
+        ASSERT_EQ(source.has_value(), !c.refused) << c.what;
+        if (source) {
+            NtfsVolumeData data;
+            ASSERT_TRUE(source->volumeData(data));
+            EXPECT_LE(uint64_t(data.MftValidDataLength), volume.image.size()) << c.what;
+            Entries entries;
+            std::optional<VolumeEntries> read = ReadVolume(*source);
+            ASSERT_TRUE(read) << c.what;
+            for (const FileEntry& e : read->entries)
+                entries.emplace_back(e.RecordNumber, ToUtf8(e.Name()));
+            EXPECT_EQ(entries, c.entries.value_or(sound)) << c.what;
+        }
         uint64_t bytesRead = 0;
         for (const auto& [offset, length] : disk->reads) bytesRead += length;
-        EXPECT_LE(bytesRead, 4 * image.size()) << c.what;
+        EXPECT_LE(bytesRead, 4 * volume.image.size()) << c.what;
     }
 }
 
