@@ -230,6 +230,8 @@ class RawVolume {
     bool ReadMftRecord(uint64_t number, std::vector<uint8_t>& record);
     bool CheckRuns(const std::vector<DataRun>& runs) const;
     uint64_t HeldClusters(const std::vector<DataRun>& runs) const;
+    bool ChainExtents(uint32_t type, const std::vector<std::pair<uint64_t, uint64_t>>& extents,
+                      std::vector<DataRun>& runs);
     bool ReadNonResidentValue(std::span<const uint8_t> attribute, uint64_t limit,
                               std::vector<uint8_t>& value);
     bool LoadBitmap(std::span<const uint8_t> record0,
@@ -391,6 +393,29 @@ bool RawVolume::CheckRuns(const std::vector<DataRun>& runs) const {
     return RunsEnd(runs) <= MaxClusterNumber / geo_.clusterSize;
 }
 
+// Appends the runs of the extents beyond the first (`extents`: lowest VCN, record number, in VCN
+// order) of the unnamed attribute of `type`, each read through the $MFT runs known so far. No
+// stream of the volume is longer than the volume, so extents past its clusters are left unread;
+// and a record that holds several extents in a row is read once.
+bool RawVolume::ChainExtents(uint32_t type,
+                             const std::vector<std::pair<uint64_t, uint64_t>>& extents,
+                             std::vector<DataRun>& runs) {
+    std::vector<uint8_t> extension;
+    uint64_t loaded = UINT64_MAX;
+    for (const auto& [lowestVcn, segment] : extents) {
+        if (lowestVcn == 0) continue;
+        if (RunsEnd(runs) >= geo_.clusterCount) return true;
+        if (lowestVcn != RunsEnd(runs)) return false;
+        if (segment != loaded && !ReadMftRecord(segment, extension)) return false;
+        loaded = segment;
+        DataExtent more;
+        if (!FindExtent(extension, type, lowestVcn, more, nullptr) || !CheckRuns(more.runs))
+            return false;
+        runs.insert(runs.end(), more.runs.begin(), more.runs.end());
+    }
+    return true;
+}
+
 // A sparse stretch holds no records, so neither does one at the end; overlapping runs or a long
 // sparse stretch cannot make the stream longer than the volume's clusters.
 uint64_t RawVolume::HeldClusters(const std::vector<DataRun>& runs) const {
@@ -460,16 +485,7 @@ bool RawVolume::LoadBitmap(std::span<const uint8_t> record0,
         ntfs::NonResidentAttribute form;
         if (!DecodeExtent(first, 0, head, &form) || !CheckRuns(head.runs)) return false;
         std::vector<DataRun> runs = std::move(head.runs);
-        for (const auto& [lowestVcn, segment] : extents) {
-            if (lowestVcn == 0) continue;
-            if (lowestVcn != RunsEnd(runs)) return false;
-            DataExtent more;
-            if (!ReadMftRecord(segment, extension) ||
-                !FindExtent(extension, ntfs::BitmapType, lowestVcn, more, nullptr) ||
-                !CheckRuns(more.runs))
-                return false;
-            runs.insert(runs.end(), more.runs.begin(), more.runs.end());
-        }
+        if (!ChainExtents(ntfs::BitmapType, extents, runs)) return false;
         uint64_t wanted = std::min(form.dataSize, bytesNeeded);
         uint64_t stored = std::min(wanted, form.initializedSize);
         bytes.assign(wanted, 0);
@@ -695,20 +711,15 @@ bool RawVolume::Open() {
             at += entry.length;
         }
         std::sort(extents.begin(), extents.end());
-        std::vector<uint8_t> extension;
-        for (const auto& [lowestVcn, segment] : extents) {
-            if (lowestVcn != RunsEnd(mftRuns_)) return false;
-            DataExtent more;
-            if (!ReadMftRecord(segment, extension) ||
-                !FindExtent(extension, ntfs::DataType, lowestVcn, more, nullptr) ||
-                !CheckRuns(more.runs))
-                return false;
-            mftRuns_.insert(mftRuns_.end(), more.runs.begin(), more.runs.end());
-        }
+        if (!ChainExtents(ntfs::DataType, extents, mftRuns_)) return false;
     }
 
+    // Runs cut at the volume's end cannot hold all that a larger claim says; the rest is not
+    // there to check.
     uint64_t allocated = RunsEnd(mftRuns_) * geo_.clusterSize;
-    if (mftData.initializedSize > mftData.dataSize || mftData.dataSize > allocated) return false;
+    if (mftData.initializedSize > mftData.dataSize ||
+        (mftData.dataSize > allocated && RunsEnd(mftRuns_) < geo_.clusterCount))
+        return false;
     // The sizes are the record's claim; what the $MFT holds ends with its last stored cluster,
     // and it cannot be longer than the volume that holds it. Bounding the records here bounds
     // the bitmap, the walk and every sizing the walk does from the valid length.
