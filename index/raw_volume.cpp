@@ -94,21 +94,24 @@ struct Geometry {
     uint64_t mftLcn = 0;
 };
 
-bool ParseBootSector(std::span<const uint8_t> sector, Geometry& geometry) {
+// Why the sector is no NTFS boot sector the reader can use; nullptr when it is one.
+const char* ParseBootSector(std::span<const uint8_t> sector, Geometry& geometry) {
+    constexpr const char* NotNtfs = "no NTFS boot sector";
+    constexpr const char* OutOfRange = "the boot sector's sizes are out of range";
     ntfs::BootSector boot;
-    if (!ntfs::Load(sector, 0, boot)) return false;
-    if (std::memcmp(boot.oemId, "NTFS    ", 8) != 0) return false;
-    if (ntfs::LoadOr0<uint16_t>(sector, ntfs::BootSignatureOffset) != 0xAA55) return false;
+    if (!ntfs::Load(sector, 0, boot)) return NotNtfs;
+    if (std::memcmp(boot.oemId, "NTFS    ", 8) != 0) return NotNtfs;
+    if (ntfs::LoadOr0<uint16_t>(sector, ntfs::BootSignatureOffset) != 0xAA55) return NotNtfs;
     if (!IsPowerOfTwo(boot.bytesPerSector) || boot.bytesPerSector < 256 ||
         boot.bytesPerSector > 4096)
-        return false;
+        return OutOfRange;
     // Values above 0x80 encode clusters of 2^(256 - value) sectors, for clusters above 64 KiB.
     uint64_t sectorsPerCluster = boot.sectorsPerCluster <= 0x80
                                      ? boot.sectorsPerCluster
                                      : uint64_t{1} << std::min(256 - boot.sectorsPerCluster, 32);
-    if (!IsPowerOfTwo(sectorsPerCluster)) return false;
+    if (!IsPowerOfTwo(sectorsPerCluster)) return OutOfRange;
     geometry.clusterSize = sectorsPerCluster * boot.bytesPerSector;
-    if (geometry.clusterSize > MaxClusterSize) return false;
+    if (geometry.clusterSize > MaxClusterSize) return OutOfRange;
     // A negative count means the record is 2^-count bytes, smaller than a cluster.
     uint64_t recordSize;
     if (boot.clustersPerMftRecord > 0)
@@ -116,22 +119,22 @@ bool ParseBootSector(std::span<const uint8_t> sector, Geometry& geometry) {
     else if (boot.clustersPerMftRecord < 0 && boot.clustersPerMftRecord >= -31)
         recordSize = uint64_t{1} << -boot.clustersPerMftRecord;
     else
-        return false;
+        return OutOfRange;
     if (!IsPowerOfTwo(recordSize) || recordSize < MinRecordSize || recordSize > MaxRawRecordSize)
-        return false;
+        return OutOfRange;
     geometry.recordSize = static_cast<uint32_t>(recordSize);
     if (boot.totalSectors == 0 || boot.totalSectors > UINT64_MAX / boot.bytesPerSector)
-        return false;
+        return OutOfRange;
     uint64_t volumeBytes = boot.totalSectors * boot.bytesPerSector;
     geometry.sectorSize = boot.bytesPerSector;
     geometry.deviceBytes = volumeBytes > UINT64_MAX - boot.bytesPerSector
                                ? UINT64_MAX
                                : volumeBytes + boot.bytesPerSector;
     geometry.clusterCount = volumeBytes / geometry.clusterSize + 1;
-    if (geometry.clusterCount > MaxClusterNumber) return false;
-    if (boot.mftLcn >= geometry.clusterCount) return false;
+    if (geometry.clusterCount > MaxClusterNumber) return OutOfRange;
+    if (boot.mftLcn >= geometry.clusterCount) return OutOfRange;
     geometry.mftLcn = boot.mftLcn;
-    return true;
+    return nullptr;
 }
 
 // Little-endian integer of `width` bytes; signed ones are sign-extended from their top byte.
@@ -209,7 +212,9 @@ class RawVolume {
   public:
     RawVolume(ReadAt read, const Geometry& geometry) : read_(std::move(read)), geo_(geometry) {}
 
+    // False when nothing sound remains to be read; Refusal() then says why.
     bool Open();
+    const std::string& Refusal() const { return refusal_; }
     NtfsVolumeData VolumeData() const {
         return {geo_.recordSize, static_cast<int64_t>(validLength_)};
     }
@@ -243,8 +248,14 @@ class RawVolume {
     bool Lend(uint64_t n, uint64_t& number, std::span<const uint8_t>& record,
               ChunkSupply& chunks) const;
 
+    bool Refuse(const char* why) {
+        refusal_ = why;
+        return false;
+    }
+
     ReadAt read_;
     Geometry geo_;
+    std::string refusal_;
     std::vector<DataRun> mftRuns_;
     uint64_t validLength_ = 0;
     uint64_t recordCount_ = 0;
@@ -662,16 +673,19 @@ bool RawVolume::ReadRange(uint64_t lo, uint64_t hi, bool takeAnswerBelowLo,
 
 bool RawVolume::Open() {
     std::vector<uint8_t> record(geo_.recordSize);
-    if (!ReadVolumeBytes(geo_.mftLcn * geo_.clusterSize, record)) return false;
+    if (!ReadVolumeBytes(geo_.mftLcn * geo_.clusterSize, record))
+        return Refuse("record 0 of the $MFT cannot be read");
     if (ntfs::LoadOr0<uint32_t>(record, 0) != ntfs::FileSignature || !ApplyFixup(record))
-        return false;
+        return Refuse("record 0 of the $MFT is damaged");
 
     DataExtent first;
     ntfs::NonResidentAttribute mftData;
-    if (!FindExtent(record, ntfs::DataType, 0, first, &mftData) || first.runs.empty()) return false;
+    if (!FindExtent(record, ntfs::DataType, 0, first, &mftData) || first.runs.empty())
+        return Refuse("the $MFT's runs are damaged");
     mftRuns_ = std::move(first.runs);
-    if (!CheckRuns(mftRuns_)) return false;
+    if (!CheckRuns(mftRuns_)) return Refuse("the $MFT's runs leave the volume");
 
+    constexpr const char* DamagedList = "the $MFT's attribute list is damaged";
     std::vector<uint8_t> attributeList;
     std::vector<std::pair<uint64_t, uint64_t>> bitmapExtents;  // lowest VCN, record number
     bool listNonResident = false;
@@ -690,11 +704,12 @@ bool RawVolume::Open() {
         std::vector<uint8_t> list;
         std::span<const uint8_t> value;
         if (listNonResident) {
-            if (!ReadNonResidentValue(attributeList, MaxAttributeListBytes, list)) return false;
+            if (!ReadNonResidentValue(attributeList, MaxAttributeListBytes, list))
+                return Refuse(DamagedList);
         } else if (ntfs::ResidentValue(attributeList, value)) {
             list.assign(value.begin(), value.end());
         } else {
-            return false;
+            return Refuse(DamagedList);
         }
         std::vector<std::pair<uint64_t, uint64_t>> extents;  // lowest VCN, record number
         for (std::size_t at = 0;;) {
@@ -711,7 +726,8 @@ bool RawVolume::Open() {
             at += entry.length;
         }
         std::sort(extents.begin(), extents.end());
-        if (!ChainExtents(ntfs::DataType, extents, mftRuns_)) return false;
+        if (!ChainExtents(ntfs::DataType, extents, mftRuns_))
+            return Refuse("an extent of the $MFT's runs is missing or damaged");
     }
 
     // Runs cut at the volume's end cannot hold all that a larger claim says; the rest is not
@@ -719,7 +735,7 @@ bool RawVolume::Open() {
     uint64_t allocated = RunsEnd(mftRuns_) * geo_.clusterSize;
     if (mftData.initializedSize > mftData.dataSize ||
         (mftData.dataSize > allocated && RunsEnd(mftRuns_) < geo_.clusterCount))
-        return false;
+        return Refuse("the $MFT's sizes contradict its runs");
     // The sizes are the record's claim; what the $MFT holds ends with its last stored cluster,
     // and it cannot be longer than the volume that holds it. Bounding the records here bounds
     // the bitmap, the walk and every sizing the walk does from the valid length.
@@ -785,14 +801,19 @@ bool ApplyFixup(std::span<uint8_t> record) {
     return true;
 }
 
-std::optional<VolumeSource> OpenRawVolume(ReadAt read, std::shared_ptr<void> owner) {
+std::optional<VolumeSource> OpenRawVolume(ReadAt read, std::shared_ptr<void> owner,
+                                          std::string* refusal) {
+    auto refuse = [refusal](std::string why) -> std::optional<VolumeSource> {
+        if (refusal) *refusal = std::move(why);
+        return std::nullopt;
+    };
     AlignedBytes sector;
     sector.resize(ReadAlignment);
     Geometry geometry;
-    if (!read || !read(0, sector.span()) || !ParseBootSector(sector.span(), geometry))
-        return std::nullopt;
+    if (!read || !read(0, sector.span())) return refuse("the boot sector cannot be read");
+    if (const char* why = ParseBootSector(sector.span(), geometry)) return refuse(why);
     auto volume = std::make_shared<RawVolume>(std::move(read), geometry);
-    if (!volume->Open()) return std::nullopt;
+    if (!volume->Open()) return refuse(volume->Refusal());
     VolumeSource source;
     source.volumeData = [volume](NtfsVolumeData& data) {
         data = volume->VolumeData();
@@ -824,7 +845,8 @@ ReadAt FileReader(int descriptor) {
     };
 }
 
-std::optional<VolumeSource> OpenVolumeImage(const std::string& path, uint64_t offset) {
+std::optional<VolumeSource> OpenVolumeImage(const std::string& path, uint64_t offset,
+                                            std::string* refusal) {
     int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (descriptor < 0) return std::nullopt;
     auto file = std::shared_ptr<void>(new int(descriptor), [](void* p) {
@@ -838,6 +860,6 @@ std::optional<VolumeSource> OpenVolumeImage(const std::string& path, uint64_t of
                       : ReadAt([fromFile, offset](uint64_t at, std::span<uint8_t> buffer) {
                             return at <= UINT64_MAX - offset && fromFile(at + offset, buffer);
                         });
-    return OpenRawVolume(std::move(read), std::move(file));
+    return OpenRawVolume(std::move(read), std::move(file), refusal);
 }
 #endif

@@ -664,11 +664,11 @@ TEST(RawVolume, OverlappingRunsGiveEachRecordOnce) {
     }
 }
 
-// A damaged or hostile volume is read for what it holds, or refused: each case names the entries
-// that must come out (those of the sound volume when not given; none when refused), and every
-// case keeps its cost to what the image holds: a valid length within the image and no more bytes
-// read than four times the image. Before the $MFT was bounded by the volume, the first case sized
-// a 4 GiB bitmap and the second walked 2^35 records one by one.
+// A damaged or hostile volume is read for what it holds, or refused with its reason: each case
+// names the entries that must come out (those of the sound volume when not given), and every case
+// keeps its cost to what the image holds: a valid length within the image and no more bytes read
+// than four times the image. Before the $MFT was bounded by the volume, the first case sized a
+// 4 GiB bitmap and the second walked 2^35 records one by one.
 TEST(RawVolume, HostileVolumesCostWhatTheyHold) {
     using Entries = std::vector<std::pair<uint64_t, std::string>>;
     using Edit = std::function<void(Bytes & image, const testntfs::Volume& volume)>;
@@ -711,71 +711,71 @@ TEST(RawVolume, HostileVolumesCostWhatTheyHold) {
         std::function<void(VolumeLayout&)> shape;
         Edit edit;
         std::optional<Entries> entries;  // nothing: those of the sound volume
-        bool refused = false;
+        const char* refusal;             // why the volume is refused, or nullptr
     } cases[] = {
-        {"sound volume", nullptr, nullptr, std::nullopt, false},
+        {"sound volume", nullptr, nullptr, std::nullopt, nullptr},
         // Sparse runs larger than the volume, with the bitmap sized from them or absent.
         {"2^36 sparse $MFT clusters, sparse 4 GiB bitmap",
          [](VolumeLayout& l) {
              l.mftSparseTail = uint64_t{1} << 36;
              l.bitmapClaimedSize = uint64_t{4} << 30;
          },
-         nullptr, std::nullopt, false},
+         nullptr, std::nullopt, nullptr},
         {"2^36 sparse $MFT clusters, no bitmap",
          [](VolumeLayout& l) {
              l.mftSparseTail = uint64_t{1} << 36;
              l.omitBitmap = true;
          },
-         nullptr, std::nullopt, false},
+         nullptr, std::nullopt, nullptr},
         {"2^40 sparse $MFT clusters, resident bitmap",
          [](VolumeLayout& l) {
              l.mftSparseTail = uint64_t{1} << 40;
              l.bitmapNonResident = false;
          },
-         nullptr, std::nullopt, false},
+         nullptr, std::nullopt, nullptr},
         {"sparse 4 GiB bitmap alone",
          [](VolumeLayout& l) { l.bitmapClaimedSize = uint64_t{4} << 30; }, nullptr, std::nullopt,
-         false},
+         nullptr},
         {"bitmap claiming 2^62 bytes",
          [](VolumeLayout& l) { l.bitmapClaimedSize = uint64_t{1} << 62; }, nullptr, std::nullopt,
-         false},
+         nullptr},
         // Overlapping runs.
         {"eight overlapping runs, six times the volume",
          [](VolumeLayout& l) {
              l.mftRuns.assign(8, {16, 96});
          },
-         nullptr, std::nullopt, false},
+         nullptr, std::nullopt, nullptr},
         {"eight overlapping runs, no bitmap",
          [](VolumeLayout& l) {
              l.mftRuns.assign(8, {16, 96});
              l.omitBitmap = true;
          },
-         nullptr, std::nullopt, false},
+         nullptr, std::nullopt, nullptr},
         // Zero-length runs and runs past the end of the volume leave no sound $MFT.
         {"zero-length $MFT run",
          [](VolumeLayout& l) { l.mftPairsOverride = {0x11, 0x00, 0x10, 0x11, 0x60, 0x10, 0x00}; },
-         nullptr, Entries{}, true},
+         nullptr, Entries{}, "the $MFT's runs are damaged"},
         {"$MFT run past the end of the volume",
          [](VolumeLayout& l) {
              l.mftPairsOverride = {0x21, 0x60, 0x70, 0x00, 0x00};
          },
-         nullptr, Entries{}, true},
+         nullptr, Entries{}, "the $MFT's runs leave the volume"},
         // Attribute lists: out of order, non-resident, naming the $MFT record itself.
         {"attribute list out of order",
          [&split](VolumeLayout& l) {
              split(l);
              l.reverseAttributeList = true;
          },
-         nullptr, std::nullopt, false},
+         nullptr, std::nullopt, nullptr},
         {"non-resident attribute list",
          [&split](VolumeLayout& l) {
              split(l);
              l.attributeListNonResident = true;
              l.attributeListLcn = 124;
          },
-         nullptr, std::nullopt, false},
+         nullptr, std::nullopt, nullptr},
         {"attribute list naming record 0 for a later extent", split, listNamesRecordZero, Entries{},
-         true},
+         "an extent of the $MFT's runs is missing or damaged"},
         // Fix-ups and header offsets.
         {"2048-byte sectors, 2 KiB records",
          [](VolumeLayout& l) {
@@ -785,7 +785,7 @@ TEST(RawVolume, HostileVolumesCostWhatTheyHold) {
              l.clustersPerMftRecord = 1;
              l.bitmapLcn = 60;
          },
-         nullptr, std::nullopt, false},
+         nullptr, std::nullopt, nullptr},
         {"4096-byte sectors, 4 KiB records",
          [](VolumeLayout& l) {
              l.bytesPerSector = 4096;
@@ -794,18 +794,19 @@ TEST(RawVolume, HostileVolumesCostWhatTheyHold) {
              l.clustersPerMftRecord = 1;
              l.bitmapLcn = 60;
          },
-         nullptr, std::nullopt, false},
+         nullptr, std::nullopt, nullptr},
         {"first attribute past the bytes in use", nullptr, inRecord(40, 0x14, {0xF0, 0x03}),
-         without(40), false},
+         without(40), nullptr},
         {"update sequence past its stride", nullptr, inRecord(37, 0x04, {0xF8, 0x01}), without(37),
-         false},
+         nullptr},
         // Sizes and counts that overflow.
-        {"2^63 sectors", nullptr, boot(0x28, {0, 0, 0, 0, 0, 0, 0, 0x80}), Entries{}, true},
+        {"2^63 sectors", nullptr, boot(0x28, {0, 0, 0, 0, 0, 0, 0, 0x80}), Entries{},
+         "the boot sector's sizes are out of range"},
         {"$MFT initialized beyond its data size",
          [](VolumeLayout& l) { l.mftInitializedSize = ~uint64_t{0} - 1; }, nullptr, Entries{},
-         true},
+         "the $MFT's sizes contradict its runs"},
         {"update sequence count of 65535", nullptr, inRecord(36, 0x06, {0xFF, 0xFF}), without(36),
-         false},
+         nullptr},
         // Parents that form a cycle: both folders and the file below them still come out.
         {"folders that are each other's parent",
          [](VolumeLayout& l) {
@@ -815,7 +816,7 @@ TEST(RawVolume, HostileVolumesCostWhatTheyHold) {
                  RecordBuilder(1024, testntfs::InUseFolder).FileName(36, u"held37").Protected();
              l.records[40] = RecordBuilder().FileName(40, u"held40").Protected();
          },
-         nullptr, std::nullopt, false},
+         nullptr, std::nullopt, nullptr},
     };
     for (const Case& c : cases) {
         VolumeLayout layout;  // 1 KiB records in 512-byte clusters: 2^36 clusters, 2^35 records
@@ -833,9 +834,12 @@ TEST(RawVolume, HostileVolumesCostWhatTheyHold) {
                         .Protected();
         testntfs::Volume volume = testntfs::MakeVolume(layout);
         if (c.edit) c.edit(volume.image, volume);
-        std::shared_ptr<FakeDisk> disk;
-        std::optional<VolumeSource> source = OpenImage(volume.image, &disk);
-        ASSERT_EQ(source.has_value(), !c.refused) << c.what;
+        auto disk = std::make_shared<FakeDisk>();
+        disk->image = volume.image;
+        std::string refusal;
+        std::optional<VolumeSource> source = OpenRawVolume(ReaderOf(disk), nullptr, &refusal);
+        ASSERT_EQ(source.has_value(), c.refusal == nullptr) << c.what;
+        EXPECT_EQ(refusal, c.refusal ? c.refusal : "") << c.what;
         if (source) {
             NtfsVolumeData data;
             ASSERT_TRUE(source->volumeData(data));
