@@ -137,6 +137,37 @@ const char* ParseBootSector(std::span<const uint8_t> sector, Geometry& geometry)
     return nullptr;
 }
 
+// A boot sector may claim more sectors than the device holds; the volume is then what can be read,
+// found by halving between the boot sector and the last sector claimed, so that the $MFT and its
+// bitmap are bounded by the device and not by the claim. Its last sector is read, not the backup
+// boot sector after it, which a volume handle may refuse. False when the $MFT starts beyond the
+// device's end.
+bool FitToDevice(const ReadAt& read, AlignedBytes& block, Geometry& geometry) {
+    const uint64_t claimed = (geometry.deviceBytes - geometry.sectorSize) / geometry.sectorSize;
+    // The aligned block that holds a sector, as far as the claimed device goes: every read of a
+    // volume handle is aligned.
+    auto blockEnd = [&](uint64_t index) {
+        const uint64_t start = index * geometry.sectorSize & ~(ReadAlignment - 1);
+        return std::min(start + ReadAlignment, geometry.deviceBytes);
+    };
+    auto readable = [&](uint64_t index) {
+        const uint64_t start = index * geometry.sectorSize & ~(ReadAlignment - 1);
+        block.resize(blockEnd(index) - start);
+        return read(start, block.span());
+    };
+    if (readable(claimed - 1)) return true;
+    uint64_t lo = 0, hi = claimed - 1;  // lo can be read (the boot sector), hi cannot
+    while (hi - lo > 1) {
+        const uint64_t mid = lo + (hi - lo) / 2;
+        (readable(mid) ? lo : hi) = mid;
+    }
+    const uint64_t bytes = blockEnd(lo);
+    geometry.deviceBytes = bytes;
+    geometry.clusterCount =
+        std::min(geometry.clusterCount, (bytes + geometry.clusterSize - 1) / geometry.clusterSize);
+    return geometry.mftLcn < geometry.clusterCount;
+}
+
 // Little-endian integer of `width` bytes; signed ones are sign-extended from their top byte.
 uint64_t LoadVariable(const uint8_t* bytes, unsigned width, bool isSigned) {
     uint64_t value = 0;
@@ -812,6 +843,8 @@ std::optional<VolumeSource> OpenRawVolume(ReadAt read, std::shared_ptr<void> own
     Geometry geometry;
     if (!read || !read(0, sector.span())) return refuse("the boot sector cannot be read");
     if (const char* why = ParseBootSector(sector.span(), geometry)) return refuse(why);
+    if (!FitToDevice(read, sector, geometry))
+        return refuse("the $MFT lies beyond the device's end");
     auto volume = std::make_shared<RawVolume>(std::move(read), geometry);
     if (!volume->Open()) return refuse(volume->Refusal());
     VolumeSource source;

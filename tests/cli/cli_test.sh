@@ -189,6 +189,7 @@ if command -v python3 >/dev/null && [ -x /usr/bin/time ]; then
         "40 overlapping \$MFT runs|mft-overlap=40|0|"
         "a zero-length \$MFT run|mft-zero-run|1|the \$MFT's runs are damaged"
         "an \$MFT run past the end of the volume|mft-run-past-end|1|the \$MFT's runs leave the volume"
+        "2^40 sectors claimed on a device of 2^15|total-sectors=1099511627776|0|"
         "2^63 sectors|total-sectors=9223372036854775808|1|the boot sector's sizes are out of range"
         "a first attribute past the bytes in use|attributes-past-used=64|0|64"
     )

@@ -800,6 +800,8 @@ TEST(RawVolume, HostileVolumesCostWhatTheyHold) {
         {"update sequence past its stride", nullptr, inRecord(37, 0x04, {0xF8, 0x01}), without(37),
          nullptr},
         // Sizes and counts that overflow.
+        {"2^40 sectors on a device of 128", nullptr, boot(0x28, {0, 0, 0, 0, 0, 1, 0, 0}),
+         std::nullopt, nullptr},
         {"2^63 sectors", nullptr, boot(0x28, {0, 0, 0, 0, 0, 0, 0, 0x80}), Entries{},
          "the boot sector's sizes are out of range"},
         {"$MFT initialized beyond its data size",
