@@ -148,12 +148,14 @@ std::optional<std::vector<ImageVolume>> VolumesOfImages(
     return volumes;
 }
 
-// Why an image gave no volume: it cannot be opened, or what it holds is no readable NTFS volume.
-std::string WhyUnreadable(const std::string& path) {
+// Why an image gave no volume: it cannot be opened, or what it holds is no readable NTFS volume,
+// for the reader's `refusal`.
+std::string WhyUnreadable(const std::string& path, const std::string& refusal) {
     int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (descriptor < 0) return std::string("cannot be opened: ") + std::strerror(errno);
     ::close(descriptor);
-    return "not a readable NTFS volume";
+    return refusal.empty() ? "not a readable NTFS volume"
+                           : "not a readable NTFS volume: " + refusal;
 }
 
 bool IsUtf8Name(const std::string& codePage) {
@@ -301,10 +303,11 @@ int main(int argc, char** argv) {
     }
     VolumeOpener open = [&imageOf](std::u16string_view devicePath) -> std::optional<VolumeSource> {
         const ImageVolume& image = imageOf.at(std::u16string(devicePath));
-        std::optional<VolumeSource> source = OpenVolumeImage(image.path, image.offset);
+        std::string refusal;
+        std::optional<VolumeSource> source = OpenVolumeImage(image.path, image.offset, &refusal);
         if (!source)
             ThePlatform().diagnostic("error: " + image.path + " (" + image.letter +
-                                     ":): " + WhyUnreadable(image.path));
+                                     ":): " + WhyUnreadable(image.path, refusal));
         return source;
     };
 

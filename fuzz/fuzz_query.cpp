@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/cost_budget.h"
 #include "fuzz/fuzz_volumes.h"
 #include "results/export.h"
 #include "results/ordering.h"
@@ -25,6 +26,7 @@ const std::shared_ptr<const PublishedTable>& Table() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const FileTable& table = Table()->Table();
+    CostBudget budget(size);
     const int32_t typeFilter = data[0] % 9;
     std::u16string text((size - 1) / 2, u'\0');
     for (std::size_t i = 0; i < text.size(); ++i)

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "fuzz/cost_budget.h"
 #include "fuzz/fuzz_volumes.h"
 #include "index/index_build.h"
 
@@ -16,6 +17,7 @@ constexpr std::size_t MaxRecords = 8;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    CostBudget budget(size);
     const std::size_t count = std::min(MaxRecords, (size + RecordSize - 1) / RecordSize);
     VolumeSource source;
     source.volumeData = [count](NtfsVolumeData& volume) {

@@ -17,7 +17,7 @@ std::shared_ptr<const PublishedTable> IndexImage(std::span<const uint8_t> image)
     return Publish(BuildIndex({u"\\\\.\\D:"}, open));
 }
 
-std::vector<uint8_t> SampleVolume(bool nonResidentBitmap) {
+std::vector<uint8_t> SampleVolume(SampleShape shape) {
     using testntfs::RecordBuilder;
     // 512-byte clusters keep the image at 128 KiB, small enough to mutate quickly: 64 records.
     testntfs::VolumeLayout layout;
@@ -51,7 +51,16 @@ std::vector<uint8_t> SampleVolume(bool nonResidentBitmap) {
                                        .Protected();
         ++i;
     }
-    layout.bitmapNonResident = nonResidentBitmap;
+    layout.bitmapNonResident = shape != SampleShape::Plain;
+    if (shape == SampleShape::AttributeList) {
+        layout.mftRuns = {{16, 64}, {160, 32}, {200, 32}};
+        layout.runsInBase = 1;
+        layout.extensionRecords = {20, 21};
+    }
+    if (shape == SampleShape::SparseClaims) {
+        layout.mftSparseTail = uint64_t{1} << 36;
+        layout.bitmapClaimedSize = uint64_t{4} << 30;
+    }
     return testntfs::MakeVolume(layout).image;
 }
 

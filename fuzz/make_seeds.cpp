@@ -43,8 +43,12 @@ int main(int argc, char** argv) {
     }
     using testntfs::RecordBuilder;
     const std::filesystem::path corpus = argv[1];
-    Write(corpus / "fuzz_volume" / "sample", SampleVolume(false));
-    Write(corpus / "fuzz_volume" / "sample-nonresident-bitmap", SampleVolume(true));
+    Write(corpus / "fuzz_volume" / "sample", SampleVolume(SampleShape::Plain));
+    Write(corpus / "fuzz_volume" / "sample-nonresident-bitmap",
+          SampleVolume(SampleShape::NonResidentBitmap));
+    Write(corpus / "fuzz_volume" / "sample-attribute-list",
+          SampleVolume(SampleShape::AttributeList));
+    Write(corpus / "fuzz_volume" / "sample-sparse-claims", SampleVolume(SampleShape::SparseClaims));
 
     const testntfs::Bytes runs = testntfs::EncodeRuns({{100, 3}, {-1, 2}, {300, 1}});
     Write(corpus / "fuzz_record" / "file-and-folder",

@@ -94,21 +94,24 @@ struct Geometry {
     uint64_t mftLcn = 0;
 };
 
-bool ParseBootSector(std::span<const uint8_t> sector, Geometry& geometry) {
+// Why the sector is no NTFS boot sector the reader can use; nullptr when it is one.
+const char* ParseBootSector(std::span<const uint8_t> sector, Geometry& geometry) {
+    constexpr const char* NotNtfs = "no NTFS boot sector";
+    constexpr const char* OutOfRange = "the boot sector's sizes are out of range";
     ntfs::BootSector boot;
-    if (!ntfs::Load(sector, 0, boot)) return false;
-    if (std::memcmp(boot.oemId, "NTFS    ", 8) != 0) return false;
-    if (ntfs::LoadOr0<uint16_t>(sector, ntfs::BootSignatureOffset) != 0xAA55) return false;
+    if (!ntfs::Load(sector, 0, boot)) return NotNtfs;
+    if (std::memcmp(boot.oemId, "NTFS    ", 8) != 0) return NotNtfs;
+    if (ntfs::LoadOr0<uint16_t>(sector, ntfs::BootSignatureOffset) != 0xAA55) return NotNtfs;
     if (!IsPowerOfTwo(boot.bytesPerSector) || boot.bytesPerSector < 256 ||
         boot.bytesPerSector > 4096)
-        return false;
+        return OutOfRange;
     // Values above 0x80 encode clusters of 2^(256 - value) sectors, for clusters above 64 KiB.
     uint64_t sectorsPerCluster = boot.sectorsPerCluster <= 0x80
                                      ? boot.sectorsPerCluster
                                      : uint64_t{1} << std::min(256 - boot.sectorsPerCluster, 32);
-    if (!IsPowerOfTwo(sectorsPerCluster)) return false;
+    if (!IsPowerOfTwo(sectorsPerCluster)) return OutOfRange;
     geometry.clusterSize = sectorsPerCluster * boot.bytesPerSector;
-    if (geometry.clusterSize > MaxClusterSize) return false;
+    if (geometry.clusterSize > MaxClusterSize) return OutOfRange;
     // A negative count means the record is 2^-count bytes, smaller than a cluster.
     uint64_t recordSize;
     if (boot.clustersPerMftRecord > 0)
@@ -116,22 +119,53 @@ bool ParseBootSector(std::span<const uint8_t> sector, Geometry& geometry) {
     else if (boot.clustersPerMftRecord < 0 && boot.clustersPerMftRecord >= -31)
         recordSize = uint64_t{1} << -boot.clustersPerMftRecord;
     else
-        return false;
+        return OutOfRange;
     if (!IsPowerOfTwo(recordSize) || recordSize < MinRecordSize || recordSize > MaxRawRecordSize)
-        return false;
+        return OutOfRange;
     geometry.recordSize = static_cast<uint32_t>(recordSize);
     if (boot.totalSectors == 0 || boot.totalSectors > UINT64_MAX / boot.bytesPerSector)
-        return false;
+        return OutOfRange;
     uint64_t volumeBytes = boot.totalSectors * boot.bytesPerSector;
     geometry.sectorSize = boot.bytesPerSector;
     geometry.deviceBytes = volumeBytes > UINT64_MAX - boot.bytesPerSector
                                ? UINT64_MAX
                                : volumeBytes + boot.bytesPerSector;
     geometry.clusterCount = volumeBytes / geometry.clusterSize + 1;
-    if (geometry.clusterCount > MaxClusterNumber) return false;
-    if (boot.mftLcn >= geometry.clusterCount) return false;
+    if (geometry.clusterCount > MaxClusterNumber) return OutOfRange;
+    if (boot.mftLcn >= geometry.clusterCount) return OutOfRange;
     geometry.mftLcn = boot.mftLcn;
-    return true;
+    return nullptr;
+}
+
+// A boot sector may claim more sectors than the device holds; the volume is then what can be read,
+// found by halving between the boot sector and the last sector claimed, so that the $MFT and its
+// bitmap are bounded by the device and not by the claim. Its last sector is read, not the backup
+// boot sector after it, which a volume handle may refuse. False when the $MFT starts beyond the
+// device's end.
+bool FitToDevice(const ReadAt& read, AlignedBytes& block, Geometry& geometry) {
+    const uint64_t claimed = (geometry.deviceBytes - geometry.sectorSize) / geometry.sectorSize;
+    // The aligned block that holds a sector, as far as the claimed device goes: every read of a
+    // volume handle is aligned.
+    auto blockEnd = [&](uint64_t index) {
+        const uint64_t start = index * geometry.sectorSize & ~(ReadAlignment - 1);
+        return std::min(start + ReadAlignment, geometry.deviceBytes);
+    };
+    auto readable = [&](uint64_t index) {
+        const uint64_t start = index * geometry.sectorSize & ~(ReadAlignment - 1);
+        block.resize(blockEnd(index) - start);
+        return read(start, block.span());
+    };
+    if (readable(claimed - 1)) return true;
+    uint64_t lo = 0, hi = claimed - 1;  // lo can be read (the boot sector), hi cannot
+    while (hi - lo > 1) {
+        const uint64_t mid = lo + (hi - lo) / 2;
+        (readable(mid) ? lo : hi) = mid;
+    }
+    const uint64_t bytes = blockEnd(lo);
+    geometry.deviceBytes = bytes;
+    geometry.clusterCount =
+        std::min(geometry.clusterCount, (bytes + geometry.clusterSize - 1) / geometry.clusterSize);
+    return geometry.mftLcn < geometry.clusterCount;
 }
 
 // Little-endian integer of `width` bytes; signed ones are sign-extended from their top byte.
@@ -209,7 +243,9 @@ class RawVolume {
   public:
     RawVolume(ReadAt read, const Geometry& geometry) : read_(std::move(read)), geo_(geometry) {}
 
+    // False when nothing sound remains to be read; Refusal() then says why.
     bool Open();
+    const std::string& Refusal() const { return refusal_; }
     NtfsVolumeData VolumeData() const {
         return {geo_.recordSize, static_cast<int64_t>(validLength_)};
     }
@@ -229,6 +265,9 @@ class RawVolume {
     bool ReadStream(const std::vector<DataRun>& runs, uint64_t offset, std::span<uint8_t> out);
     bool ReadMftRecord(uint64_t number, std::vector<uint8_t>& record);
     bool CheckRuns(const std::vector<DataRun>& runs) const;
+    uint64_t HeldClusters(const std::vector<DataRun>& runs) const;
+    bool ChainExtents(uint32_t type, const std::vector<std::pair<uint64_t, uint64_t>>& extents,
+                      std::vector<DataRun>& runs);
     bool ReadNonResidentValue(std::span<const uint8_t> attribute, uint64_t limit,
                               std::vector<uint8_t>& value);
     bool LoadBitmap(std::span<const uint8_t> record0,
@@ -240,8 +279,14 @@ class RawVolume {
     bool Lend(uint64_t n, uint64_t& number, std::span<const uint8_t>& record,
               ChunkSupply& chunks) const;
 
+    bool Refuse(const char* why) {
+        refusal_ = why;
+        return false;
+    }
+
     ReadAt read_;
     Geometry geo_;
+    std::string refusal_;
     std::vector<DataRun> mftRuns_;
     uint64_t validLength_ = 0;
     uint64_t recordCount_ = 0;
@@ -390,6 +435,38 @@ bool RawVolume::CheckRuns(const std::vector<DataRun>& runs) const {
     return RunsEnd(runs) <= MaxClusterNumber / geo_.clusterSize;
 }
 
+// Appends the runs of the extents beyond the first (`extents`: lowest VCN, record number, in VCN
+// order) of the unnamed attribute of `type`, each read through the $MFT runs known so far. No
+// stream of the volume is longer than the volume, so extents past its clusters are left unread;
+// and a record that holds several extents in a row is read once.
+bool RawVolume::ChainExtents(uint32_t type,
+                             const std::vector<std::pair<uint64_t, uint64_t>>& extents,
+                             std::vector<DataRun>& runs) {
+    std::vector<uint8_t> extension;
+    uint64_t loaded = UINT64_MAX;
+    for (const auto& [lowestVcn, segment] : extents) {
+        if (lowestVcn == 0) continue;
+        if (RunsEnd(runs) >= geo_.clusterCount) return true;
+        if (lowestVcn != RunsEnd(runs)) return false;
+        if (segment != loaded && !ReadMftRecord(segment, extension)) return false;
+        loaded = segment;
+        DataExtent more;
+        if (!FindExtent(extension, type, lowestVcn, more, nullptr) || !CheckRuns(more.runs))
+            return false;
+        runs.insert(runs.end(), more.runs.begin(), more.runs.end());
+    }
+    return true;
+}
+
+// A sparse stretch holds no records, so neither does one at the end; overlapping runs or a long
+// sparse stretch cannot make the stream longer than the volume's clusters.
+uint64_t RawVolume::HeldClusters(const std::vector<DataRun>& runs) const {
+    auto stored = std::find_if(runs.rbegin(), runs.rend(),
+                               [](const DataRun& run) { return run.lcn != DataRun::Sparse; });
+    if (stored == runs.rend()) return 0;
+    return std::min(stored->vcn + stored->length, geo_.clusterCount);
+}
+
 bool RawVolume::ReadMftRecord(uint64_t number, std::vector<uint8_t>& record) {
     record.assign(geo_.recordSize, 0);
     if (number > UINT64_MAX / geo_.recordSize) return false;
@@ -405,7 +482,7 @@ bool RawVolume::ReadNonResidentValue(std::span<const uint8_t> attribute, uint64_
     if (!ntfs::NonResidentForm(attribute, form, pairs) || form.lowestVcn != 0 ||
         !DecodeDataRuns(pairs, 0, runs) || !CheckRuns(runs))
         return false;
-    uint64_t wanted = std::min(form.dataSize, limit);
+    uint64_t wanted = std::min({form.dataSize, limit, HeldClusters(runs) * geo_.clusterSize});
     uint64_t stored = std::min(wanted, form.initializedSize);
     value.assign(wanted, 0);
     return ReadStream(runs, 0, std::span<uint8_t>(value).first(stored));
@@ -450,16 +527,7 @@ bool RawVolume::LoadBitmap(std::span<const uint8_t> record0,
         ntfs::NonResidentAttribute form;
         if (!DecodeExtent(first, 0, head, &form) || !CheckRuns(head.runs)) return false;
         std::vector<DataRun> runs = std::move(head.runs);
-        for (const auto& [lowestVcn, segment] : extents) {
-            if (lowestVcn == 0) continue;
-            if (lowestVcn != RunsEnd(runs)) return false;
-            DataExtent more;
-            if (!ReadMftRecord(segment, extension) ||
-                !FindExtent(extension, ntfs::BitmapType, lowestVcn, more, nullptr) ||
-                !CheckRuns(more.runs))
-                return false;
-            runs.insert(runs.end(), more.runs.begin(), more.runs.end());
-        }
+        if (!ChainExtents(ntfs::BitmapType, extents, runs)) return false;
         uint64_t wanted = std::min(form.dataSize, bytesNeeded);
         uint64_t stored = std::min(wanted, form.initializedSize);
         bytes.assign(wanted, 0);
@@ -636,16 +704,19 @@ bool RawVolume::ReadRange(uint64_t lo, uint64_t hi, bool takeAnswerBelowLo,
 
 bool RawVolume::Open() {
     std::vector<uint8_t> record(geo_.recordSize);
-    if (!ReadVolumeBytes(geo_.mftLcn * geo_.clusterSize, record)) return false;
+    if (!ReadVolumeBytes(geo_.mftLcn * geo_.clusterSize, record))
+        return Refuse("record 0 of the $MFT cannot be read");
     if (ntfs::LoadOr0<uint32_t>(record, 0) != ntfs::FileSignature || !ApplyFixup(record))
-        return false;
+        return Refuse("record 0 of the $MFT is damaged");
 
     DataExtent first;
     ntfs::NonResidentAttribute mftData;
-    if (!FindExtent(record, ntfs::DataType, 0, first, &mftData) || first.runs.empty()) return false;
+    if (!FindExtent(record, ntfs::DataType, 0, first, &mftData) || first.runs.empty())
+        return Refuse("the $MFT's runs are damaged");
     mftRuns_ = std::move(first.runs);
-    if (!CheckRuns(mftRuns_)) return false;
+    if (!CheckRuns(mftRuns_)) return Refuse("the $MFT's runs leave the volume");
 
+    constexpr const char* DamagedList = "the $MFT's attribute list is damaged";
     std::vector<uint8_t> attributeList;
     std::vector<std::pair<uint64_t, uint64_t>> bitmapExtents;  // lowest VCN, record number
     bool listNonResident = false;
@@ -664,11 +735,12 @@ bool RawVolume::Open() {
         std::vector<uint8_t> list;
         std::span<const uint8_t> value;
         if (listNonResident) {
-            if (!ReadNonResidentValue(attributeList, MaxAttributeListBytes, list)) return false;
+            if (!ReadNonResidentValue(attributeList, MaxAttributeListBytes, list))
+                return Refuse(DamagedList);
         } else if (ntfs::ResidentValue(attributeList, value)) {
             list.assign(value.begin(), value.end());
         } else {
-            return false;
+            return Refuse(DamagedList);
         }
         std::vector<std::pair<uint64_t, uint64_t>> extents;  // lowest VCN, record number
         for (std::size_t at = 0;;) {
@@ -685,21 +757,20 @@ bool RawVolume::Open() {
             at += entry.length;
         }
         std::sort(extents.begin(), extents.end());
-        std::vector<uint8_t> extension;
-        for (const auto& [lowestVcn, segment] : extents) {
-            if (lowestVcn != RunsEnd(mftRuns_)) return false;
-            DataExtent more;
-            if (!ReadMftRecord(segment, extension) ||
-                !FindExtent(extension, ntfs::DataType, lowestVcn, more, nullptr) ||
-                !CheckRuns(more.runs))
-                return false;
-            mftRuns_.insert(mftRuns_.end(), more.runs.begin(), more.runs.end());
-        }
+        if (!ChainExtents(ntfs::DataType, extents, mftRuns_))
+            return Refuse("an extent of the $MFT's runs is missing or damaged");
     }
 
+    // Runs cut at the volume's end cannot hold all that a larger claim says; the rest is not
+    // there to check.
     uint64_t allocated = RunsEnd(mftRuns_) * geo_.clusterSize;
-    if (mftData.initializedSize > mftData.dataSize || mftData.dataSize > allocated) return false;
-    validLength_ = mftData.initializedSize;
+    if (mftData.initializedSize > mftData.dataSize ||
+        (mftData.dataSize > allocated && RunsEnd(mftRuns_) < geo_.clusterCount))
+        return Refuse("the $MFT's sizes contradict its runs");
+    // The sizes are the record's claim; what the $MFT holds ends with its last stored cluster,
+    // and it cannot be longer than the volume that holds it. Bounding the records here bounds
+    // the bitmap, the walk and every sizing the walk does from the valid length.
+    validLength_ = std::min(mftData.initializedSize, HeldClusters(mftRuns_) * geo_.clusterSize);
     recordCount_ = validLength_ / geo_.recordSize;
     // A bitmap that cannot be read costs speed, not the volume: every record becomes a candidate.
     haveBitmap_ = LoadBitmap(record, std::move(bitmapExtents));
@@ -761,14 +832,21 @@ bool ApplyFixup(std::span<uint8_t> record) {
     return true;
 }
 
-std::optional<VolumeSource> OpenRawVolume(ReadAt read, std::shared_ptr<void> owner) {
+std::optional<VolumeSource> OpenRawVolume(ReadAt read, std::shared_ptr<void> owner,
+                                          std::string* refusal) {
+    auto refuse = [refusal](std::string why) -> std::optional<VolumeSource> {
+        if (refusal) *refusal = std::move(why);
+        return std::nullopt;
+    };
     AlignedBytes sector;
     sector.resize(ReadAlignment);
     Geometry geometry;
-    if (!read || !read(0, sector.span()) || !ParseBootSector(sector.span(), geometry))
-        return std::nullopt;
+    if (!read || !read(0, sector.span())) return refuse("the boot sector cannot be read");
+    if (const char* why = ParseBootSector(sector.span(), geometry)) return refuse(why);
+    if (!FitToDevice(read, sector, geometry))
+        return refuse("the $MFT lies beyond the device's end");
     auto volume = std::make_shared<RawVolume>(std::move(read), geometry);
-    if (!volume->Open()) return std::nullopt;
+    if (!volume->Open()) return refuse(volume->Refusal());
     VolumeSource source;
     source.volumeData = [volume](NtfsVolumeData& data) {
         data = volume->VolumeData();
@@ -800,7 +878,8 @@ ReadAt FileReader(int descriptor) {
     };
 }
 
-std::optional<VolumeSource> OpenVolumeImage(const std::string& path, uint64_t offset) {
+std::optional<VolumeSource> OpenVolumeImage(const std::string& path, uint64_t offset,
+                                            std::string* refusal) {
     int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (descriptor < 0) return std::nullopt;
     auto file = std::shared_ptr<void>(new int(descriptor), [](void* p) {
@@ -814,6 +893,6 @@ std::optional<VolumeSource> OpenVolumeImage(const std::string& path, uint64_t of
                       : ReadAt([fromFile, offset](uint64_t at, std::span<uint8_t> buffer) {
                             return at <= UINT64_MAX - offset && fromFile(at + offset, buffer);
                         });
-    return OpenRawVolume(std::move(read), std::move(file));
+    return OpenRawVolume(std::move(read), std::move(file), refusal);
 }
 #endif

@@ -36,13 +36,16 @@ bool DecodeDataRuns(std::span<const uint8_t> mappingPairs, uint64_t lowestVcn,
 // values. False (the record is damaged) when the array does not fit or a stride does not match.
 bool ApplyFixup(std::span<uint8_t> record);
 
-// Nothing when the boot sector, the $MFT record or its runs are damaged.
-std::optional<VolumeSource> OpenRawVolume(ReadAt read, std::shared_ptr<void> owner);
+// Nothing when the boot sector, the $MFT record or its runs are damaged, with why in `refusal`
+// when it is given.
+std::optional<VolumeSource> OpenRawVolume(ReadAt read, std::shared_ptr<void> owner,
+                                          std::string* refusal = nullptr);
 
 #ifndef _WIN32
 // Whole reads with pread, retried on short reads and interruptions.
 ReadAt FileReader(int descriptor);
 // An image file or block device read with pread, from byte `offset` on: a volume of a disk image
 // begins at its partition's offset.
-std::optional<VolumeSource> OpenVolumeImage(const std::string& path, uint64_t offset = 0);
+std::optional<VolumeSource> OpenVolumeImage(const std::string& path, uint64_t offset = 0,
+                                            std::string* refusal = nullptr);
 #endif

@@ -5,6 +5,7 @@
 set -u
 cli=$1
 work=$2
+here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 for tool in mkntfs ntfscp fls; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool missing"; exit 77; }
@@ -145,8 +146,8 @@ done
 head -c 1M /dev/zero >zeros.img
 failure_cases=(
     "missing.img two.img|error: missing.img (C:): cannot be opened: No such file or directory"
-    "two.img zeros.img|error: zeros.img (D:): not a readable NTFS volume"
-    "one.img zeros.img=Q two.img=E|error: zeros.img (Q:): not a readable NTFS volume"
+    "two.img zeros.img|error: zeros.img (D:): not a readable NTFS volume: no NTFS boot sector"
+    "one.img zeros.img=Q two.img=E|error: zeros.img (Q:): not a readable NTFS volume: no NTFS boot sector"
 )
 for c in "${failure_cases[@]}"; do
     args=${c%|*}
@@ -164,6 +165,60 @@ for c in "${failure_cases[@]}"; do
     check "rows of the volumes read for '$args'" "$good_rows" "$(wc -l <out | tr -d ' ')"
     check "count of the volumes read for '$args'" "$good_rows 个对象" "$(tail -n 1 err)"
 done
+
+# --- Hostile volumes: a sound image of 512-byte clusters, edited into one that claims more than
+# it holds (or is damaged), costs what it holds: at most 64 MiB plus four times its bytes of
+# memory, and 1 s plus 1 s per 100 MB of processor time (rounded up to whole seconds, as ulimit
+# counts). What it holds comes out, or it is refused with its line; the volume beside it is
+# listed whole.
+if command -v python3 >/dev/null && [ -x /usr/bin/time ]; then
+    truncate -s 16M host.img && mkntfs -F -Q -q -c 512 host.img >/dev/null 2>&1 || exit 1
+    for name in a.txt b.doc c.mp3; do
+        printf '%s\n' "$name" >payload
+        ntfscp -f host.img payload "$name" >/dev/null 2>&1 || { echo "ntfscp $name"; exit 1; }
+    done
+    "$cli" host.img >host_rows 2>/dev/null
+    "$cli" two.img >two_rows 2>/dev/null
+    entries_on() { awk -F'\t' -v d="$1" '$11 == d { print $1 "\t" $3 }' "$2"; }
+    host_bytes=$(stat -c %s host.img)
+    memory_kb=$(((64 * 1024 * 1024 + 4 * host_bytes) / 1024))
+    cpu_seconds=$((1 + (host_bytes + 99999999) / 100000000))
+    hostile_cases=(
+        "2^36 sparse \$MFT clusters and a sparse 4 GiB bitmap|mft-sparse-tail=68719476736 bitmap-sparse=4294967296|0|"
+        "2^36 sparse \$MFT clusters and no bitmap|mft-sparse-tail=68719476736 drop-bitmap|0|"
+        "40 overlapping \$MFT runs|mft-overlap=40|0|"
+        "a zero-length \$MFT run|mft-zero-run|1|the \$MFT's runs are damaged"
+        "an \$MFT run past the end of the volume|mft-run-past-end|1|the \$MFT's runs leave the volume"
+        "2^40 sectors claimed on a device of 2^15|total-sectors=1099511627776|0|"
+        "2^63 sectors|total-sectors=9223372036854775808|1|the boot sector's sizes are out of range"
+        "a first attribute past the bytes in use|attributes-past-used=64|0|64"
+    )
+    for c in "${hostile_cases[@]}"; do
+        # The last field: the record left out, or the reason the volume is refused.
+        IFS='|' read -r what edits expected_rc dropped <<<"$c"
+        cp host.img hostile.img
+        # shellcheck disable=SC2086
+        python3 "$here/hostile_image.py" hostile.img $edits || { echo "cannot edit: $what"; exit 1; }
+        (ulimit -t "$cpu_seconds" && /usr/bin/time -f '%e %M' -o cost "$cli" hostile.img two.img >out 2>err)
+        rc=$?
+        read -r seconds peak_kb <<<"$(tail -n 1 cost)"
+        check "exit code with $what" "$expected_rc" "$rc"
+        case $dropped in
+            "") expected_entries=$(entries_on C: host_rows) ;;
+            [0-9]*) expected_entries=$(entries_on C: host_rows | awk -F'\t' -v r="$dropped" '$1 != r') ;;
+            *)
+                expected_entries=""
+                check "failure named with $what" \
+                    "error: hostile.img (C:): not a readable NTFS volume: $dropped" "$(grep '^error' err)"
+                ;;
+        esac
+        check "entries with $what" "$expected_entries" "$(entries_on C: out)"
+        check "the volume beside $what listed whole" "$(entries_on C: two_rows)" "$(entries_on D: out)"
+        check "memory with $what within $memory_kb KB" "ok" \
+            "$([ "${peak_kb:-0}" -gt 0 ] && [ "$peak_kb" -le "$memory_kb" ] && echo ok || echo "$peak_kb KB")"
+        echo "cost with $what: $seconds s, $peak_kb KB"
+    done
+fi
 
 # --- Two volumes form two blocks, each descending.
 run one.img two.img

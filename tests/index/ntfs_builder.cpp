@@ -370,16 +370,31 @@ Volume MakeVolume(const VolumeLayout& layout) {
             mft.Resident(0x20, list);
         }
     }
+    std::vector<ClusterRun> claimedRuns = baseRuns;
+    if (layout.mftSparseTail) claimedRuns.push_back({-1, layout.mftSparseTail});
+    const uint64_t claimedSize = volume.mftDataSize + layout.mftSparseTail * clusterSize;
     uint64_t initialized =
-        layout.mftInitializedSize == UINT64_MAX ? volume.mftDataSize : layout.mftInitializedSize;
+        layout.mftInitializedSize == UINT64_MAX ? claimedSize : layout.mftInitializedSize;
     mft.NonResidentData(
-        volume.mftDataSize,
-        layout.mftPairsOverride.empty() ? EncodeRuns(baseRuns) : layout.mftPairsOverride, 0,
-        baseClusters - 1, u"", initialized);
+        claimedSize,
+        layout.mftPairsOverride.empty() ? EncodeRuns(claimedRuns) : layout.mftPairsOverride, 0,
+        baseClusters + layout.mftSparseTail - 1, u"", initialized);
     if (!layout.omitBitmap) {
         Bytes attribute;
         if (splitBitmap) {
             attribute = bitmapExtents.front();
+        } else if (layout.bitmapClaimedSize) {
+            const uint64_t stored = (bitmap.size() + clusterSize - 1) / clusterSize;
+            const uint64_t claimed = (layout.bitmapClaimedSize + clusterSize - 1) / clusterSize;
+            attribute = FirstAttribute(
+                RecordBuilder(recordSize)
+                    .NonResidentData(
+                        layout.bitmapClaimedSize,
+                        EncodeRuns({{int64_t(layout.bitmapLcn), stored}, {-1, claimed - stored}}),
+                        0, claimed - 1)
+                    .Plain());
+            Put32(attribute, 0, 0xB0);
+            std::copy(bitmap.begin(), bitmap.end(), image.begin() + layout.bitmapLcn * clusterSize);
         } else if (layout.bitmapNonResident) {
             attribute = NonResidentAttribute(0xB0, bitmap.size(), layout.bitmapLcn, clusterSize,
                                              recordSize);

@@ -102,6 +102,11 @@ struct VolumeLayout {
     // Damage: mapping pairs of record 0's $DATA used as they are; no $BITMAP at all.
     Bytes mftPairsOverride;
     bool omitBitmap = false;
+    // Claims beyond what is stored: a sparse run of this many clusters after record 0's $DATA
+    // runs (the sizes claim it too, the bitmap does not), and a non-resident bitmap whose data
+    // size is this many bytes, its clusters past the stored ones sparse.
+    uint64_t mftSparseTail = 0;
+    uint64_t bitmapClaimedSize = 0;
 
     uint32_t ClusterSize() const { return uint32_t(bytesPerSector) * sectorsPerCluster; }
     uint32_t RecordSize() const {

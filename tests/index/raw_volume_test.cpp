@@ -665,6 +665,202 @@ TEST(RawVolume, OverlappingRunsGiveEachRecordOnce) {
     }
 }
 
+// A damaged or hostile volume is read for what it holds, or refused with its reason: each case
+// names the entries that must come out (those of the sound volume when not given), and every case
+// keeps its cost to what the image holds: a valid length within the image and no more bytes read
+// than four times the image. Before the $MFT was bounded by the volume, the first case sized a
+// 4 GiB bitmap and the second walked 2^35 records one by one.
+TEST(RawVolume, HostileVolumesCostWhatTheyHold) {
+    using Entries = std::vector<std::pair<uint64_t, std::string>>;
+    using Edit = std::function<void(Bytes & image, const testntfs::Volume& volume)>;
+    const Entries sound = {{47, "held47"}, {40, "held40"}, {37, "held37"}, {36, "held36"}};
+    auto without = [&sound](uint64_t number) {
+        Entries kept;
+        for (const auto& entry : sound)
+            if (entry.first != number) kept.push_back(entry);
+        return kept;
+    };
+    // Three runs over the clusters the one run of the sound volume has, for the attribute lists.
+    auto split = [](VolumeLayout& l) {
+        l.mftRuns = {{16, 32}, {48, 32}, {80, 32}};
+        l.runsInBase = 1;
+        l.extensionRecords = {12, 13};
+    };
+    // The attribute list entry in record 0 that names record 12 for the $MFT's second extent,
+    // pointed at record 0 itself.
+    Edit listNamesRecordZero = [](Bytes& image, const testntfs::Volume& v) {
+        const uint64_t at = v.recordPieces.at(0).front().first;
+        const uint8_t entry[] = {0x80, 0, 0, 0};
+        for (uint64_t i = at; i + 0x1A < at + 1024; ++i)
+            if (std::memcmp(&image[i], entry, 4) == 0 && image[i + 8] == 32 &&
+                image[i + 0x10] == 12)
+                image[i + 0x10] = 0;
+    };
+    auto boot = [](std::size_t offset, std::vector<uint8_t> bytes) -> Edit {
+        return [offset, bytes](Bytes& image, const testntfs::Volume&) {
+            std::copy(bytes.begin(), bytes.end(), image.begin() + offset);
+        };
+    };
+    auto inRecord = [](uint64_t number, std::size_t offset, std::vector<uint8_t> bytes) -> Edit {
+        return [=](Bytes& image, const testntfs::Volume& v) {
+            std::copy(bytes.begin(), bytes.end(),
+                      image.begin() + v.recordPieces.at(number).front().first + offset);
+        };
+    };
+    struct Case {
+        const char* what;
+        std::function<void(VolumeLayout&)> shape;
+        Edit edit;
+        std::optional<Entries> entries;  // nothing: those of the sound volume
+        const char* refusal;             // why the volume is refused, or nullptr
+    } cases[] = {
+        {"sound volume", nullptr, nullptr, std::nullopt, nullptr},
+        // Sparse runs larger than the volume, with the bitmap sized from them or absent.
+        {"2^36 sparse $MFT clusters, sparse 4 GiB bitmap",
+         [](VolumeLayout& l) {
+             l.mftSparseTail = uint64_t{1} << 36;
+             l.bitmapClaimedSize = uint64_t{4} << 30;
+         },
+         nullptr, std::nullopt, nullptr},
+        {"2^36 sparse $MFT clusters, no bitmap",
+         [](VolumeLayout& l) {
+             l.mftSparseTail = uint64_t{1} << 36;
+             l.omitBitmap = true;
+         },
+         nullptr, std::nullopt, nullptr},
+        {"2^40 sparse $MFT clusters, resident bitmap",
+         [](VolumeLayout& l) {
+             l.mftSparseTail = uint64_t{1} << 40;
+             l.bitmapNonResident = false;
+         },
+         nullptr, std::nullopt, nullptr},
+        {"sparse 4 GiB bitmap alone",
+         [](VolumeLayout& l) { l.bitmapClaimedSize = uint64_t{4} << 30; }, nullptr, std::nullopt,
+         nullptr},
+        {"bitmap claiming 2^62 bytes",
+         [](VolumeLayout& l) { l.bitmapClaimedSize = uint64_t{1} << 62; }, nullptr, std::nullopt,
+         nullptr},
+        // Overlapping runs.
+        {"eight overlapping runs, six times the volume",
+         [](VolumeLayout& l) {
+             l.mftRuns.assign(8, {16, 96});
+         },
+         nullptr, std::nullopt, nullptr},
+        {"eight overlapping runs, no bitmap",
+         [](VolumeLayout& l) {
+             l.mftRuns.assign(8, {16, 96});
+             l.omitBitmap = true;
+         },
+         nullptr, std::nullopt, nullptr},
+        // Zero-length runs and runs past the end of the volume leave no sound $MFT.
+        {"zero-length $MFT run",
+         [](VolumeLayout& l) { l.mftPairsOverride = {0x11, 0x00, 0x10, 0x11, 0x60, 0x10, 0x00}; },
+         nullptr, Entries{}, "the $MFT's runs are damaged"},
+        {"$MFT run past the end of the volume",
+         [](VolumeLayout& l) {
+             l.mftPairsOverride = {0x21, 0x60, 0x70, 0x00, 0x00};
+         },
+         nullptr, Entries{}, "the $MFT's runs leave the volume"},
+        // Attribute lists: out of order, non-resident, naming the $MFT record itself.
+        {"attribute list out of order",
+         [&split](VolumeLayout& l) {
+             split(l);
+             l.reverseAttributeList = true;
+         },
+         nullptr, std::nullopt, nullptr},
+        {"non-resident attribute list",
+         [&split](VolumeLayout& l) {
+             split(l);
+             l.attributeListNonResident = true;
+             l.attributeListLcn = 124;
+         },
+         nullptr, std::nullopt, nullptr},
+        {"attribute list naming record 0 for a later extent", split, listNamesRecordZero, Entries{},
+         "an extent of the $MFT's runs is missing or damaged"},
+        // Fix-ups and header offsets.
+        {"2048-byte sectors, 2 KiB records",
+         [](VolumeLayout& l) {
+             l.bytesPerSector = 2048;
+             l.clusters = 64;
+             l.mftRuns = {{4, 48}};
+             l.clustersPerMftRecord = 1;
+             l.bitmapLcn = 60;
+         },
+         nullptr, std::nullopt, nullptr},
+        {"4096-byte sectors, 4 KiB records",
+         [](VolumeLayout& l) {
+             l.bytesPerSector = 4096;
+             l.clusters = 64;
+             l.mftRuns = {{4, 48}};
+             l.clustersPerMftRecord = 1;
+             l.bitmapLcn = 60;
+         },
+         nullptr, std::nullopt, nullptr},
+        {"first attribute past the bytes in use", nullptr, inRecord(40, 0x14, {0xF0, 0x03}),
+         without(40), nullptr},
+        {"update sequence past its stride", nullptr, inRecord(37, 0x04, {0xF8, 0x01}), without(37),
+         nullptr},
+        // Sizes and counts that overflow.
+        {"2^40 sectors on a device of 128", nullptr, boot(0x28, {0, 0, 0, 0, 0, 1, 0, 0}),
+         std::nullopt, nullptr},
+        {"2^63 sectors", nullptr, boot(0x28, {0, 0, 0, 0, 0, 0, 0, 0x80}), Entries{},
+         "the boot sector's sizes are out of range"},
+        {"$MFT initialized beyond its data size",
+         [](VolumeLayout& l) { l.mftInitializedSize = ~uint64_t{0} - 1; }, nullptr, Entries{},
+         "the $MFT's sizes contradict its runs"},
+        {"update sequence count of 65535", nullptr, inRecord(36, 0x06, {0xFF, 0xFF}), without(36),
+         nullptr},
+        // Parents that form a cycle: both folders and the file below them still come out.
+        {"folders that are each other's parent",
+         [](VolumeLayout& l) {
+             l.records[36] =
+                 RecordBuilder(1024, testntfs::InUseFolder).FileName(37, u"held36").Protected();
+             l.records[37] =
+                 RecordBuilder(1024, testntfs::InUseFolder).FileName(36, u"held37").Protected();
+             l.records[40] = RecordBuilder().FileName(40, u"held40").Protected();
+         },
+         nullptr, std::nullopt, nullptr},
+    };
+    for (const Case& c : cases) {
+        VolumeLayout layout;  // 1 KiB records in 512-byte clusters: 2^36 clusters, 2^35 records
+        layout.sectorsPerCluster = 1;
+        layout.clusters = 128;
+        layout.mftRuns = {{16, 96}};
+        layout.bitmapNonResident = true;
+        layout.bitmapLcn = 120;
+        if (c.shape) c.shape(layout);
+        for (uint64_t number : {36, 37, 40, 47})
+            if (!layout.records.count(number))
+                layout.records[number] =
+                    RecordBuilder(layout.RecordSize())
+                        .FileName(5, u"held" + FromUtf8(std::to_string(number)))
+                        .Protected();
+        testntfs::Volume volume = testntfs::MakeVolume(layout);
+        if (c.edit) c.edit(volume.image, volume);
+        auto disk = std::make_shared<FakeDisk>();
+        disk->image = volume.image;
+        std::string refusal;
+        std::optional<VolumeSource> source = OpenRawVolume(ReaderOf(disk), nullptr, &refusal);
+        ASSERT_EQ(source.has_value(), c.refusal == nullptr) << c.what;
+        EXPECT_EQ(refusal, c.refusal ? c.refusal : "") << c.what;
+        if (source) {
+            NtfsVolumeData data;
+            ASSERT_TRUE(source->volumeData(data));
+            EXPECT_LE(uint64_t(data.MftValidDataLength), volume.image.size()) << c.what;
+            Entries entries;
+            std::optional<VolumeEntries> read = ReadVolume(*source);
+            ASSERT_TRUE(read) << c.what;
+            for (std::size_t row = 0; row < read->columns.Rows(); ++row)
+                entries.emplace_back(read->columns.entries[row].RecordNumber(),
+                                     ToUtf8(read->columns.Name(row)));
+            EXPECT_EQ(entries, c.entries.value_or(sound)) << c.what;
+        }
+        uint64_t bytesRead = 0;
+        for (const auto& [offset, length] : disk->reads) bytesRead += length;
+        EXPECT_LE(bytesRead, 4 * volume.image.size()) << c.what;
+    }
+}
+
 namespace {
 
 // Walks the volume from the top as the index build does (each answer's number minus one next)
