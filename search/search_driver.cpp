@@ -293,8 +293,6 @@ void ScanSlice(const FileTable& table, const std::vector<ScanTerm>& scans, const
     // a chunk run from the space before its first name to the space before the next chunk's.
     const std::size_t inName = needle.Want(0) == ' ' ? 1 : 0;
     const std::vector<uint32_t>& nameStart = table.NameStarts();
-    const bool denseTrivial =
-        dense.rest == nullptr && dense.folderPasses == nullptr && dense.typeFilter == 0;
     std::vector<MatchBits> bits(scans.size());
     uint32_t chunkHits[ChunkEntries];
     for (std::size_t first = begin; first < end; first += ChunkEntries) {
@@ -306,37 +304,49 @@ void ScanSlice(const FileTable& table, const std::vector<ScanTerm>& scans, const
         bits[0].markLimit = (last - first) / 16 + 1;
         MarkMatches(table.Names(), from, to, needle, bits[0]);
         if (needleExcludes || bits[0].marked.size() >= bits[0].markLimit) {
-            // Many candidates, or an excluded text: every text is marked over the chunk, and
-            // every entry of the chunk is looked at.
-            for (std::size_t k = 1; k < scans.size(); ++k) {
-                bits[k].markLimit = 0;
-                MarkMatches(table.Names(), from, to, scans[k].needle, bits[k]);
-            }
+            // Many candidates, or an excluded text: every entry of the chunk is looked at.
             std::size_t count = 0;
             const MatchBits& driving = bits[0];
-            if (scans.size() == 1 && denseTrivial) {
-                // One text and nothing else, the first keystrokes of most searches: no branch.
-                for (std::size_t entry = first; entry < last; ++entry) {
-                    const bool found = driving.Any(nameStart[entry] - inName - from,
-                                                   nameStart[entry + 1] - inName - from);
-                    chunkHits[count] = static_cast<uint32_t>(entry);
-                    count += found != needleExcludes ? 1 : 0;
+            for (std::size_t entry = first; entry < last; ++entry) {
+                const bool found = driving.Any(nameStart[entry] - inName - from,
+                                               nameStart[entry + 1] - inName - from);
+                chunkHits[count] = static_cast<uint32_t>(entry);
+                count += found != needleExcludes ? 1 : 0;
+            }
+            if (trivial) {
+                hits.insert(hits.end(), chunkHits, chunkHits + count);
+                continue;
+            }
+            std::size_t kept = 0;
+            // The other texts are marked over the whole chunk when the candidates are more than
+            // an eighth of it; fewer are each tested in full, which costs less than the marks.
+            if (scans.size() > 1 && count * 8 >= last - first) {
+                for (std::size_t k = 1; k < scans.size(); ++k) {
+                    bits[k].markLimit = 0;
+                    MarkMatches(table.Names(), from, to, scans[k].needle, bits[k]);
                 }
-            } else {
-                for (std::size_t entry = first; entry < last; ++entry) {
+                for (std::size_t i = 0; i < count; ++i) {
+                    const uint32_t entry = chunkHits[i];
                     const std::size_t start = nameStart[entry] - from;
                     const std::size_t stop = nameStart[entry + 1] - from;
-                    bool candidate = driving.Any(start - inName, stop - inName) != needleExcludes;
+                    bool candidate = true;
                     for (std::size_t k = 1; k < scans.size(); ++k)
                         candidate &= bits[k].Any(start, stop) != scans[k].excludes;
-                    chunkHits[count] = static_cast<uint32_t>(entry);
+                    chunkHits[kept] = entry;
                     // Without wildcards the rest is branch-free: folder and type bytes.
                     if (dense.rest == nullptr)
-                        count += candidate & dense.Holds(entry) ? 1 : 0;
+                        kept += candidate & dense.Holds(entry) ? 1 : 0;
                     else
-                        count += candidate && dense.Holds(entry) ? 1 : 0;
+                        kept += candidate && dense.Holds(entry) ? 1 : 0;
+                }
+            } else {
+                for (std::size_t i = 0; i < count; ++i) {
+                    const uint32_t entry = chunkHits[i];
+                    chunkHits[kept] = entry;
+                    kept += test.Holds(entry) ? 1 : 0;
                 }
             }
+            count = kept;
             hits.insert(hits.end(), chunkHits, chunkHits + count);
             continue;
         }
