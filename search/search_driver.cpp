@@ -335,7 +335,7 @@ void ScanSlice(const FileTable& table, const std::vector<ScanTerm>& scans, const
                     chunkHits[kept] = entry;
                     // Without wildcards the rest is branch-free: folder and type bytes.
                     if (dense.rest == nullptr)
-                        kept += candidate & dense.Holds(entry) ? 1 : 0;
+                        kept += (candidate & dense.Holds(entry)) ? 1 : 0;
                     else
                         kept += candidate && dense.Holds(entry) ? 1 : 0;
                 }
