@@ -290,6 +290,30 @@ TEST(SortOrders, EachOrderIsAPermutationInUpOrder) {
     }
 }
 
+// Larger tables, past the sizes that are sorted by comparisons alone and past 65,536 rows, where
+// the row number's third byte tells ties apart: the same as a stable sort by the ordering.
+TEST(SortOrders, MatchStableSortsOfTheOrderings) {
+    std::mt19937 random(9);
+    const std::pair<SortKey, RowOrdering> keys[] = {{SortKey::Name, NameUp},
+                                                    {SortKey::Size, SizeUp},
+                                                    {SortKey::Created, CreatedUp},
+                                                    {SortKey::Modified, ModifiedUp}};
+    for (std::size_t count : {3000u, 70000u}) {
+        std::vector<RowFields> rows = RandomRows(random, count);
+        // Every byte of a time told apart in some rows, beside the many ties.
+        for (std::size_t i = 0; i < rows.size(); i += 3) rows[i].created = random() * 0x9E3779B9ull;
+        const FileTable table = TableOf(rows);
+        for (auto [key, up] : keys) {
+            SCOPED_TRACE(std::string(NameOf(up)) + " " + std::to_string(count));
+            SortOrder expected(count);
+            for (uint32_t row = 0; row < count; ++row) expected[row] = row;
+            std::stable_sort(expected.begin(), expected.end(),
+                             [&, up = up](uint32_t a, uint32_t b) { return up(table, a, b); });
+            EXPECT_EQ(BuildSortOrder(table, key), expected);
+        }
+    }
+}
+
 TEST(SortRowsByOrder, OrdersRowsByTheirPlace) {
     // Row 1 first, then 3, 4, 2 and 0.
     const SortOrder order = {1, 3, 4, 2, 0};
