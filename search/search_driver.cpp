@@ -85,14 +85,11 @@ void MarkFolders(const FileTable& table, const ParsedQuery& query, std::vector<u
 // stands for the start `from + 32 * w + k`.
 struct MatchBits {
     std::vector<uint32_t> words;
-    // The indices of the words that are not zero, in order, up to `markLimit` of them: past
-    // that the matches are read per entry, not per word.
+    // The indices of the first `markedCount` words that are not zero, in order, up to
+    // `markLimit` of them: past that the matches are read per entry, not per word.
     std::vector<uint32_t> marked;
+    std::size_t markedCount = 0;
     std::size_t markLimit = 0;
-
-    void Note(std::size_t word) {
-        if (marked.size() < markLimit) marked.push_back(static_cast<uint32_t>(word));
-    }
 
     // Whether any start in [first, last) relative to `from` is marked.
     bool Any(std::size_t first, std::size_t last) const {
@@ -117,6 +114,32 @@ struct MatchBits {
         }
         return false;
     }
+};
+
+// Notes the words that are not zero into a MatchBits, from registers: stores into the words
+// could otherwise alias its fields, which every word would then load again.
+class WordNotes {
+  public:
+    explicit WordNotes(MatchBits& bits)
+        : bits_(bits),
+          marked_(bits.marked.data()),
+          count_(bits.markedCount),
+          limit_(bits.markLimit) {}
+    ~WordNotes() { bits_.markedCount = count_; }
+    WordNotes(const WordNotes&) = delete;
+    WordNotes& operator=(const WordNotes&) = delete;
+
+    // Without a branch: the slot past the last noted word is written and only kept when due.
+    void Note(std::size_t word, uint32_t mask) {
+        marked_[count_] = static_cast<uint32_t>(word);
+        count_ += (mask != 0) & (count_ < limit_) ? 1 : 0;
+    }
+
+  private:
+    MatchBits& bits_;
+    uint32_t* marked_;
+    std::size_t count_;
+    std::size_t limit_;
 };
 
 // Clears the candidates of `mask` (starts `start`, `start` + 1, ...) whose middle bytes differ
@@ -155,15 +178,17 @@ __attribute__((target("avx2"))) std::size_t MarkBlocksAvx2(const char* bytes, st
                                                            std::size_t to, const ByteNeedle& needle,
                                                            MatchBits& bits) {
     uint32_t* words = bits.words.data();
+    WordNotes notes(bits);
     std::size_t w = 0;
     const __m256i firstWant = _mm256_set1_epi8(static_cast<char>(needle.Want(0)));
     const __m256i firstMask = _mm256_set1_epi8(static_cast<char>(needle.Mask(0)));
     if (needle.size() == 1) {
         // A single letter, the first keystroke of most searches, matches where its byte lies.
         for (std::size_t i = from; i + 32 <= to; i += 32, ++w) {
-            words[w] = static_cast<uint32_t>(
+            const auto mask = static_cast<uint32_t>(
                 _mm256_movemask_epi8(SKIMLET_MATCHES_OF_BYTE(bytes + i, firstWant, firstMask)));
-            if (words[w] != 0) bits.Note(w);
+            words[w] = mask;
+            notes.Note(w, mask);
         }
         return w;
     }
@@ -179,8 +204,9 @@ __attribute__((target("avx2"))) std::size_t MarkBlocksAvx2(const char* bytes, st
             _mm256_and_si256(SKIMLET_MATCHES_OF_BYTE(bytes + i, firstWant, firstMask),
                              SKIMLET_MATCHES_OF_BYTE(bytes + i + 1, secondWant, secondMask)),
             SKIMLET_MATCHES_OF_BYTE(bytes + i + lastOffset, lastWant, lastMask))));
-        words[w] = mask == 0 ? 0 : KeepWholeMatches(mask, bytes, i, needle);
-        if (words[w] != 0) bits.Note(w);
+        const uint32_t whole = mask == 0 ? 0 : KeepWholeMatches(mask, bytes, i, needle);
+        words[w] = whole;
+        notes.Note(w, whole);
     }
     return w;
 }
@@ -193,7 +219,8 @@ void MarkMatches(std::string_view data, std::size_t from, std::size_t to, const 
                  MatchBits& bits) {
     const std::size_t wordCount = (to - from + 31) / 32;
     bits.words.resize(wordCount + 2);
-    bits.marked.clear();
+    bits.marked.resize(bits.markLimit + 1);
+    bits.markedCount = 0;
     uint32_t* words = bits.words.data();
     const std::size_t length = needle.size();
     const std::size_t lastStart = data.size() >= length ? data.size() - length + 1 : 0;
@@ -203,6 +230,7 @@ void MarkMatches(std::string_view data, std::size_t from, std::size_t to, const 
 #if defined(SKIMLET_HAVE_AVX2_SCAN)
     if (HasAvx2() && end > from) w = MarkBlocksAvx2(bytes, from, end, needle, bits);
 #endif
+    WordNotes notes(bits);
 #if defined(__SSE2__)
     const __m128i firstWant = _mm_set1_epi8(static_cast<char>(needle.Want(0)));
     const __m128i firstMask = _mm_set1_epi8(static_cast<char>(needle.Mask(0)));
@@ -220,8 +248,9 @@ void MarkMatches(std::string_view data, std::size_t from, std::size_t to, const 
                                       _mm_cmpeq_epi8(_mm_or_si128(atLast, lastMask), lastWant))))
                     << (16 * half);
         }
-        words[w] = mask == 0 ? 0 : KeepWholeMatches(mask, bytes, i, needle);
-        if (words[w] != 0) bits.Note(w);
+        const uint32_t whole = mask == 0 ? 0 : KeepWholeMatches(mask, bytes, i, needle);
+        words[w] = whole;
+        notes.Note(w, whole);
     }
 #endif
     for (; w < wordCount + 2; ++w) {
@@ -231,7 +260,7 @@ void MarkMatches(std::string_view data, std::size_t from, std::size_t to, const 
             if (start < end && needle.At(bytes + start)) mask |= uint32_t{1} << k;
         }
         words[w] = mask;
-        if (mask != 0) bits.Note(w);
+        notes.Note(w, mask);
     }
 }
 
@@ -303,7 +332,7 @@ void ScanSlice(const FileTable& table, const std::vector<ScanTerm>& scans, const
         // per word where the processor is not known to count them.
         bits[0].markLimit = (last - first) / 16 + 1;
         MarkMatches(table.Names(), from, to, needle, bits[0]);
-        if (needleExcludes || bits[0].marked.size() >= bits[0].markLimit) {
+        if (needleExcludes || bits[0].markedCount >= bits[0].markLimit) {
             // Many candidates, or an excluded text: every entry of the chunk is looked at.
             std::size_t count = 0;
             const MatchBits& driving = bits[0];
@@ -354,7 +383,8 @@ void ScanSlice(const FileTable& table, const std::vector<ScanTerm>& scans, const
         // entry's matches are passed.
         std::size_t entry = first;
         std::size_t next = 0;  // the first start, relative to `from`, still to be read
-        for (const std::size_t w : bits[0].marked) {
+        for (std::size_t m = 0; m < bits[0].markedCount; ++m) {
+            const std::size_t w = bits[0].marked[m];
             uint32_t word = bits[0].words[w];
             while (word != 0) {
                 if (next >= 32 * (w + 1)) break;
