@@ -258,17 +258,19 @@ TEST(ColumnAt, OnlyTheFivePositions) {
 
 namespace {
 
+// Each key and the ordering its order follows.
+const std::pair<SortKey, RowOrdering> KeyOrderings[] = {{SortKey::Name, NameUp},
+                                                        {SortKey::Size, SizeUp},
+                                                        {SortKey::Created, CreatedUp},
+                                                        {SortKey::Modified, ModifiedUp}};
+
 // An order holds every row of the table once, in the key's Up ordering, rows the ordering finds
 // equivalent in table order.
 TEST(SortOrders, EachOrderIsAPermutationInUpOrder) {
     std::mt19937 random(5);
-    const std::pair<SortKey, RowOrdering> keys[] = {{SortKey::Name, NameUp},
-                                                    {SortKey::Size, SizeUp},
-                                                    {SortKey::Created, CreatedUp},
-                                                    {SortKey::Modified, ModifiedUp}};
     for (std::size_t count : {0u, 1u, 2u, 40u, 300u}) {
         const FileTable table = TableOf(RandomRows(random, count));
-        for (auto [key, up] : keys) {
+        for (auto [key, up] : KeyOrderings) {
             SCOPED_TRACE(std::string(NameOf(up)) + " " + std::to_string(count));
             const SortOrder order = BuildSortOrder(table, key);
             ASSERT_EQ(order.size(), count);
@@ -294,16 +296,12 @@ TEST(SortOrders, EachOrderIsAPermutationInUpOrder) {
 // the row number's third byte tells ties apart: the same as a stable sort by the ordering.
 TEST(SortOrders, MatchStableSortsOfTheOrderings) {
     std::mt19937 random(9);
-    const std::pair<SortKey, RowOrdering> keys[] = {{SortKey::Name, NameUp},
-                                                    {SortKey::Size, SizeUp},
-                                                    {SortKey::Created, CreatedUp},
-                                                    {SortKey::Modified, ModifiedUp}};
     for (std::size_t count : {3000u, 70000u}) {
         std::vector<RowFields> rows = RandomRows(random, count);
         // Every byte of a time told apart in some rows, beside the many ties.
         for (std::size_t i = 0; i < rows.size(); i += 3) rows[i].created = random() * 0x9E3779B9ull;
         const FileTable table = TableOf(rows);
-        for (auto [key, up] : keys) {
+        for (auto [key, up] : KeyOrderings) {
             SCOPED_TRACE(std::string(NameOf(up)) + " " + std::to_string(count));
             SortOrder expected(count);
             for (uint32_t row = 0; row < count; ++row) expected[row] = row;
