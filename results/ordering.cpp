@@ -115,7 +115,7 @@ void SortResults(ResultSet& results, RowOrdering ordering) {
     }
     // A Down ordering is the exact mirror of its Up ordering, so its order is the Up order read
     // backwards (rows the ordering finds equivalent may stand in any order either way).
-    const SortOrder& order = results.Orders().Of(keyed->key);
+    const SortOrder& order = results.Order(keyed->key);
     std::vector<uint32_t> rows = results.TakeRows();
     SortRowsByOrder(rows, order);
     if (ordering == keyed->down) std::reverse(rows.begin(), rows.end());

@@ -10,7 +10,7 @@
 
 // Never changed once made. The table can be searched at once; its sort orders are made on a
 // thread of their own, so that the first keystroke does not wait for them, and a sort that comes
-// before they are done waits for them instead.
+// before its order is made waits for that order alone.
 class PublishedTable {
   public:
     PublishedTable();
@@ -20,7 +20,9 @@ class PublishedTable {
     PublishedTable& operator=(const PublishedTable&) = delete;
 
     const FileTable& Table() const { return table_; }
-    // Waits until the orders are made.
+    // Waits until the key's order is made.
+    const SortOrder& Order(SortKey key) const;
+    // Waits until every order is made.
     const SortOrders& Orders() const;
 
   private:
@@ -30,6 +32,6 @@ class PublishedTable {
     SortOrders orders_;
     mutable std::mutex mutex_;
     mutable std::condition_variable made_;
-    bool ready_ = false;
+    int madeCount_ = 0;  // the first this many of MakingOrder are made
     std::thread maker_;
 };

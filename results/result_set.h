@@ -19,6 +19,7 @@ class ResultSet {
     // Shows `table`, with no rows yet.
     void Attach(std::shared_ptr<const PublishedTable> table);
     const FileTable& Table() const { return published_->Table(); }
+    const SortOrder& Order(SortKey key) const { return published_->Order(key); }
     const SortOrders& Orders() const { return published_->Orders(); }
     const std::shared_ptr<const PublishedTable>& Published() const { return published_; }
 
