@@ -210,6 +210,11 @@ void SortRowsByOrder(std::vector<uint32_t>& rows, const SortOrder& order) {
         twice |= (word & bit) != 0;
         word |= bit;
     }
+    if (!twice && rows.size() == places) {
+        // Every row of the table once: the order itself.
+        std::copy(order.begin(), order.end(), rows.begin());
+        return;
+    }
     if (!twice) {
         std::size_t next = 0;
         for (std::size_t place = 0; place < places && next < rows.size(); ++place) {
