@@ -132,7 +132,7 @@ class WordNotes {
     // Without a branch: the slot past the last noted word is written and only kept when due.
     void Note(std::size_t word, uint32_t mask) {
         marked_[count_] = static_cast<uint32_t>(word);
-        count_ += (mask != 0) & (count_ < limit_) ? 1 : 0;
+        count_ += static_cast<std::size_t>((mask != 0) & (count_ < limit_));
     }
 
   private:
