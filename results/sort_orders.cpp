@@ -18,6 +18,8 @@ template <class Item, class Digit, class Less>
 void RadixSort(Item* begin, Item* end, int digit, int digits, const Digit& digitOf,
                const Less& less) {
     const auto n = static_cast<std::size_t>(end - begin);
+    // An empty range may be two null pointers, which `begin + 1` must not step past.
+    if (n < 2) return;
     if (n <= SmallRange) {
         // Insertion sort: the earlier digits are equal, so the whole key may be compared.
         for (Item* i = begin + 1; i < end; ++i) {
